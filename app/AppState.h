@@ -1,0 +1,23 @@
+// Everything the running program holds: one instance, owned by the window.
+#pragma once
+
+#include "convert/PictureImport.h"
+#include "palette/ColorTable.h"
+#include "platform/Platform.h"
+
+#include <filesystem>
+
+namespace tesselbox {
+
+struct AppState {
+    // Read at start-up from this file, relative to the current directory.
+    std::filesystem::path colorTablePath = "Colors.txt";
+    ColorTable colorTable;
+    // The current picture: working size (ImageWidth × ImageHeight), display size, SourceSurface,
+    // PreviewSurface and the BlockGrid. All empty until the first import.
+    ConvertedPicture picture;
+    platform::FileDialogRecord fileDialog;
+    bool pictureServicesStarted = false;
+};
+
+}  // namespace tesselbox

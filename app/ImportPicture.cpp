@@ -1,0 +1,45 @@
+// The choose-picture command. Unlike the first Windows version, a picture that cannot be read or is
+// too large is reported and leaves the current picture as it was, instead of silently replacing it.
+#include "app/Commands.h"
+#include "app/Texts.h"
+#include "app/WindowLayout.h"
+
+namespace tesselbox {
+namespace {
+
+void Report(ImportStatus status) {
+    platform::ShowMessage(status == ImportStatus::TooLarge ? texts::PICTURE_TOO_LARGE
+                                                           : texts::READ_PICTURE_FAILED,
+                          platform::MessageKind::Error);
+}
+
+}  // namespace
+
+void ImportPicture(AppState& state) {
+    const auto path =
+        platform::ChooseOpenFile(state.fileDialog, texts::PICTURE_FILTERS, texts::PICTURE_EXTENSION);
+    if (!path) return;
+
+    const LoadedPicture loaded = LoadPicture(*path);
+    if (loaded.status != ImportStatus::Ok) {
+        Report(loaded.status);
+        return;
+    }
+    const PictureSize display = FitToPanel(loaded.size);
+    PictureSize working = loaded.size;
+    if (NeedsShrinking(loaded.size) &&
+        platform::ShowMessage(texts::ASK_SHRINK, platform::MessageKind::Question) ==
+            platform::Answer::Yes) {
+        working = display;
+    }
+    const RenderOutcome rendered =
+        RenderPicture(*loaded.picture, working, display, state.colorTable, state.picture);
+    if (rendered.status != ImportStatus::Ok) {
+        Report(rendered.status);
+        return;
+    }
+    platform::InvalidatePanel(layout::IDC_SOURCE_PANEL);
+    platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+}
+
+}  // namespace tesselbox

@@ -1,0 +1,55 @@
+// Start-up, shutdown and the routing of button commands and panel paints.
+#include "app/Commands.h"
+#include "app/Texts.h"
+#include "app/WindowLayout.h"
+#include "convert/PreviewPanels.h"
+
+namespace tesselbox {
+
+bool OnCreate(AppState& state) {
+    state.colorTable = ColorTable{};
+    if (!LoadColorTableFile(state.colorTablePath, state.colorTable).ok()) {
+        platform::ShowMessage(texts::COLORS_FAILED, platform::MessageKind::Error);
+        return false;
+    }
+    platform::StartPictureServices();
+    state.pictureServicesStarted = true;
+    InitFileDialog(state.fileDialog);
+    return true;
+}
+
+void OnDestroy(AppState& state) {
+    state.picture = ConvertedPicture{};
+    if (state.pictureServicesStarted) {
+        platform::StopPictureServices();
+        state.pictureServicesStarted = false;
+    }
+}
+
+void InitFileDialog(platform::FileDialogRecord& record) {
+    record = platform::FileDialogRecord{};
+    record.prepared = true;
+}
+
+void DispatchCommand(AppState& state, std::uint32_t notificationCode, int controlId) {
+    if (notificationCode != 0) return;
+    if (controlId == layout::IDC_CHOOSE_PICTURE) ImportPicture(state);
+    if (controlId == layout::IDC_GENERATE) WriteSchematic(state);
+}
+
+void DispatchDrawItem(const AppState& state, int controlId, platform::PanelCanvas& canvas) {
+    if (controlId == layout::IDC_SOURCE_PANEL) DrawSourcePanel(state, canvas);
+    if (controlId == layout::IDC_PREVIEW_PANEL) DrawPreviewPanel(state, canvas);
+}
+
+void DrawSourcePanel(const AppState& state, platform::PanelCanvas& canvas) {
+    const ConvertedPicture& p = state.picture;
+    DrawPanel(canvas, {p.source, p.display.width, p.display.height});
+}
+
+void DrawPreviewPanel(const AppState& state, platform::PanelCanvas& canvas) {
+    const ConvertedPicture& p = state.picture;
+    DrawPanel(canvas, {p.preview, p.display.width, p.display.height});
+}
+
+}  // namespace tesselbox

@@ -1,0 +1,32 @@
+// Every text the window shows, in UTF-8; the platforms convert as their APIs need.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <array>
+
+namespace tesselbox::texts {
+
+inline constexpr const char* APP_NAME = "Tesselbox";
+inline constexpr const char* CHOOSE_PICTURE = "选择图片";
+inline constexpr const char* GENERATE = "生成";
+
+inline constexpr const char* COLORS_FAILED = "输入颜色失败！";
+inline constexpr const char* ASK_SHRINK = "是否缩放到300x300内？";
+inline constexpr const char* OPEN_FILE_FAILED = "打开文件失败！";
+inline constexpr const char* WRITE_FILE_FAILED = "写入文件失败！";
+inline constexpr const char* READ_PICTURE_FAILED = "读取图片失败！";
+inline constexpr const char* PICTURE_TOO_LARGE = "图片太大！";
+
+inline constexpr std::array<platform::FileFilter, 2> PICTURE_FILTERS = {{
+    {"图片文件(*.jpg;*.png;*.bmp)", "*.jpg;*.png;*.bmp"},
+    {"所有文件(*.*)", "*.*"},
+}};
+inline constexpr const char* PICTURE_EXTENSION = "jpg";
+
+inline constexpr std::array<platform::FileFilter, 1> SCHEMATIC_FILTERS = {{
+    {"schematic文件(*.schematic)", "*.schematic"},
+}};
+inline constexpr const char* SCHEMATIC_EXTENSION = "schematic";
+
+}  // namespace tesselbox::texts

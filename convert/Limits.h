@@ -1,0 +1,20 @@
+// The largest picture Tesselbox works on, checked before anything of that size is allocated.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tesselbox {
+
+inline constexpr std::uint32_t PANEL_SIZE = 300;
+// NBT's Width and Length are signed 16-bit.
+inline constexpr std::uint32_t MAX_PICTURE_SIDE = 32767;
+// 16384 × 16384: two surfaces and the grid at 4 bytes a pixel stay within 3 GiB.
+inline constexpr std::uint64_t MAX_PICTURE_PIXELS = std::uint64_t{16384} * 16384;
+
+// nullopt when a working size of width × height is allowed, else an English message that names
+// the size and the limit it breaks.
+std::optional<std::string> CheckWorkingSize(std::uint32_t width, std::uint32_t height);
+
+}  // namespace tesselbox

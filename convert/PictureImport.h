@@ -1,0 +1,50 @@
+// The road from a picture file to a converted picture, shared by the window and the command line:
+// decode, then draw at the working size and convert. Nothing here asks the user anything.
+#pragma once
+
+#include "convert/ConvertToBlocks.h"
+#include "convert/FitToPanel.h"
+#include "convert/PixelSurface.h"
+#include "palette/ColorTable.h"
+#include "platform/Platform.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace tesselbox {
+
+enum class ImportStatus { Ok, Unreadable, TooLarge };
+
+struct PictureDisposer {
+    void operator()(platform::Picture* picture) const { platform::DisposePicture(picture); }
+};
+
+struct LoadedPicture {
+    std::unique_ptr<platform::Picture, PictureDisposer> picture;
+    PictureSize size;
+    ImportStatus status = ImportStatus::Unreadable;
+    std::string message;  // English; empty when Ok
+};
+
+LoadedPicture LoadPicture(const std::filesystem::path& path);
+
+struct ConvertedPicture {
+    PictureSize working;  // the surfaces', the grid's and the schematic's size
+    PictureSize display;  // the size the panels show it at
+    PixelSurface source;
+    PixelSurface preview;
+    BlockGrid grid;
+};
+
+struct RenderOutcome {
+    ImportStatus status = ImportStatus::Ok;
+    std::string message;  // English; empty when Ok
+};
+
+// Draws the picture at the working size and converts it into out, which is left as it was on
+// failure (a working size beyond the limits, no memory, a failed drawing).
+RenderOutcome RenderPicture(const platform::Picture& picture, PictureSize working,
+                            PictureSize display, const ColorTable& table, ConvertedPicture& out);
+
+}  // namespace tesselbox

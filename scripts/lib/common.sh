@@ -1,0 +1,28 @@
+# Shared by the scripts: where the tree is, and installing Debian packages only when missing.
+set -euo pipefail
+
+TESSELBOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+say() { printf '==> %s\n' "$*" >&2; }
+
+# ensure_packages PKG...: apt-get installs those not yet installed (as root, or through sudo).
+ensure_packages() {
+  local missing=() pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "error: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+  fi
+  say "installing ${missing[*]}"
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What building the core, the Qt window and the command-line tool needs.
+BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev
+                qt6-image-formats-plugins fonts-wqy-microhei)
