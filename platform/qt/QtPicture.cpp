@@ -1,0 +1,120 @@
+// Decoding with QImageReader and surfaces over calloc'ed memory wrapped by a QImage. The surface
+// image is stored upside down (row 0 is the picture's bottom row), as the core expects.
+#include "platform/qt/QtPicture.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace tesselbox::platform {
+
+struct SurfaceMemory {
+    void* pixels = nullptr;  // calloc: zero, and cheap for big sizes
+    QImage image;            // wraps pixels
+    ~SurfaceMemory() { std::free(pixels); }
+};
+
+struct Picture {
+    QImage image;  // premultiplied ARGB, top row first
+};
+
+SurfaceMemory* CreateSurfaceMemory(std::uint32_t width, std::uint32_t height, Pixel** bits) {
+    *bits = nullptr;
+    if (width == 0 || height == 0) return nullptr;
+    if (width > static_cast<std::uint32_t>(std::numeric_limits<int>::max() / 4) ||
+        height > static_cast<std::uint32_t>(std::numeric_limits<int>::max())) {
+        return nullptr;
+    }
+    void* pixels = std::calloc(std::size_t{width} * height, sizeof(Pixel));
+    if (pixels == nullptr) return nullptr;
+    auto* memory = new SurfaceMemory;
+    memory->pixels = pixels;
+    memory->image = QImage(static_cast<uchar*>(pixels), static_cast<int>(width),
+                           static_cast<int>(height), static_cast<qsizetype>(width) * 4,
+                           QImage::Format_ARGB32_Premultiplied);
+    *bits = static_cast<Pixel*>(pixels);
+    return memory;
+}
+
+void ReleaseSurfaceMemory(SurfaceMemory* memory) { delete memory; }
+
+const QImage& SurfaceImage(const SurfaceMemory& memory) { return memory.image; }
+
+QImage SurfaceToImage(const SurfaceMemory& memory) { return memory.image.mirrored(false, true); }
+
+DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels) {
+    QImageReader reader(&device);
+    reader.setAutoTransform(true);  // honour the stored orientation; no color conversion
+    const QSize announced = reader.size();
+    if (announced.isValid() &&
+        std::uint64_t(announced.width()) * std::uint64_t(announced.height()) > maxPixels) {
+        return {nullptr, std::uint32_t(announced.width()), std::uint32_t(announced.height()),
+                DecodeStatus::TooLarge,
+                "the picture is " + std::to_string(announced.width()) + " x " +
+                    std::to_string(announced.height()) + " pixels; at most " +
+                    std::to_string(maxPixels) + " pixels are allowed"};
+    }
+    // Qt's own guard against huge allocations, set just above what the limit allows.
+    const std::uint64_t megabytes = maxPixels * 4 / (1024 * 1024) + 64;
+    QImageReader::setAllocationLimit(
+        int(std::min<std::uint64_t>(megabytes, std::numeric_limits<int>::max())));
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        const std::string why = reader.errorString().toStdString();
+        return {nullptr, 0, 0, DecodeStatus::Unreadable, "the picture cannot be read: " + why};
+    }
+    if (std::uint64_t(image.width()) * std::uint64_t(image.height()) > maxPixels) {
+        return {nullptr, std::uint32_t(image.width()), std::uint32_t(image.height()),
+                DecodeStatus::TooLarge, "the picture has more than " + std::to_string(maxPixels) +
+                                            " pixels"};
+    }
+    if (image.format() != QImage::Format_ARGB32_Premultiplied) {
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) {
+            return {nullptr, 0, 0, DecodeStatus::TooLarge, "not enough memory for the picture"};
+        }
+    }
+    const auto width = std::uint32_t(image.width());
+    const auto height = std::uint32_t(image.height());
+    return {new Picture{std::move(image)}, width, height, DecodeStatus::Ok, {}};
+}
+
+DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels) {
+    QFile file(QFile::decodeName(QByteArray(path.c_str())));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {nullptr, 0, 0, DecodeStatus::Unreadable,
+                "cannot open the file: " + file.errorString().toStdString()};
+    }
+    return DecodePictureFrom(file, maxPixels);
+}
+
+void DisposePicture(Picture* picture) { delete picture; }
+
+bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t width,
+                 std::uint32_t height) {
+    QImage& surface = target.image;
+    if (surface.width() != int(width) || surface.height() != int(height)) return false;
+    const QImage& source = picture.image;
+    // Over the zero surface, source-over compositing is a plain copy of premultiplied pixels.
+    // Shrinking averages the covered area (Qt's smooth scaler), never nearest neighbour.
+    const QImage scaled =
+        source.size() == surface.size()
+            ? source
+            : source.scaled(surface.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (scaled.isNull()) return false;
+    const std::size_t rowBytes = std::size_t{width} * 4;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        std::memcpy(surface.scanLine(int(height - 1 - y)), scaled.constScanLine(int(y)), rowBytes);
+    }
+    return true;
+}
+
+void StartPictureServices() {}
+void StopPictureServices() {}
+
+}  // namespace tesselbox::platform
