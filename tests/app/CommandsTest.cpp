@@ -1,1 +1,274 @@
+#include "app/Commands.h"
+#include "app/Texts.h"
+#include "app/WindowLayout.h"
+#include "convert/Limits.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/TempFolder.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+namespace tesselbox {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Answer;
+using platform::MessageKind;
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::Reset();
+        testing::WriteBytes(folder_ / "Colors.txt", "35,14,255,0,0,Red Wool\n1,0,0,0,255,Blue\n");
+        state_.colorTablePath = folder_ / "Colors.txt";
+        ASSERT_TRUE(OnCreate(state_));
+        script().messages.clear();
+    }
+    void TearDown() override {
+        OnDestroy(state_);
+        EXPECT_EQ(script().liveSurfaces, 0);
+        EXPECT_EQ(script().livePictures, 0);
+        EXPECT_EQ(script().servicesRunning, 0);
+    }
+
+    static fake::Script& script() { return fake::CurrentScript(); }
+
+    // Queues a picture and the answers for one import, then runs the command.
+    void Import(const fake::FakePicture& picture, std::optional<Answer> shrink = std::nullopt) {
+        const fs::path path = folder_ / ("picture" + std::to_string(++imports_) + ".png");
+        script().pictures[path] = picture;
+        script().dialogAnswers.push_back({path, 1});
+        if (shrink) script().messageAnswers.push_back(*shrink);
+        DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
+    }
+
+    std::optional<std::string> Generate(const fs::path& path) {
+        script().dialogAnswers.push_back({path, 1});
+        DispatchCommand(state_, 0, layout::IDC_GENERATE);
+        if (!fs::is_regular_file(path)) return std::nullopt;
+        return testing::ReadBytes(path);
+    }
+
+    std::vector<std::string> MessageTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& [text, kind] : script().messages) texts.push_back(text);
+        return texts;
+    }
+
+    testing::TempFolder folder_;
+    AppState state_;
+    int imports_ = 0;
+};
+
+struct SizeCase {
+    PictureSize picture;
+    bool asks;
+    PictureSize display;
+    PictureSize workingAfterYes;
+};
+
+TEST_F(CommandsTest, ImportSetsWorkingAndDisplaySizes) {
+    const SizeCase cases[] = {
+        {{300, 300}, false, {300, 300}, {300, 300}},   {{120, 80}, false, {120, 80}, {120, 80}},
+        {{301, 300}, true, {300, 299}, {300, 299}},    {{300, 301}, true, {299, 300}, {299, 300}},
+        {{1000, 1000}, true, {300, 300}, {300, 300}},  {{600, 400}, true, {300, 200}, {300, 200}},
+        {{1920, 1080}, true, {300, 168}, {300, 168}},  {{400, 164}, true, {300, 122}, {300, 122}},
+        {{1000, 3}, true, {300, 0}, {300, 0}},
+    };
+    for (const SizeCase& c : cases) {
+        for (Answer answer : {Answer::Yes, Answer::No}) {
+            SCOPED_TRACE(std::to_string(c.picture.width) + " x " + std::to_string(c.picture.height) +
+                         (answer == Answer::Yes ? " Yes" : " No"));
+            script().messages.clear();
+            script().invalidated.clear();
+            Import(fake::SolidPicture(c.picture.width, c.picture.height, 0xFFFF0000), answer);
+            const PictureSize working = answer == Answer::Yes ? c.workingAfterYes : c.picture;
+            const ConvertedPicture& p = state_.picture;
+            EXPECT_EQ(MessageTexts(), c.asks ? std::vector<std::string>{texts::ASK_SHRINK}
+                                             : std::vector<std::string>{});
+            EXPECT_EQ(p.display, c.display);
+            EXPECT_EQ(p.working, working);
+            EXPECT_EQ(p.source.width(), working.width);
+            EXPECT_EQ(p.preview.height(), working.height);
+            EXPECT_EQ(p.grid.size(), std::size_t{working.width} * working.height);
+            if (!p.grid.empty()) {
+                EXPECT_EQ(p.grid.front(), 0);  // red wool
+            }
+            EXPECT_EQ(script().invalidated,
+                      (std::vector<int>{layout::IDC_SOURCE_PANEL, layout::IDC_PREVIEW_PANEL}));
+            script().messageAnswers.clear();
+        }
+    }
+}
+
+TEST_F(CommandsTest, FailedImportsReportAndKeepTheCurrentPicture) {
+    Import(fake::SolidPicture(2, 2, 0xFF0000FF));
+    const BlockGrid before = state_.picture.grid;
+    ASSERT_EQ(before, (BlockGrid{1, 1, 1, 1}));
+
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"cancelled dialog", [&] { DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE); }, {}},
+        {"undecodable file",
+         [&] {
+             script().dialogAnswers.push_back({folder_ / "not-a-picture.png", 1});
+             DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
+         },
+         {texts::READ_PICTURE_FAILED}},
+        {"drawing fails",
+         [&] {
+             script().failDrawing = true;
+             Import(fake::SolidPicture(5, 5, 0xFF000000));
+             script().failDrawing = false;
+         },
+         {texts::READ_PICTURE_FAILED}},
+        {"kept at a side NBT cannot hold",
+         [&] { Import(fake::SolidPicture(40000, 2, 0xFF000000), Answer::No); },
+         {texts::ASK_SHRINK, texts::PICTURE_TOO_LARGE}},
+        {"more pixels than the decoder may allocate",
+         [&] {
+             fake::FakePicture huge{20000, 20000, {}};  // refused before its pixels are needed
+             Import(huge);
+         },
+         {texts::PICTURE_TOO_LARGE}},
+    };
+    for (const Case& c : cases) {
+        script().messages.clear();
+        script().invalidated.clear();
+        c.run();
+        EXPECT_EQ(MessageTexts(), c.messages) << c.name;
+        for (const auto& [text, kind] : script().messages) {
+            if (text != texts::ASK_SHRINK) {
+                EXPECT_EQ(kind, MessageKind::Error) << c.name;
+            }
+        }
+        EXPECT_TRUE(script().invalidated.empty()) << c.name;
+        EXPECT_EQ(state_.picture.working, (PictureSize{2, 2})) << c.name;
+        EXPECT_EQ(state_.picture.display, (PictureSize{2, 2})) << c.name;
+        EXPECT_EQ(state_.picture.grid, before) << c.name;
+        EXPECT_EQ(state_.picture.preview.At(0, 0), 0xFF0000FFu) << c.name;
+    }
+    EXPECT_EQ(script().lastDecodeLimit, MAX_PICTURE_PIXELS);
+}
+
+TEST_F(CommandsTest, SecondImportReplacesEverything) {
+    Import(fake::SolidPicture(2, 1, 0xFF0000FF));
+    fake::FakePicture half = fake::SolidPicture(2, 1, 0xFFFF0000);
+    half.pixels[1] = 0;  // right pixel transparent now
+    Import(half);
+    EXPECT_EQ(state_.picture.grid, (BlockGrid{0, NO_BLOCK}));
+    EXPECT_EQ(state_.picture.preview.At(1, 0), 0u);
+}
+
+TEST_F(CommandsTest, DialogsShowTheirFiltersAndCarryTheFilterIndexOver) {
+    Import(fake::SolidPicture(1, 1, 0xFF000000));                   // ends on filter 1
+    script().dialogAnswers.push_back({folder_ / "picture1.png", 2});  // ends on "all files"
+    DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
+    DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);          // cancelled: nothing written back
+    ASSERT_TRUE(Generate(folder_ / "a.schematic"));                  // ends on its filter 1
+    DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
+
+    const auto& d = script().dialogs;
+    ASSERT_EQ(d.size(), 5u);
+    EXPECT_FALSE(d[0].save);
+    EXPECT_EQ(d[0].filterTexts, (std::vector<std::string>{"图片文件(*.jpg;*.png;*.bmp)", "所有文件(*.*)"}));
+    EXPECT_EQ(d[0].defaultExtension, "jpg");
+    EXPECT_TRUE(d[3].save);
+    EXPECT_EQ(d[3].filterTexts, (std::vector<std::string>{"schematic文件(*.schematic)"}));
+    EXPECT_EQ(d[3].defaultExtension, "schematic");
+    const std::uint32_t startedOn[] = {0, 1, 2, 2, 1};
+    for (std::size_t i = 0; i < d.size(); ++i) EXPECT_EQ(d[i].filterIndexAtStart, startedOn[i]) << i;
+}
+
+TEST_F(CommandsTest, GenerateBeforeAnyImportWritesTheEmptySchematic) {
+    const auto bytes = Generate(folder_ / "empty.schematic");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 124u);
+    EXPECT_TRUE(MessageTexts().empty());
+}
+
+TEST_F(CommandsTest, GenerateWritesWhatThePreviewShows) {
+    fake::FakePicture picture = fake::SolidPicture(2, 1, 0xFFFF0000);
+    picture.pixels[1] = 0xE5FF0000;  // alpha 229: no block
+    Import(picture);
+    const auto bytes = Generate(folder_ / "out.schematic");
+    ASSERT_TRUE(bytes);
+    ASSERT_EQ(bytes->size(), 128u);
+    EXPECT_EQ(bytes->substr(112), std::string("\x23\x00\x07\x00\x04" "Data\x00\x00\x00\x02\x0E\x00\x00", 16));
+}
+
+TEST_F(CommandsTest, GenerateReportsWhatCannotBeWritten) {
+    fs::create_directory(folder_ / "a folder");
+    testing::WriteBytes(folder_ / "keep.schematic", "precious");
+    EXPECT_FALSE(Generate(folder_ / "a folder"));
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::OPEN_FILE_FAILED});
+    script().messages.clear();
+
+    DispatchCommand(state_, 0, layout::IDC_GENERATE);  // cancelled
+    EXPECT_TRUE(MessageTexts().empty());
+
+    const fs::path full = folder_ / "full";
+    if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "no device nodes here";
+    Import(fake::SolidPicture(50, 50, 0xFFFF0000));
+    script().dialogAnswers.push_back({full, 1});
+    DispatchCommand(state_, 0, layout::IDC_GENERATE);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::WRITE_FILE_FAILED});
+    EXPECT_EQ(testing::ReadBytes(folder_ / "keep.schematic"), "precious");
+}
+
+TEST_F(CommandsTest, CommandsRunOnlyForNotificationZeroAndTheirOwnIdentifiers) {
+    DispatchCommand(state_, 1, layout::IDC_CHOOSE_PICTURE);
+    DispatchCommand(state_, 0x300, layout::IDC_GENERATE);
+    DispatchCommand(state_, 0, layout::IDC_SOURCE_PANEL);
+    DispatchCommand(state_, 0, 99);
+    EXPECT_TRUE(script().dialogs.empty());
+    DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
+    DispatchCommand(state_, 0, layout::IDC_GENERATE);
+    ASSERT_EQ(script().dialogs.size(), 2u);
+    EXPECT_FALSE(script().dialogs[0].save);
+    EXPECT_TRUE(script().dialogs[1].save);
+}
+
+TEST_F(CommandsTest, PanelsPaintTheirOwnSurface) {
+    fake::FakePicture picture = fake::SolidPicture(4, 4, 0xFF2020F0);
+    picture.pixels[0] = 0x00000000;  // top-left transparent
+    Import(picture);
+    platform::PanelCanvas left, right, other;
+    other.pixels.assign(other.pixels.size(), 0x12345678);
+    DispatchDrawItem(state_, layout::IDC_SOURCE_PANEL, left);
+    DispatchDrawItem(state_, layout::IDC_PREVIEW_PANEL, right);
+    DispatchDrawItem(state_, layout::IDC_GENERATE, other);
+    EXPECT_EQ(left.At(2, 2), 0xFF2020F0u);
+    EXPECT_EQ(right.At(2, 2), 0xFF0000FFu);  // the blue entry
+    EXPECT_EQ(left.At(0, 0), 0xFF000000u);   // the frame, over the picture
+    EXPECT_EQ(right.At(5, 5), 0xFFFFFFFFu);  // beyond the 4 x 4 picture
+    EXPECT_EQ(other.At(0, 0), 0x12345678u);
+}
+
+TEST(Lifecycle, MissingColorTableShowsOnlyTheErrorAndStartsNothing) {
+    fake::Reset();
+    testing::TempFolder folder;
+    for (const fs::path& path : {folder / "Colors.txt", folder / "words.txt"}) {
+        if (path.filename() == "words.txt") testing::WriteBytes(path, "no numbers\n");
+        fake::Reset();
+        AppState state;
+        state.colorTablePath = path;
+        EXPECT_FALSE(OnCreate(state)) << path;
+        ASSERT_EQ(fake::CurrentScript().messages.size(), 1u);
+        EXPECT_EQ(fake::CurrentScript().messages[0].first, texts::COLORS_FAILED);
+        EXPECT_EQ(fake::CurrentScript().messages[0].second, MessageKind::Error);
+        EXPECT_EQ(fake::CurrentScript().servicesRunning, 0);
+        EXPECT_FALSE(state.fileDialog.prepared);
+        OnDestroy(state);
+        EXPECT_EQ(fake::CurrentScript().servicesRunning, 0);
+    }
+}
+
+}  // namespace
+}  // namespace tesselbox

@@ -1,1 +1,142 @@
+#include "fileio/ReplaceFile.h"
+#include "schematic/SchematicWriter.h"
+#include "tests/support/TempFolder.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace tesselbox {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+const std::function<bool(std::FILE*)> kWriteHello = [](std::FILE* f) {
+    return std::fwrite("hello", 1, 5, f) == 5;
+};
+
+std::size_t EntriesIn(const fs::path& folder) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++n;
+    return n;
+}
+
+TEST(ReplaceFile, WritesANewFile) {
+    TempFolder folder;
+    EXPECT_TRUE(ReplaceFile(folder / "new.bin", kWriteHello).ok());
+    EXPECT_EQ(ReadBytes(folder / "new.bin"), "hello");
+    EXPECT_EQ(EntriesIn(folder.path()), 1u);
+}
+
+TEST(ReplaceFile, ReplacesAnExistingFileKeepingItsMode) {
+    TempFolder folder;
+    WriteBytes(folder / "old.bin", "old content");
+    fs::permissions(folder / "old.bin", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_TRUE(ReplaceFile(folder / "old.bin", kWriteHello).ok());
+    EXPECT_EQ(ReadBytes(folder / "old.bin"), "hello");
+    EXPECT_EQ(fs::status(folder / "old.bin").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(EntriesIn(folder.path()), 1u);
+}
+
+TEST(ReplaceFile, ReplacesTheFileALinkNamesNotTheLink) {
+    TempFolder folder;
+    WriteBytes(folder / "real.bin", "old");
+    fs::create_symlink("real.bin", folder / "link.bin");
+    EXPECT_TRUE(ReplaceFile(folder / "link.bin", kWriteHello).ok());
+    EXPECT_TRUE(fs::is_symlink(folder / "link.bin"));
+    EXPECT_EQ(ReadBytes(folder / "real.bin"), "hello");
+}
+
+TEST(ReplaceFile, AFailingProducerLeavesTheOldFileAndNoTemporary) {
+    TempFolder folder;
+    WriteBytes(folder / "keep.bin", "precious");
+    const WriteOutcome outcome = ReplaceFile(folder / "keep.bin", [](std::FILE* f) {
+        std::fputs("partial", f);
+        return false;
+    });
+    EXPECT_EQ(outcome.status, WriteStatus::WriteFailed);
+    EXPECT_EQ(ReadBytes(folder / "keep.bin"), "precious");
+    EXPECT_EQ(EntriesIn(folder.path()), 1u);
+}
+
+
+TEST(ReplaceFile, UnwritablePlacesAreReportedAndChangeNothing) {
+    TempFolder folder;
+    fs::create_directory(folder / "a folder");
+    const struct {
+        const char* name;
+        fs::path target;
+        WriteStatus expected;
+    } cases[] = {
+        {"target is a folder", folder / "a folder", WriteStatus::OpenFailed},
+        {"folder does not exist", folder / "gone" / "x.schematic", WriteStatus::OpenFailed},
+    };
+    for (const auto& c : cases) {
+        const WriteOutcome outcome = ReplaceFile(c.target, kWriteHello);
+        EXPECT_EQ(outcome.status, c.expected) << c.name;
+        EXPECT_NE(outcome.message.find(c.target.filename().string()), std::string::npos) << c.name;
+    }
+    EXPECT_TRUE(fs::is_empty(folder / "a folder"));
+    EXPECT_EQ(EntriesIn(folder.path()), 1u);
+}
+
+TEST(ReplaceFile, ReadOnlyFolderIsReported) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    TempFolder folder;
+    WriteBytes(folder / "keep.bin", "precious");
+    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    const WriteOutcome outcome = ReplaceFile(folder / "keep.bin", kWriteHello);
+    fs::permissions(folder.path(), fs::perms::owner_all);
+    EXPECT_EQ(outcome.status, WriteStatus::OpenFailed);
+    EXPECT_EQ(ReadBytes(folder / "keep.bin"), "precious");
+}
+
+// A "full" character device of our own (1, 7), so a mistake can never touch the system's.
+TEST(ReplaceFile, FullDeviceIsWrittenInPlaceAndTheFailureReported) {
+    TempFolder folder;
+    const fs::path full = folder / "full";
+    if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+        GTEST_SKIP() << "cannot make a device node here";
+    }
+    const ColorTable table;
+    const std::vector<std::int32_t> grid(100 * 100, NO_BLOCK);
+    const SchematicOutcome outcome = WriteSchematicFile(full, {100, 100, grid.data(), &table});
+    EXPECT_EQ(outcome.status, SchematicStatus::WriteFailed);
+    EXPECT_FALSE(outcome.message.empty());
+    EXPECT_TRUE(fs::is_character_file(full)) << "the device must not be renamed over";
+    EXPECT_EQ(EntriesIn(folder.path()), 1u);
+}
+
+TEST(ReplaceFile, NullDeviceIsWrittenInPlace) {
+    TempFolder folder;
+    const fs::path null = folder / "null";
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "cannot make a device node here";
+    }
+    EXPECT_TRUE(ReplaceFile(null, kWriteHello).ok());
+    EXPECT_TRUE(fs::is_character_file(null));
+}
+
+TEST(ReplaceFile, FolderThatDisappearsMidWriteIsReported) {
+    TempFolder folder;
+    const fs::path inner = folder / "inner";
+    fs::create_directory(inner);
+    const WriteOutcome outcome = ReplaceFile(inner / "x.bin", [&](std::FILE* f) {
+        std::error_code ignored;
+        fs::remove_all(inner, ignored);  // the open temporary survives as an unlinked file
+        return std::fwrite("x", 1, 1, f) == 1;
+    });
+    EXPECT_EQ(outcome.status, WriteStatus::WriteFailed);
+    EXPECT_FALSE(fs::exists(inner));
+}
+
+}  // namespace
+}  // namespace tesselbox

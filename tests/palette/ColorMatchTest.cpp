@@ -1,1 +1,57 @@
+#include "palette/ColorMatch.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+
+namespace tesselbox {
+namespace {
+
+ColorTable TableOf(std::initializer_list<Pixel> colors) {
+    ColorTable table;
+    for (Pixel c : colors) table.colors[static_cast<std::size_t>(table.count++)] = c | 0xFF000000u;
+    return table;
+}
+
+TEST(ColorDistance, IsPlainUnweightedEuclidean) {
+    EXPECT_DOUBLE_EQ(ColorDistance(0, 0, 0, 3, 4, 0), 5.0);
+    EXPECT_DOUBLE_EQ(ColorDistance(10, 0, 0, 0, 0, 0), ColorDistance(0, 10, 0, 0, 0, 0));
+    EXPECT_DOUBLE_EQ(ColorDistance(0, 0, 10, 0, 0, 0), 10.0);
+    EXPECT_DOUBLE_EQ(ColorDistance(255, 255, 255, 0, 0, 0), std::sqrt(195075.0));
+}
+
+struct MatchCase {
+    const char* name;
+    ColorTable table;
+    Pixel pixel;
+    std::int32_t expected;
+};
+
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.name; }
+
+class FindNearest : public ::testing::TestWithParam<MatchCase> {};
+
+TEST_P(FindNearest, PicksTheLowestIndexAmongTheNearest) {
+    EXPECT_EQ(FindNearestColor(GetParam().table, GetParam().pixel), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FindNearest,
+    ::testing::Values(
+        MatchCase{"OneEntryTakesEverything", TableOf({0x123456}), 0xFFFFFFFF, 0},
+        MatchCase{"ExactColorWins", TableOf({0x000000, 0x808080, 0xFF0000}), 0xFFFF0000, 2},
+        MatchCase{"EarlierDuplicateWins", TableOf({0x000000, 0x00FF00, 0x00FF00}), 0xFF00FF00, 1},
+        MatchCase{"TieAtDistanceOneGoesToIndexZero", TableOf({0x000000, 0x020000}), 0xFF010000, 0},
+        MatchCase{"Gray127IsNearerBlack", TableOf({0x000000, 0xFFFFFF}), 0xFF7F7F7F, 0},
+        MatchCase{"Gray128IsNearerWhite", TableOf({0x000000, 0xFFFFFF}), 0xFF808080, 1},
+        MatchCase{"ThreeWayTieGoesToTheFirst",
+                  TableOf({0xFFFFFF, 0xFFFFFF, 0x0A0000, 0xFFFFFF, 0x000A00, 0xFFFFFF, 0xFFFFFF,
+                           0x00000A}),
+                  0xFF000000, 2},
+        MatchCase{"AlphaPlaysNoPart", TableOf({0x000000, 0x102030}), 0x00102030, 1},
+        MatchCase{"ChannelsWeighAlike", TableOf({0x0A0000, 0x000A00, 0x00000A}), 0xFF00000A, 2}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
+}  // namespace tesselbox
