@@ -41,6 +41,8 @@ public:
     FileDialog(std::span<const FileFilter> filters, const char* defaultExtension)
         : QFileDialog(qt::DialogOwner()), extension_(QString::fromUtf8(defaultExtension)) {
         setOption(DontUseNativeDialog);
+        // Qt's own suffix also decides whether the open button takes a typed name.
+        setDefaultSuffix(extension_);
         for (const FileFilter& filter : filters) {
             texts_ << QString::fromUtf8(filter.text);
             patterns_ << Patterns(filter.pattern);
