@@ -99,7 +99,10 @@ std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     dialog.StartOn(record.filterIndex);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    qt::DialogOpening();
+    const int result = dialog.exec();
+    qt::DialogClosed();
+    if (result != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
     record.filterIndex = dialog.FilterNumber();
@@ -114,7 +117,9 @@ Answer ShowMessage(const std::string& text, MessageKind kind) {
                     QString::fromUtf8(texts::APP_NAME), QString::fromUtf8(text),
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     qt::DialogOwner());
+    qt::DialogOpening();
     const int result = box.exec();
+    qt::DialogClosed();
     if (!question) return Answer::Ok;
     return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }

@@ -19,6 +19,13 @@ namespace {
 QPointer<QWidget> mainWindow;
 QPointer<QWidget> sourcePanel;
 QPointer<QWidget> previewPanel;
+bool commandRunning = false;
+bool busyCursor = false;
+
+void EndBusyCursor() {
+    if (busyCursor) QApplication::restoreOverrideCursor();
+    busyCursor = false;
+}
 
 QRect ToQRect(layout::Rect r) { return {r.x, r.y, r.width, r.height}; }
 
@@ -77,7 +84,12 @@ bool MainWindow::Start() {
         auto* button = new QPushButton(QString::fromUtf8(text), this);
         button->setGeometry(ToQRect(where));
         connect(button, &QPushButton::clicked, this,
-                [this, controlId] { DispatchCommand(state_, 0, controlId); });
+                [this, controlId] {
+                    commandRunning = true;
+                    DispatchCommand(state_, 0, controlId);
+                    commandRunning = false;
+                    EndBusyCursor();
+                });
         return button;
     };
     chooseButton_ = addButton(texts::CHOOSE_PICTURE, layout::CHOOSE_BUTTON,
@@ -108,6 +120,15 @@ QWidget* MainWindow::Panel(int controlId) const {
 bool MainWindow::focusNextPrevChild(bool) { return false; }
 
 QWidget* DialogOwner() { return mainWindow; }
+
+void DialogOpening() { EndBusyCursor(); }
+
+void DialogClosed() {
+    if (!commandRunning || mainWindow == nullptr) return;
+    mainWindow->repaint();
+    if (!busyCursor) QApplication::setOverrideCursor(Qt::WaitCursor);
+    busyCursor = true;
+}
 
 QWidget* FindPanel(int controlId) {
     if (controlId == layout::IDC_SOURCE_PANEL) return sourcePanel;

@@ -48,4 +48,10 @@ private:
 QWidget* DialogOwner();
 QWidget* FindPanel(int controlId);
 
+// Around each dialog of a button command. Once its last dialog has closed a command may work a
+// while (a large picture kept at full size): the window repaints what the dialog covered at once
+// and shows a busy cursor until the command returns.
+void DialogOpening();
+void DialogClosed();
+
 }  // namespace tesselbox::qt
