@@ -209,7 +209,6 @@ private slots:
             QVERIFY(c.widget->isVisible());
             if (c.text != nullptr) QCOMPARE(static_cast<QPushButton*>(c.widget)->text(), Utf8(c.text));
         }
-        QCOMPARE(f.choose()->font(), QApplication::font(f.choose()));
 
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Tesselbox"));
         QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.0"));
@@ -415,7 +414,8 @@ private slots:
         QCOMPARE(QFileInfo(f.folder.filePath("out.schematic")).size(), 124 + 2 * 20 * 10);
     }
 
-    // 120 x 80 is drawn one to one from the top-left corner of both panels, under the frame.
+    // 120 x 80 is drawn one to one from the top-left corner of both panels, under the frame. With
+    // two device pixels per pixel it stays crisp: each picture pixel a 2 x 2 square of its color.
     void smallPictureOneToOne() {
         Fixture f;
         QVERIFY(f.Open());
@@ -441,6 +441,22 @@ private slots:
         QCOMPARE(notWhite, 0);
         QCOMPARE(left.pixel(10, 0), 0xFF000000u);  // the frame covers the top row of the picture
         QCOMPARE(left.pixel(0, 10), 0xFF000000u);
+
+        QImage device(600, 600, QImage::Format_RGB32);
+        device.setDevicePixelRatio(2);
+        {
+            QPainter painter(&device);
+            platform::PanelCanvas canvas{painter};
+            DispatchDrawItem(f.window.state(), layout::IDC_SOURCE_PANEL, canvas);
+        }
+        int notSquare = 0;
+        for (int y = 1; y < 80; ++y)
+            for (int x = 1; x < 120; ++x)
+                for (int d = 0; d < 4; ++d)
+                    notSquare += device.pixel(2 * x + d % 2, 2 * y + d / 2) != Opaque(picture.pixel(x, y));
+        QCOMPARE(notSquare, 0);
+        QCOMPARE(device.pixel(598, 300), 0xFF000000u);  // the frame: one pixel, two device pixels
+        QCOMPARE(device.pixel(597, 300), 0xFFFFFFFFu);
     }
 
     // 600 x 400 asks; fitted it fills 300 x 200 one to one, kept at full size it is shown shrunk to
@@ -501,33 +517,6 @@ private slots:
         QCOMPARE(blended.red(), 255);
         QVERIFY(qAbs(blended.green() - 55) <= 1 && qAbs(blended.blue() - 55) <= 1);
         QCOMPARE(right.pixel(30, 20), 0xFFFFFFFFu);
-    }
-
-    // On a screen with two device pixels per pixel, a picture shown one to one stays crisp: every
-    // picture pixel is a 2 x 2 square of its own color.
-    void highDpiKeepsPixelsSquare() {
-        Fixture f;
-        QVERIFY(f.Open());
-        const QImage picture = Gradient(120, 80);
-        const QString path = f.folder.filePath("small.png");
-        QVERIFY(picture.save(path));
-        f.Import(path);
-        QImage device(600, 600, QImage::Format_RGB32);
-        device.setDevicePixelRatio(2);
-        {
-            QPainter painter(&device);
-            platform::PanelCanvas canvas{painter};
-            DispatchDrawItem(f.window.state(), layout::IDC_SOURCE_PANEL, canvas);
-        }
-        int wrong = 0;
-        for (int y = 1; y < 80; ++y)
-            for (int x = 1; x < 120; ++x)
-                for (int d = 0; d < 4; ++d)
-                    wrong += device.pixel(2 * x + d % 2, 2 * y + d / 2) != Opaque(picture.pixel(x, y));
-        QCOMPARE(wrong, 0);
-        QCOMPARE(device.pixel(1, 1), 0xFF000000u);  // the frame is one pixel: two device pixels
-        QCOMPARE(device.pixel(598, 300), 0xFF000000u);
-        QCOMPARE(device.pixel(597, 300), 0xFFFFFFFFu);
     }
 };
 
