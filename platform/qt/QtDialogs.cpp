@@ -1,0 +1,139 @@
+// Message boxes and file dialogs on Qt. The file dialogs are Qt's own widgets, not the desktop's:
+// a native dialog would take its patterns from the text shown ("(*.jpg;*.png;*.bmp)"), where the
+// semicolons make them match nothing, and only Qt's can be told otherwise.
+#include "app/Texts.h"
+#include "platform/Platform.h"
+#include "platform/qt/QtWindow.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QMessageBox>
+
+namespace tesselbox::platform {
+namespace {
+
+// "*.jpg;*.png;*.bmp" as Qt patterns that match any letter case: "*.[jJ][pP][gG]" and so on.
+// "*.*" means every file, as it always has, also one without a dot.
+QStringList Patterns(const char* pattern) {
+    QStringList result;
+    for (const QString& part : QString::fromUtf8(pattern).split(u';', Qt::SkipEmptyParts)) {
+        if (part == u"*.*") {
+            result << QStringLiteral("*");
+            continue;
+        }
+        QString caseless;
+        for (const QChar c : part) {
+            if (c.toLower() != c.toUpper()) {
+                caseless += u'[' + c.toLower() + c.toUpper() + u']';
+            } else {
+                caseless += c;
+            }
+        }
+        result << caseless;
+    }
+    return result;
+}
+
+class FileDialog : public QFileDialog {
+public:
+    FileDialog(std::span<const FileFilter> filters, const char* defaultExtension)
+        : QFileDialog(qt::DialogOwner()), extension_(QString::fromUtf8(defaultExtension)) {
+        setOption(DontUseNativeDialog);
+        // Qt's own suffix also decides whether the open button takes a typed name.
+        setDefaultSuffix(extension_);
+        for (const FileFilter& filter : filters) {
+            texts_ << QString::fromUtf8(filter.text);
+            patterns_ << Patterns(filter.pattern);
+        }
+        setNameFilters(texts_);
+        // Qt applies a filter it picked from the text before filterSelected is emitted.
+        connect(this, &QFileDialog::filterSelected, this, [this] { UsePatterns(); });
+    }
+
+    void StartOn(std::uint32_t filterNumber) {
+        if (filterNumber >= 1 && filterNumber <= std::uint32_t(texts_.size())) {
+            selectNameFilter(texts_[int(filterNumber - 1)]);
+        }
+        UsePatterns();
+    }
+
+    std::uint32_t FilterNumber() const { return std::uint32_t(texts_.indexOf(selectedNameFilter()) + 1); }
+
+protected:
+    // A name without an extension that names nothing gets the default one. Qt's own default
+    // suffix does the same but is skipped when any folder of a typed path has a dot in its name.
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty() && !extension_.isEmpty()) {
+            const QFileInfo typed(files.first());
+            if (!typed.exists() && !typed.fileName().isEmpty() && !typed.fileName().contains(u'.')) {
+                selectFile(typed.absoluteFilePath() + u'.' + extension_);
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    void UsePatterns() {
+        const int index = texts_.indexOf(selectedNameFilter());
+        auto* model = findChild<QFileSystemModel*>();
+        if (model != nullptr && index >= 0) model->setNameFilters(patterns_[index]);
+    }
+
+    QString extension_;
+    QStringList texts_;
+    QList<QStringList> patterns_;
+};
+
+std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
+                                            std::span<const FileFilter> filters,
+                                            const char* defaultExtension) {
+    FileDialog dialog(filters, defaultExtension);
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    dialog.StartOn(record.filterIndex);
+    qt::DialogOpening();
+    const int result = dialog.exec();
+    qt::DialogClosed();
+    if (result != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    record.filterIndex = dialog.FilterNumber();
+    return std::filesystem::path(QFile::encodeName(files.first()).toStdString());
+}
+
+}  // namespace
+
+Answer ShowMessage(const std::string& text, MessageKind kind) {
+    const bool question = kind == MessageKind::Question;
+    QMessageBox box(question ? QMessageBox::Question : QMessageBox::Critical,
+                    QString::fromUtf8(texts::APP_NAME), QString::fromUtf8(text),
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    qt::DialogOwner());
+    qt::DialogOpening();
+    const int result = box.exec();
+    qt::DialogClosed();
+    if (!question) return Answer::Ok;
+    return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+std::optional<std::filesystem::path> ChooseOpenFile(FileDialogRecord& record,
+                                                     std::span<const FileFilter> filters,
+                                                     const char* defaultExtension) {
+    return Choose(false, record, filters, defaultExtension);
+}
+
+std::optional<std::filesystem::path> ChooseSaveFile(FileDialogRecord& record,
+                                                     std::span<const FileFilter> filters,
+                                                     const char* defaultExtension) {
+    return Choose(true, record, filters, defaultExtension);
+}
+
+}  // namespace tesselbox::platform

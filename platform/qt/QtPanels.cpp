@@ -1,0 +1,51 @@
+// Panel painting on Qt. The surface is bottom-up, so it is drawn through a vertical flip rather
+// than mirrored into a copy, which for a picture kept at full size would be large.
+#include "platform/qt/QtPanels.h"
+
+#include "platform/qt/QtPicture.h"
+#include "platform/qt/QtWindow.h"
+
+#include <QPaintDevice>
+#include <QWidget>
+
+namespace tesselbox::platform {
+
+void FillPanelWhite(PanelCanvas& canvas, int width, int height) {
+    canvas.painter.fillRect(QRect(0, 0, width, height), Qt::white);
+}
+
+void BlendSurface(PanelCanvas& canvas, const SurfaceMemory& source, std::uint32_t sourceWidth,
+                  std::uint32_t sourceHeight, std::uint32_t destinationWidth,
+                  std::uint32_t destinationHeight) {
+    QPainter& painter = canvas.painter;
+    const qreal ratio = painter.device()->devicePixelRatio();
+    // In device pixels, so that at 1:1 on a high-DPI screen each picture pixel becomes a whole
+    // square of device pixels instead of being resampled.
+    const int width = qRound(destinationWidth * ratio);
+    const int height = qRound(destinationHeight * ratio);
+    const bool oneToOne = sourceWidth == destinationWidth && sourceHeight == destinationHeight;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !oneToOne);
+    painter.scale(1 / ratio, 1 / ratio);
+    painter.translate(0, height);
+    painter.scale(1, -1);
+    // The surface is premultiplied, so source-over here is the blend the panels have always had.
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(QRect(0, 0, width, height), SurfaceImage(source),
+                      QRect(0, 0, int(sourceWidth), int(sourceHeight)));
+    painter.restore();
+}
+
+void FramePanelBlack(PanelCanvas& canvas, int width, int height) {
+    QPainter& painter = canvas.painter;
+    painter.fillRect(QRect(0, 0, width, 1), Qt::black);
+    painter.fillRect(QRect(0, height - 1, width, 1), Qt::black);
+    painter.fillRect(QRect(0, 0, 1, height), Qt::black);
+    painter.fillRect(QRect(width - 1, 0, 1, height), Qt::black);
+}
+
+void InvalidatePanel(int controlId) {
+    if (QWidget* panel = qt::FindPanel(controlId)) panel->update();
+}
+
+}  // namespace tesselbox::platform

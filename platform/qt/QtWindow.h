@@ -1,0 +1,57 @@
+// The Tesselbox main window on Qt: two panels and two buttons over the core's commands. It owns the
+// program's one AppState.
+#pragma once
+
+#include "app/AppState.h"
+
+#include <QWidget>
+
+#include <filesystem>
+
+class QApplication;
+class QPushButton;
+
+namespace tesselbox::qt {
+
+// Application name, version and icon, set before the first window.
+void ConfigureApplication(QApplication& application);
+
+class MainWindow : public QWidget {
+public:
+    explicit MainWindow(std::filesystem::path colorTablePath = "Colors.txt");
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Loads the color table and builds the controls. False after the error box: the window must
+    // then never be shown.
+    bool Start();
+
+    const AppState& state() const { return state_; }
+    QPushButton* Button(int controlId) const;
+    QWidget* Panel(int controlId) const;
+
+protected:
+    // Tab does not move the focus between the buttons, as in the window's first version.
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    AppState state_;
+    QPushButton* chooseButton_ = nullptr;
+    QPushButton* generateButton_ = nullptr;
+    QWidget* sourcePanel_ = nullptr;
+    QWidget* previewPanel_ = nullptr;
+};
+
+// For the platform functions: the main window once it has started (owner of the dialogs), and
+// its panels by control identifier. Null before Start and after the window is gone.
+QWidget* DialogOwner();
+QWidget* FindPanel(int controlId);
+
+// Around each dialog of a button command. Once its last dialog has closed a command may work a
+// while (a large picture kept at full size): the window repaints what the dialog covered at once
+// and shows a busy cursor until the command returns.
+void DialogOpening();
+void DialogClosed();
+
+}  // namespace tesselbox::qt

@@ -1,0 +1,524 @@
+// The Qt main window offscreen: layout, start-up failure, the two buttons through the real dialogs
+// (answered by the test while they are up), and what the panels show.
+#include "app/Commands.h"
+#include "app/Texts.h"
+#include "app/WindowLayout.h"
+#include "platform/qt/QtPanels.h"
+#include "platform/qt/QtWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+using namespace tesselbox;
+
+namespace {
+
+const QString COLORS = QStringLiteral(TESSELBOX_SOURCE_DIR "/Colors.txt");
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+// Answers the next modal dialog of type T with action once it is up, for as long as it is kept;
+// came tells whether one did.
+class ModalAnswer {
+public:
+    bool came = false;
+    ~ModalAnswer() { timer_.stop(); }
+
+    template <class T>
+    void Start(std::function<void(T&)> action) {
+        deadline_ = QDeadlineTimer(10000);
+        QObject::connect(&timer_, &QTimer::timeout, [this, action] {
+            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (dialog != nullptr && dialog->isVisible()) {
+                timer_.stop();
+                came = true;
+                action(*dialog);
+            } else if (deadline_.hasExpired()) {
+                timer_.stop();
+            }
+        });
+        timer_.start(5);
+    }
+
+private:
+    QTimer timer_;
+    QDeadlineTimer deadline_;
+};
+
+template <class T>
+std::unique_ptr<ModalAnswer> WhenModal(std::function<void(T&)> action) {
+    auto answer = std::make_unique<ModalAnswer>();
+    answer->Start<T>(std::move(action));
+    return answer;
+}
+
+struct FileDialogSeen {
+    bool save = false;
+    QStringList filters;
+    QString filterAtStart;
+    QString nameAtStart;
+    QString title;
+};
+
+FileDialogSeen Look(QFileDialog& dialog) {
+    return {dialog.acceptMode() == QFileDialog::AcceptSave, dialog.nameFilters(),
+            dialog.selectedNameFilter(), dialog.findChild<QLineEdit*>("fileNameEdit")->text(),
+            dialog.windowTitle()};
+}
+
+// The names the dialog lists in its folder once its model has read it.
+QStringList Listed(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QListView*>("listView");
+    QStringList names;
+    QTest::qWait(150);  // a changed filter is applied through the model's own timer
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        names.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row) {
+            const QModelIndex index = view->model()->index(row, 0, root);
+            if (!view->isRowHidden(row)) names << index.data().toString();
+        }
+        if (!names.isEmpty()) break;
+        QTest::qWait(20);
+    }
+    names.sort();
+    return names;
+}
+
+// Types a name into the file name box and presses Return.
+void Type(QFileDialog& dialog, const QString& name) {
+    auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
+    edit->setText(name);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+void Answer(QMessageBox& box, QMessageBox::StandardButton button) { box.button(button)->click(); }
+
+QImage Gradient(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 2 % 256, y * 3 % 256, 255 - x % 256));
+    return image;
+}
+
+// Four solid quadrants: red, green, blue, white.
+QImage Quadrants(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    const QRgb colors[4] = {qRgb(200, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 200), qRgb(250, 250, 250)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, colors[(y * 2 / height) * 2 + x * 2 / width]);
+    return image;
+}
+
+QImage Grab(QWidget* panel) { return panel->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+QRgb Opaque(QRgb c) { return c | 0xFF000000u; }
+
+// The preview surface's picture point (x, y), y from the top.
+QRgb PreviewAt(const AppState& state, int x, int y) {
+    const PixelSurface& s = state.picture.preview;
+    return s.bits()[std::size_t(s.height() - 1 - std::uint32_t(y)) * s.width() + std::uint32_t(x)];
+}
+
+class Fixture {
+public:
+    Fixture() : window(COLORS.toStdString()) {}
+    bool Open() {
+        if (!window.Start()) return false;
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    }
+    QPushButton* choose() const { return window.Button(layout::IDC_CHOOSE_PICTURE); }
+    QPushButton* generate() const { return window.Button(layout::IDC_GENERATE); }
+    QWidget* source() const { return window.Panel(layout::IDC_SOURCE_PANEL); }
+    QWidget* preview() const { return window.Panel(layout::IDC_PREVIEW_PANEL); }
+
+    // Clicks "选择图片", picks path in the open dialog and, if asked, answers the shrink question.
+    // Returns whether the question was asked.
+    bool Import(const QString& path, bool shrink = true) {
+        auto dialog = WhenModal<QFileDialog>([path](QFileDialog& d) { Type(d, path); });
+        bool asked = false;
+        auto question = WhenModal<QMessageBox>([&asked, shrink](QMessageBox& box) {
+            asked = box.icon() == QMessageBox::Question;
+            Answer(box, shrink ? QMessageBox::Yes : QMessageBox::No);
+        });
+        QTest::mouseClick(choose(), Qt::LeftButton);
+        if (!dialog->came) qWarning("no open dialog came");
+        return asked;
+    }
+
+    QTemporaryDir folder;
+    qt::MainWindow window;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(QFile::exists(COLORS));
+        qt::ConfigureApplication(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+    }
+
+    void layoutTextsAndIcon() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QWidget& w = f.window;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Tesselbox"));
+        QCOMPARE(w.size(), QSize(648, 378));
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        const QRect screen = w.screen()->geometry();
+        QCOMPARE(w.pos(), QPoint(screen.width() / 2 - 327, screen.height() / 2 - 206));
+
+        const struct {
+            QWidget* widget;
+            QRect where;
+            const char* text;
+        } controls[] = {
+            {f.choose(), {216, 332, 100, 30}, "选择图片"},
+            {f.generate(), {332, 332, 100, 30}, "生成"},
+            {f.source(), {16, 16, 300, 300}, nullptr},
+            {f.preview(), {332, 16, 300, 300}, nullptr},
+        };
+        for (const auto& c : controls) {
+            QVERIFY(c.widget != nullptr);
+            QCOMPARE(c.widget->geometry(), c.where);
+            QVERIFY(c.widget->isVisible());
+            if (c.text != nullptr) QCOMPARE(static_cast<QPushButton*>(c.widget)->text(), Utf8(c.text));
+        }
+
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Tesselbox"));
+        QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.0.0.0"));
+        const QImage drawn(QStringLiteral(TESSELBOX_SOURCE_DIR "/resources/icon-64.png"));
+        QCOMPARE(drawn.size(), QSize(64, 64));
+        const QImage icon = w.windowIcon().pixmap(QSize(64, 64)).toImage();
+        QCOMPARE(icon.convertToFormat(QImage::Format_RGB32), drawn.convertToFormat(QImage::Format_RGB32));
+    }
+
+    void tabDoesNotMoveFocus() {
+        Fixture f;
+        QVERIFY(f.Open());
+        for (QPushButton* button : {f.choose(), f.generate()}) {
+            button->setFocus();
+            QTRY_VERIFY(button->hasFocus());
+            QTest::keyClick(button, Qt::Key_Tab);
+            QVERIFY(button->hasFocus());
+            QTest::keyClick(button, Qt::Key_Backtab);
+            QVERIFY(button->hasFocus());
+        }
+    }
+
+    void colorTableFailure_data() {
+        QTest::addColumn<QByteArray>("content");  // empty: no file at all
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("no entry") << QByteArray("block id,data value,red,green,blue\n35 ,1,2,3,4\n");
+    }
+
+    void colorTableFailure() {
+        QFETCH(QByteArray, content);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Colors.txt");
+        if (!content.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        QString text, title;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        bool hadOwner = true;
+        auto answer = WhenModal<QMessageBox>([&](QMessageBox& box) {
+            text = box.text();
+            title = box.windowTitle();
+            icon = box.icon();
+            buttons = box.standardButtons();
+            hadOwner = box.parentWidget() != nullptr;
+            Answer(box, QMessageBox::Ok);
+        });
+        qt::MainWindow window(path.toStdString());
+        QVERIFY(!window.Start());
+        QVERIFY(answer->came);
+        QCOMPARE(text, Utf8("输入颜色失败！"));
+        QCOMPARE(title, QStringLiteral("Tesselbox"));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(buttons, QMessageBox::Ok);
+        QVERIFY(!hadOwner);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(window.Button(layout::IDC_GENERATE), nullptr);
+    }
+
+    void panelsBeforeImport() {
+        Fixture f;
+        QVERIFY(f.Open());
+        for (QWidget* panel : {f.source(), f.preview()}) {
+            const QImage image = Grab(panel);
+            QCOMPARE(image.size(), QSize(300, 300));
+            int wrong = 0;
+            for (int y = 0; y < 300; ++y)
+                for (int x = 0; x < 300; ++x) {
+                    const bool frame = x == 0 || y == 0 || x == 299 || y == 299;
+                    wrong += image.pixel(x, y) != (frame ? 0xFF000000u : 0xFFFFFFFFu);
+                }
+            QCOMPARE(wrong, 0);
+        }
+    }
+
+    // Before any import "生成" writes the empty 124-byte schematic; a typed name gets ".schematic",
+    // also in a folder whose name has a dot; replacing a file asks first.
+    void generateWritesAndAsksBeforeReplacing() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QVERIFY(QDir(f.folder.path()).mkdir("with.dot"));
+        const QString typed = f.folder.filePath("with.dot/out");
+        const QString written = typed + ".schematic";
+
+        FileDialogSeen seen;
+        auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+            seen = Look(d);
+            Type(d, typed);
+        });
+        QTest::mouseClick(f.generate(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QVERIFY(seen.save);
+        QCOMPARE(seen.filters, QStringList{Utf8("schematic文件(*.schematic)")});
+        QCOMPARE(seen.nameAtStart, QString());
+        QCOMPARE(seen.title, QStringLiteral("Save As"));
+        QCOMPARE(QFileInfo(written).size(), 124);
+
+        for (const bool replace : {false, true}) {
+            QFile junk(written);
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write("junk");
+            junk.close();
+            bool asked = false;
+            answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+                QCOMPARE(Look(d).nameAtStart, QString());
+                auto prompt = WhenModal<QMessageBox>([&](QMessageBox& box) {
+                    asked = true;
+                    Answer(box, replace ? QMessageBox::Yes : QMessageBox::No);
+                });
+                Type(d, written);
+                if (d.isVisible()) d.reject();  // refused: the dialog stays up until cancelled
+            });
+            QTest::mouseClick(f.generate(), Qt::LeftButton);
+            QVERIFY(answer->came);
+            QVERIFY(asked);
+            QCOMPARE(QFileInfo(written).size(), replace ? 124 : 4);
+        }
+    }
+
+    // The picture filter lists .jpg, .png and .bmp in any letter case, "所有文件(*.*)" every file;
+    // the open dialog refuses a name that does not exist.
+    void openDialogFiltersAndRefusal() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QDir folder(f.folder.path());
+        const QStringList names = {"a.jpg", "B.JPG", "c.Png", "d.bmp", "e.txt", "f", "g.jpeg"};
+        for (const QString& name : names) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        FileDialogSeen seen;
+        QStringList pictures, everything;
+        bool refused = false;
+        auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+            seen = Look(d);
+            d.setDirectory(folder);
+            pictures = Listed(d);
+            auto* combo = d.findChild<QComboBox*>("fileTypeCombo");
+            QTest::keyClick(combo, Qt::Key_Down);
+            everything = Listed(d);
+            auto warning = WhenModal<QMessageBox>([&](QMessageBox& box) {
+                refused = true;
+                box.accept();
+            });
+            Type(d, folder.filePath("nothing-here.png"));
+            refused = refused && d.isVisible();
+            if (d.isVisible()) d.reject();
+        });
+        QTest::mouseClick(f.choose(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QVERIFY(!seen.save);
+        QCOMPARE(seen.filters, (QStringList{Utf8("图片文件(*.jpg;*.png;*.bmp)"), Utf8("所有文件(*.*)")}));
+        QCOMPARE(seen.filterAtStart, seen.filters[0]);
+        QCOMPARE(seen.nameAtStart, QString());
+        QCOMPARE(seen.title, QStringLiteral("Open"));
+        QCOMPARE(pictures, (QStringList{"B.JPG", "a.jpg", "c.Png", "d.bmp"}));
+        QStringList all = names;
+        all.sort();
+        QCOMPARE(everything, all);
+        QVERIFY(refused);
+        QCOMPARE(f.window.state().fileDialog.filterIndex, 0u);  // cancelled: nothing written back
+    }
+
+    // The number of the filter shown is written back when a file was chosen and carries over
+    // between the open and the save dialog; beyond a dialog's list it starts on the first.
+    void filterNumberCarriesOver() {
+        Fixture f;
+        QVERIFY(f.Open());
+        const QString picture = f.folder.filePath("photo");  // "jpg" is appended
+        QVERIFY(Gradient(20, 10).save(picture + ".jpg", "JPG"));
+
+        QString openStart;
+        auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+            openStart = d.selectedNameFilter();
+            QTest::keyClick(d.findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
+            Type(d, picture);
+        });
+        QTest::mouseClick(f.choose(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QCOMPARE(openStart, Utf8("图片文件(*.jpg;*.png;*.bmp)"));
+        QCOMPARE(f.window.state().picture.working.width, 20u);
+        QCOMPARE(f.window.state().fileDialog.filterIndex, 2u);
+
+        answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+            openStart = d.selectedNameFilter();
+            d.reject();
+        });
+        QTest::mouseClick(f.choose(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QCOMPARE(openStart, Utf8("所有文件(*.*)"));
+
+        QString saveStart;
+        answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+            saveStart = d.selectedNameFilter();
+            Type(d, f.folder.filePath("out"));
+        });
+        QTest::mouseClick(f.generate(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QCOMPARE(saveStart, Utf8("schematic文件(*.schematic)"));
+        QCOMPARE(f.window.state().fileDialog.filterIndex, 1u);
+        QCOMPARE(QFileInfo(f.folder.filePath("out.schematic")).size(), 124 + 2 * 20 * 10);
+    }
+
+    // 120 x 80 is drawn one to one from the top-left corner of both panels, under the frame. With
+    // two device pixels per pixel it stays crisp: each picture pixel a 2 x 2 square of its color.
+    void smallPictureOneToOne() {
+        Fixture f;
+        QVERIFY(f.Open());
+        const QImage picture = Gradient(120, 80);
+        const QString path = f.folder.filePath("small.png");
+        QVERIFY(picture.save(path));
+        QVERIFY(!f.Import(path));
+        QCOMPARE(f.window.state().picture.working.width, 120u);
+        const QImage left = Grab(f.source());
+        const QImage right = Grab(f.preview());
+        int wrongLeft = 0, wrongRight = 0, notWhite = 0;
+        for (int y = 1; y < 299; ++y)
+            for (int x = 1; x < 299; ++x) {
+                if (x < 120 && y < 80) {
+                    wrongLeft += left.pixel(x, y) != Opaque(picture.pixel(x, y));
+                    wrongRight += right.pixel(x, y) != Opaque(PreviewAt(f.window.state(), x, y));
+                } else {
+                    notWhite += (left.pixel(x, y) != 0xFFFFFFFFu) + (right.pixel(x, y) != 0xFFFFFFFFu);
+                }
+            }
+        QCOMPARE(wrongLeft, 0);
+        QCOMPARE(wrongRight, 0);
+        QCOMPARE(notWhite, 0);
+        QCOMPARE(left.pixel(10, 0), 0xFF000000u);  // the frame covers the top row of the picture
+        QCOMPARE(left.pixel(0, 10), 0xFF000000u);
+
+        QImage device(600, 600, QImage::Format_RGB32);
+        device.setDevicePixelRatio(2);
+        {
+            QPainter painter(&device);
+            platform::PanelCanvas canvas{painter};
+            DispatchDrawItem(f.window.state(), layout::IDC_SOURCE_PANEL, canvas);
+        }
+        int notSquare = 0;
+        for (int y = 1; y < 80; ++y)
+            for (int x = 1; x < 120; ++x)
+                for (int d = 0; d < 4; ++d)
+                    notSquare += device.pixel(2 * x + d % 2, 2 * y + d / 2) != Opaque(picture.pixel(x, y));
+        QCOMPARE(notSquare, 0);
+        QCOMPARE(device.pixel(598, 300), 0xFF000000u);  // the frame: one pixel, two device pixels
+        QCOMPARE(device.pixel(597, 300), 0xFFFFFFFFu);
+    }
+
+    // 600 x 400 asks; fitted it fills 300 x 200 one to one, kept at full size it is shown shrunk to
+    // 300 x 200 while the surfaces keep every pixel.
+    void largePicture_data() {
+        QTest::addColumn<bool>("shrink");
+        QTest::addColumn<QSize>("working");
+        QTest::newRow("fitted") << true << QSize(300, 200);
+        QTest::newRow("kept at full size") << false << QSize(600, 400);
+    }
+
+    void largePicture() {
+        QFETCH(bool, shrink);
+        QFETCH(QSize, working);
+        Fixture f;
+        QVERIFY(f.Open());
+        const QImage picture = Quadrants(600, 400);
+        const QString path = f.folder.filePath("large.png");
+        QVERIFY(picture.save(path));
+        QVERIFY(f.Import(path, shrink));
+        const AppState& state = f.window.state();
+        QCOMPARE(QSize(int(state.picture.working.width), int(state.picture.working.height)), working);
+        QCOMPARE(QSize(int(state.picture.display.width), int(state.picture.display.height)), QSize(300, 200));
+        QCOMPARE(QSize(int(state.picture.source.width()), int(state.picture.source.height())), working);
+
+        const QImage left = Grab(f.source());
+        // The middle of each quadrant, away from the seams that scaling may blend.
+        const QPoint middles[] = {{75, 50}, {225, 50}, {75, 150}, {225, 150}};
+        for (const QPoint p : middles) {
+            QCOMPARE(left.pixel(p), Opaque(picture.pixel(p * 2)));
+        }
+        const QImage right = Grab(f.preview());
+        QCOMPARE(right.pixel(75, 50), Opaque(PreviewAt(state, 75 * working.width() / 300, 50 * working.height() / 200)));
+        for (const QImage& panel : {left, right}) {
+            QVERIFY(panel.pixel(75, 198) != 0xFFFFFFFFu);  // the picture's last rows, then white
+            QCOMPARE(panel.pixel(75, 200), 0xFFFFFFFFu);
+            QCOMPARE(panel.pixel(150, 250), 0xFFFFFFFFu);
+        }
+    }
+
+    // Transparent pixels: white in both panels; translucent ones are blended over white on the
+    // left and, being below the alpha threshold, white on the right.
+    void transparentPixels() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QImage picture(40, 40, QImage::Format_ARGB32);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x)
+                picture.setPixel(x, y, x < 20 ? qRgba(0, 0, 255, 0) : qRgba(255, 0, 0, 200));
+        const QString path = f.folder.filePath("clear.png");
+        QVERIFY(picture.save(path));
+        f.Import(path);
+        const QImage left = Grab(f.source());
+        const QImage right = Grab(f.preview());
+        QCOMPARE(left.pixel(10, 20), 0xFFFFFFFFu);
+        QCOMPARE(right.pixel(10, 20), 0xFFFFFFFFu);
+        const QColor blended(left.pixel(30, 20));
+        QCOMPARE(blended.red(), 255);
+        QVERIFY(qAbs(blended.green() - 55) <= 1 && qAbs(blended.blue() - 55) <= 1);
+        QCOMPARE(right.pixel(30, 20), 0xFFFFFFFFu);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
