@@ -29,7 +29,7 @@ bool LoadPalette(const std::optional<fs::path>& named, const Environment& enviro
     } else if (!environment.executable.empty() &&
                fs::exists(InstalledPalettePath(environment.executable), ignored)) {
         path = InstalledPalettePath(environment.executable);
-        origin = ", installed with the program";
+        origin = ", the one that comes with the program";
     } else {
         err << "tesselbox-cli: no color table: there is no Colors.txt in the current folder";
         if (!environment.executable.empty()) {

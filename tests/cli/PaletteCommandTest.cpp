@@ -66,7 +66,7 @@ TEST(PaletteCommand, FindsTheDefaultTable) {
     auto result = RunCli({"palette"}, installed);
     EXPECT_EQ(result.code, EXIT_DONE);
     EXPECT_EQ(result.out, "1,0,1,1,1\n");
-    EXPECT_NE(result.err.find("installed with the program"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("comes with the program"), std::string::npos) << result.err;
 
     WriteBytes(work / "Colors.txt", "2,0,2,2,2\n");
     result = RunCli({"palette"}, installed);
