@@ -61,8 +61,7 @@ int RunPalette(const PaletteOptions& options, std::ostream& out, std::ostream& e
             << unsigned{RedOf(color)} << ',' << unsigned{GreenOf(color)} << ','
             << unsigned{BlueOf(color)} << '\n';
     }
-    out.flush();
-    return EXIT_DONE;
+    return CheckOutput(out, err) ? EXIT_DONE : EXIT_FILE_FAILED;
 }
 
 int Dispatch(std::span<const std::string> args, std::ostream& out, std::ostream& err,
@@ -75,7 +74,9 @@ int Dispatch(std::span<const std::string> args, std::ostream& out, std::ostream&
     }
     switch (parsed.command) {
         case Command::Help: out << USAGE << HELP; return EXIT_DONE;
-        case Command::Version: out << "tesselbox-cli " << TESSELBOX_VERSION << "\n"; return EXIT_DONE;
+        case Command::Version:
+            out << "tesselbox-cli " << TESSELBOX_VERSION << "\n";
+            return EXIT_DONE;
         case Command::Convert: return RunConvert(parsed.convert, out, err, environment);
         case Command::Palette: return RunPalette(parsed.palette, out, err, environment);
     }
@@ -83,6 +84,13 @@ int Dispatch(std::span<const std::string> args, std::ostream& out, std::ostream&
 }
 
 }  // namespace
+
+bool CheckOutput(std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out) return true;
+    err << "tesselbox-cli: cannot write to standard output\n";
+    return false;
+}
 
 Environment ProcessEnvironment() {
     Environment environment;

@@ -23,6 +23,10 @@ struct Environment {
 
 Environment ProcessEnvironment();
 
+// Flushes out; false, with a message on err, when anything written to it was lost (a full disk,
+// a closed pipe), so that a truncated listing is not taken for a complete one.
+bool CheckOutput(std::ostream& out, std::ostream& err);
+
 // args are the arguments after the program's name. Writes only what was asked for to out
 // (materials, the palette) and everything else to err.
 int run(std::span<const std::string> args, std::ostream& out, std::ostream& err,

@@ -98,7 +98,8 @@ std::optional<std::string> PlanOutputs(const ConvertOptions& options,
                                               : *options.preview;
         }
         const std::string by = "the output for " + Shown(picture);
-        for (const fs::path* file : {&planned.schematic, planned.preview ? &*planned.preview : nullptr}) {
+        for (const fs::path* file :
+             {&planned.schematic, planned.preview ? &*planned.preview : nullptr}) {
             if (file == nullptr) continue;
             const auto [at, added] = claimed.emplace(SameFileKey(*file), by);
             if (!added) {
@@ -223,8 +224,12 @@ class Batch {
 public:
     Batch(const std::vector<PlannedPicture>& plan, const ColorTable& table,
           const ConvertOptions& options, unsigned workers)
-        : plan_(plan), table_(table), options_(options), budget_(workers),
-          reports_(plan.size()), done_(plan.size(), false) {
+        : plan_(plan),
+          table_(table),
+          options_(options),
+          budget_(workers),
+          reports_(plan.size()),
+          done_(plan.size(), false) {
         for (unsigned i = 0; i < workers; ++i) {
             try {
                 threads_.emplace_back([this] { Work(); });
@@ -323,11 +328,11 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         out << "all " << converted << " pictures:\n";
         PrintMaterials(out, *allMaterials);
     }
-    out.flush();
+    const bool printed = CheckOutput(out, err);
     if (failed > 0 && several) {
         err << "tesselbox-cli: " << failed << " of " << plan.size() << " pictures failed\n";
     }
-    return failed > 0 ? EXIT_FILE_FAILED : EXIT_DONE;
+    return failed > 0 || !printed ? EXIT_FILE_FAILED : EXIT_DONE;
 }
 
 }  // namespace tesselbox::cli

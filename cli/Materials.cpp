@@ -29,7 +29,8 @@ BillOfMaterials CountMaterials(const BlockGrid& grid, const ColorTable& table) {
             ++perEntry[static_cast<std::size_t>(cell)];
         }
     }
-    std::map<std::uint32_t, MaterialCount> byBlock;  // entries in table order: the earliest names it
+    std::map<std::uint32_t, MaterialCount>
+        byBlock;  // entries in table order: the earliest names it
     for (std::size_t i = 0; i < perEntry.size(); ++i) {
         if (perEntry[i] == 0) continue;
         const std::uint8_t id = table.blockIds[i];

@@ -13,13 +13,15 @@ enum class Command { Help, Version, Convert, Palette };
 
 struct ConvertOptions {
     std::vector<std::filesystem::path> pictures;
-    std::optional<std::filesystem::path> output;   // a file (one picture) or an existing folder
-    std::optional<std::filesystem::path> palette;  // nullopt: look for the default one
-    std::optional<std::filesystem::path> preview;  // a file (one picture) or an existing folder
+    // -o and --preview: a file (one picture) or an existing folder. No --palette: the default one.
+    std::optional<std::filesystem::path> output = std::nullopt;
+    std::optional<std::filesystem::path> palette = std::nullopt;
+    std::optional<std::filesystem::path> preview = std::nullopt;
     bool fit = true;
     bool materials = false;
     bool quiet = false;
     unsigned jobs = 0;  // pictures at a time; 0: one per processor
+    friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;
 };
 
 struct PaletteOptions {

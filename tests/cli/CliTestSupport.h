@@ -29,9 +29,9 @@ QImage MakeImage(int width, int height, const std::function<QRgb(int, int)>& pix
 void SavePicture(const QImage& image, const std::filesystem::path& path);
 
 struct SchematicFields {
-    std::uint32_t width = 0;   // the 16-bit fields as written
+    std::uint32_t width = 0;  // the 16-bit fields as written
     std::uint32_t length = 0;
-    std::string blocks;        // one byte per cell, top picture row first
+    std::string blocks;  // one byte per cell, top picture row first
     std::string data;
 };
 // Fails the test (and returns empty fields) when the file is not a schematic of consistent size.

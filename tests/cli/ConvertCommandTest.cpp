@@ -42,11 +42,11 @@ std::string ExpectedSchematic(std::uint16_t width, std::uint16_t length, const s
     const auto cells = static_cast<unsigned>(blocks.size());
     std::string file;
     auto put = [&](const auto&... parts) { (file.append(parts), ...); };
-    put("\x0A", u16(9), "Schematic");                   // root compound
-    put("\x02", u16(6), "Height", u16(1));              // short Height = 1
-    put("\x02", u16(6), "Length", u16(length));         // short Length
-    put("\x02", u16(5), "Width", u16(width));           // short Width
-    put("\x09", u16(8), "Entities", "\x0A", u32(0));     // empty list of compounds
+    put("\x0A", u16(9), "Schematic");                 // root compound
+    put("\x02", u16(6), "Height", u16(1));            // short Height = 1
+    put("\x02", u16(6), "Length", u16(length));       // short Length
+    put("\x02", u16(5), "Width", u16(width));         // short Width
+    put("\x09", u16(8), "Entities", "\x0A", u32(0));  // empty list of compounds
     put("\x09", u16(12), "TileEntities", "\x0A", u32(0));
     put("\x08", u16(9), "Materials", u16(5), "Alpha");  // string
     put("\x07", u16(6), "Blocks", u32(cells), blocks);  // byte array
@@ -71,15 +71,15 @@ struct ExactCase {
 };
 void PrintTo(const ExactCase& c, std::ostream* os) { *os << c.name; }
 
-
 class ConvertExactly : public ::testing::TestWithParam<ExactCase> {};
 
 TEST_P(ConvertExactly, WritesTheExpectedBytes) {
     TempFolder folder;
     SavePicture(SixPixelPicture(), folder / "six.png");
     WriteBytes(folder / "t.txt", GetParam().palette);
-    const auto result = RunCli({"convert", (folder / "six.png").string(), "--palette",
-                                (folder / "t.txt").string(), "-o", (folder / "out.schematic").string()});
+    const auto result =
+        RunCli({"convert", (folder / "six.png").string(), "--palette", (folder / "t.txt").string(),
+                "-o", (folder / "out.schematic").string()});
     ASSERT_EQ(result.code, EXIT_DONE) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(ReadBytes(folder / "out.schematic"),
@@ -90,20 +90,21 @@ TEST_P(ConvertExactly, WritesTheExpectedBytes) {
 // is 230); (10,0,0) is as far from (0,0,0) as from (20,0,0) and goes to the earlier entry.
 INSTANTIATE_TEST_SUITE_P(
     Cli, ConvertExactly,
-    ::testing::Values(
-        ExactCase{"BlackListedFirst", "1,0,0,0,0\n2,3,20,0,0\n35,14,230,0,0\n",
-                  std::string("\x00\x23\x01\x00\x02\x01", 6), std::string("\x00\x0E\x00\x00\x03\x00", 6)},
-        ExactCase{"DarkListedFirst", "2,3,20,0,0\n1,0,0,0,0\n35,14,230,0,0\n",
-                  std::string("\x00\x23\x02\x00\x02\x01", 6), std::string("\x00\x0E\x03\x00\x03\x00", 6)}),
+    ::testing::Values(ExactCase{"BlackListedFirst", "1,0,0,0,0\n2,3,20,0,0\n35,14,230,0,0\n",
+                                std::string("\x00\x23\x01\x00\x02\x01", 6),
+                                std::string("\x00\x0E\x00\x00\x03\x00", 6)},
+                      ExactCase{"DarkListedFirst", "2,3,20,0,0\n1,0,0,0,0\n35,14,230,0,0\n",
+                                std::string("\x00\x23\x02\x00\x02\x01", 6),
+                                std::string("\x00\x0E\x03\x00\x03\x00", 6)}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ConvertCommand, PreviewShowsTheBlockColorsAndNothingElse) {
     TempFolder folder;
     SavePicture(SixPixelPicture(), folder / "six.png");
     WriteBytes(folder / "t.txt", "1,0,0,0,0\n2,3,20,0,0\n35,14,230,0,0\n");
-    const auto result = RunCli({"convert", (folder / "six.png").string(), "--palette",
-                                (folder / "t.txt").string(), "--preview",
-                                (folder / "six-preview.png").string()});
+    const auto result =
+        RunCli({"convert", (folder / "six.png").string(), "--palette", (folder / "t.txt").string(),
+                "--preview", (folder / "six-preview.png").string()});
     ASSERT_EQ(result.code, EXIT_DONE) << result.err;
     EXPECT_TRUE(fs::exists(folder / "six.schematic"));  // the default: beside the picture
     const QImage preview = LoadImage(folder / "six-preview.png");
@@ -133,9 +134,9 @@ TEST(ConvertCommand, FitShrinksByAveragingAndNoFitKeepsEveryPixel) {
     };
     for (const Case& c : {Case{{}, 300, 200}, Case{{"--fit"}, 300, 200},
                           Case{{"--no-fit"}, 600, 400}, Case{{"--no-fit", "--fit"}, 300, 200}}) {
-        std::vector<std::string> args = {"convert", (folder / "wide.png").string(), "--palette",
-                                         (folder / "t.txt").string(), "--preview",
-                                         (folder / "preview.png").string()};
+        std::vector<std::string> args = {"convert",   (folder / "wide.png").string(),
+                                         "--palette", (folder / "t.txt").string(),
+                                         "--preview", (folder / "preview.png").string()};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const auto result = RunCli(args);
         ASSERT_EQ(result.code, EXIT_DONE) << result.err;
@@ -181,7 +182,8 @@ TEST(ConvertCommand, PicturesThatFitToNothingOrAreTooWide) {
     result = RunCli({"convert", (folder / "line.png").string(), "--palette",
                      (folder / "t.txt").string(), "--no-fit"});
     EXPECT_EQ(result.code, EXIT_FILE_FAILED);
-    EXPECT_TRUE(Has(result.err, "line.png: the picture is 40000 x 1 pixels; a side may be at most 32767"))
+    EXPECT_TRUE(
+        Has(result.err, "line.png: the picture is 40000 x 1 pixels; a side may be at most 32767"))
         << result.err;
     EXPECT_TRUE(Has(result.err, "--fit would make it 300 x 0")) << result.err;
     EXPECT_FALSE(fs::exists(folder / "line.schematic"));
@@ -206,8 +208,9 @@ TEST(ConvertCommand, BatchGoesOnPastBrokenPicturesAndNamesThem) {
         EXPECT_FALSE(fs::exists(folder / (std::string(failed) + ".schematic"))) << failed;
     }
     const auto broken = result.err.find("broken.jpg: the picture cannot be read");
-    const auto huge = result.err.find("huge.png: the picture is 100000 x 100000 pixels; at most "
-                                      "268435456 pixels are allowed");
+    const auto huge = result.err.find(
+        "huge.png: the picture is 100000 x 100000 pixels; at most "
+        "268435456 pixels are allowed");
     const auto missing = result.err.find("missing.png: cannot open the file");
     EXPECT_TRUE(broken != std::string::npos && huge != std::string::npos &&
                 missing != std::string::npos)
@@ -228,8 +231,9 @@ std::string Numbered(int i, const char* ending) {
 // three, in the order the pictures were given.
 TEST(ConvertCommand, JobsChangeNothingButTheSpeed) {
     TempFolder folder;
-    WriteBytes(folder / "t.txt", "1,0,0,0,0,Black\n2,0,255,255,255,White\n3,0,255,0,0,Red\n"
-                                 "4,0,0,0,255,Blue\n");
+    WriteBytes(folder / "t.txt",
+               "1,0,0,0,0,Black\n2,0,255,255,255,White\n3,0,255,0,0,Red\n"
+               "4,0,0,0,255,Blue\n");
     std::vector<std::string> pictures;
     std::mt19937 random(7);
     for (int i = 0; i < 8; ++i) {
@@ -239,7 +243,8 @@ TEST(ConvertCommand, JobsChangeNothingButTheSpeed) {
         } else {
             // Sizes from tiny to one that the core converts on two threads.
             const int side = i == 5 ? 700 : 5 + i * 9;
-            SavePicture(MakeImage(side, side, [&](int, int) { return random() | 0xFF000000u; }), path);
+            SavePicture(MakeImage(side, side, [&](int, int) { return random() | 0xFF000000u; }),
+                        path);
         }
         pictures.push_back(path.string());
     }
@@ -247,8 +252,10 @@ TEST(ConvertCommand, JobsChangeNothingButTheSpeed) {
     for (const char* jobs : {"1", "3"}) {
         const fs::path out = folder / (std::string("jobs") + jobs);
         fs::create_directory(out);
-        std::vector<std::string> args = {"convert", "-q", "--no-fit", "--materials", "-j", jobs,
-                                         "--palette", (folder / "t.txt").string(), "-o", out.string()};
+        std::vector<std::string> args = {
+            "convert", "-q",        "--no-fit",  "--materials",
+            "-j",      jobs,        "--palette", (folder / "t.txt").string(),
+            "-o",      out.string()};
         args.insert(args.end(), pictures.begin(), pictures.end());
         results.push_back(RunCli(args));
         EXPECT_EQ(results.back().code, EXIT_FILE_FAILED);
@@ -285,15 +292,15 @@ TEST(ConvertCommand, MaterialsCountEachBlockOnce) {
         }
         return qRgba(0, 0, 0, 0);
     };
-    SavePicture(MakeImage(4, 3, [&](int x, int y) { return color(rows[y][x]); }),
-                folder / "a.png");
+    SavePicture(MakeImage(4, 3, [&](int x, int y) { return color(rows[y][x]); }), folder / "a.png");
     fs::copy_file(folder / "a.png", folder / "b.png");
-    const std::string bill = " 5  35:14    Red Wool\n"
-                             " 2  1:0      Black\n"
-                             " 2  2:3      Dark\n"
-                             " 1  7:0\n"
-                             "10  blocks in total, 4 kinds\n"
-                             " 2  places without a block\n";
+    const std::string bill =
+        " 5  35:14    Red Wool\n"
+        " 2  1:0      Black\n"
+        " 2  2:3      Dark\n"
+        " 1  7:0\n"
+        "10  blocks in total, 4 kinds\n"
+        " 2  places without a block\n";
     auto result = RunCli({"convert", "--materials", "--palette", (folder / "t.txt").string(),
                           (folder / "a.png").string()});
     ASSERT_EQ(result.code, EXIT_DONE) << result.err;
@@ -320,7 +327,6 @@ struct PlanCase {
 };
 void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
 
-
 class RefusedOutputs : public ::testing::TestWithParam<PlanCase> {};
 
 TEST_P(RefusedOutputs, AreUsageErrorsBeforeAnythingIsWritten) {
@@ -345,14 +351,18 @@ INSTANTIATE_TEST_SUITE_P(
     Cli, RefusedOutputs,
     ::testing::Values(
         PlanCase{"SeveralIntoOneFile", {"a.png", "b.png", "-o", "x.schematic"}, "is not a folder"},
-        PlanCase{"SeveralPreviewsIntoOneFile", {"a.png", "b.png", "--preview", "p.png"},
+        PlanCase{"SeveralPreviewsIntoOneFile",
+                 {"a.png", "b.png", "--preview", "p.png"},
                  "--preview p.png is not a folder"},
-        PlanCase{"SameNameBesideEachOther", {"a.png", "b.png", "a.bmp"},
+        PlanCase{"SameNameBesideEachOther",
+                 {"a.png", "b.png", "a.bmp"},
                  "a.schematic would be written twice"},
-        PlanCase{"SameNameInAFolder", {"a.png", "./out/../a.bmp", "-o", "out"},
+        PlanCase{"SameNameInAFolder",
+                 {"a.png", "./out/../a.bmp", "-o", "out"},
                  "would be written twice"},
         PlanCase{"OverTheInput", {"a.png", "-o", "./a.png"}, "it is the picture a.png"},
-        PlanCase{"PreviewOverTheSchematic", {"a.png", "--preview", "a.schematic"},
+        PlanCase{"PreviewOverTheSchematic",
+                 {"a.png", "--preview", "a.schematic"},
                  "would be written twice"}),
     [](const auto& test) { return std::string(test.param.name); });
 
@@ -362,11 +372,13 @@ TEST(ConvertCommand, OutputFoldersAndWriteFailures) {
     fs::create_directory(folder / "pictures");
     fs::create_directory(folder / "out");
     for (const char* name : {"a.png", "b.jpg"}) {
-        SavePicture(MakeImage(2, 1, [](int, int) { return qRgb(1, 1, 1); }), folder / "pictures" / name);
+        SavePicture(MakeImage(2, 1, [](int, int) { return qRgb(1, 1, 1); }),
+                    folder / "pictures" / name);
     }
-    auto result = RunCli({"convert", "--palette", (folder / "t.txt").string(), "-o",
-                          (folder / "out").string(), "--preview", (folder / "out").string(),
-                          (folder / "pictures/a.png").string(), (folder / "pictures/b.jpg").string()});
+    auto result =
+        RunCli({"convert", "--palette", (folder / "t.txt").string(), "-o",
+                (folder / "out").string(), "--preview", (folder / "out").string(),
+                (folder / "pictures/a.png").string(), (folder / "pictures/b.jpg").string()});
     ASSERT_EQ(result.code, EXIT_DONE) << result.err;
     for (const char* name : {"a.schematic", "b.schematic", "a-blocks.png", "b-blocks.png"}) {
         EXPECT_TRUE(fs::exists(folder / "out" / name)) << name;
@@ -386,7 +398,8 @@ TEST(ConvertCommand, ProgressOnlyOnATerminalAndNotesOnlyWhenNotQuiet) {
     SavePicture(MakeImage(2, 2, [](int, int) { return qRgb(1, 1, 1); }), folder / "a.png");
     SavePicture(MakeImage(2, 2, [](int, int) { return qRgb(1, 1, 1); }), folder / "b.png");
     const std::vector<std::string> batch = {"convert", "--palette", (folder / "t.txt").string(),
-                                            (folder / "a.png").string(), (folder / "b.png").string()};
+                                            (folder / "a.png").string(),
+                                            (folder / "b.png").string()};
     Environment terminal;
     terminal.errorIsTerminal = true;
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace tesselbox::cli {
 namespace {
 
@@ -32,6 +34,13 @@ TEST(PaletteCommand, PrintsTheEntriesAsRead) {
               "12,255,0,44,254\n");
     EXPECT_NE(result.err.find("4 entries"), std::string::npos) << result.err;
     EXPECT_EQ(RunCli({"palette", "-q", (folder / "t.txt").string()}).err, "");
+
+    std::ostream lost(nullptr);  // every write fails, as on a full disk
+    std::ostringstream err;
+    EXPECT_EQ(run(std::vector<std::string>{"palette", (folder / "t.txt").string()}, lost, err,
+                  Environment{}),
+              EXIT_FILE_FAILED);
+    EXPECT_NE(err.str().find("cannot write to standard output"), std::string::npos) << err.str();
 }
 
 TEST(PaletteCommand, FailsWhenNothingCanBeRead) {
@@ -41,9 +50,9 @@ TEST(PaletteCommand, FailsWhenNothingCanBeRead) {
         std::filesystem::path file;
         const char* reason;
     };
-    for (const Case& c : {Case{folder / "words.txt", "no line starts with five numbers"},
-                          Case{folder / "missing.txt", "cannot be opened"},
-                          Case{folder.path(), "is a folder"}}) {
+    for (const Case& c :
+         {Case{folder / "words.txt", "no line starts with five numbers"},
+          Case{folder / "missing.txt", "cannot be opened"}, Case{folder.path(), "is a folder"}}) {
         const auto result = RunCli({"palette", c.file.string()});
         EXPECT_EQ(result.code, EXIT_FILE_FAILED) << c.file;
         EXPECT_EQ(result.out, "");

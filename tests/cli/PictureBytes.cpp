@@ -29,7 +29,8 @@ std::string PngHeaderClaiming(std::uint32_t width, std::uint32_t height) {
     std::string chunk = "IHDR";
     PutBigEndian(chunk, width, 4);
     PutBigEndian(chunk, height, 4);
-    chunk += std::string("\x08\x06\x00\x00\x00", 5);  // 8-bit RGBA, deflate, no filter, no interlace
+    chunk +=
+        std::string("\x08\x06\x00\x00\x00", 5);  // 8-bit RGBA, deflate, no filter, no interlace
     auto putChunk = [&png](const std::string& typeAndData) {
         PutBigEndian(png, std::uint32_t(typeAndData.size() - 4), 4);
         png += typeAndData;

