@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 namespace tesselbox::platform {
 
@@ -46,6 +48,21 @@ const QImage& SurfaceImage(const SurfaceMemory& memory) { return memory.image; }
 
 QImage SurfaceToImage(const SurfaceMemory& memory) { return memory.image.mirrored(false, true); }
 
+namespace {
+
+// Qt's own guard against huge allocations, set just above what the limit allows. It is one
+// global that the readers read unlocked, so it is written only when it changes: pictures decoded
+// on several threads with the same limit never write it concurrently with a read.
+void SetAllocationLimitFor(std::uint64_t maxPixels) {
+    static std::mutex mutex;
+    const std::uint64_t megabytes = maxPixels * 4 / (1024 * 1024) + 64;
+    const int limit = int(std::min<std::uint64_t>(megabytes, std::numeric_limits<int>::max()));
+    std::lock_guard lock(mutex);
+    if (QImageReader::allocationLimit() != limit) QImageReader::setAllocationLimit(limit);
+}
+
+}  // namespace
+
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels) {
     QImageReader reader(&device);
     reader.setAutoTransform(true);  // honour the stored orientation; no color conversion
@@ -58,10 +75,7 @@ DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels) {
                     std::to_string(announced.height()) + " pixels; at most " +
                     std::to_string(maxPixels) + " pixels are allowed"};
     }
-    // Qt's own guard against huge allocations, set just above what the limit allows.
-    const std::uint64_t megabytes = maxPixels * 4 / (1024 * 1024) + 64;
-    QImageReader::setAllocationLimit(
-        int(std::min<std::uint64_t>(megabytes, std::numeric_limits<int>::max())));
+    SetAllocationLimitFor(maxPixels);
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         const std::string why = reader.errorString().toStdString();

@@ -1,0 +1,121 @@
+#include "cli/Cli.h"
+
+#include "cli/ConvertCommand.h"
+#include "cli/Options.h"
+#include "cli/PaletteSource.h"
+#include "palette/ColorTable.h"
+
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include <unistd.h>
+
+#ifndef TESSELBOX_VERSION
+#error "the build passes the project's version"
+#endif
+
+namespace tesselbox::cli {
+namespace {
+
+constexpr const char* USAGE = R"(Usage: tesselbox-cli convert [options] PICTURE...
+       tesselbox-cli palette [FILE]
+       tesselbox-cli --help | --version
+)";
+
+constexpr const char* HELP = R"(
+Turns pictures (JPEG, PNG, BMP and more) into flat Minecraft block art: every pixel that is
+opaque enough becomes the block of the nearest color in the color table, and the result is
+written as an MCEdit .schematic file, one block high.
+
+convert options:
+  -o, --output PATH    the schematic to write (one picture), or an existing folder where each
+                       picture gets NAME.schematic; default: beside each picture, NAME.schematic
+      --palette FILE   the color table; default: Colors.txt in the current folder if there is
+                       one, else the one installed with the program
+      --fit            shrink a picture larger than 300 x 300 to fit inside it (the default)
+      --no-fit         keep the picture's own size: one block per pixel
+      --preview PATH   also write the picture in its blocks' colors as PNG, transparent where
+                       no block goes; with several pictures an existing folder (NAME-blocks.png)
+      --materials      print the blocks needed on standard output: the count, id:data and name
+                       of each, most used first, then the totals
+  -j, --jobs N         pictures converted at a time (default: one per processor)
+  -q, --quiet          no notes or progress on standard error, only errors
+
+palette prints the color table as read: one "id,data,red,green,blue" line per entry, in order.
+
+Exit status: 0 when everything was done, 1 when a file could not be read or written (the other
+pictures are still converted), 2 when the command line is wrong.
+)";
+
+int RunPalette(const PaletteOptions& options, std::ostream& out, std::ostream& err,
+               const Environment& environment) {
+    auto table = std::make_unique<ColorTable>();
+    if (!LoadPalette(options.file, environment, options.quiet, *table, err)) {
+        return EXIT_FILE_FAILED;
+    }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
+        const Pixel color = table->colors[i];
+        out << unsigned{table->blockIds[i]} << ',' << unsigned{table->blockData[i]} << ','
+            << unsigned{RedOf(color)} << ',' << unsigned{GreenOf(color)} << ','
+            << unsigned{BlueOf(color)} << '\n';
+    }
+    return CheckOutput(out, err) ? EXIT_DONE : EXIT_FILE_FAILED;
+}
+
+int Dispatch(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+             const Environment& environment) {
+    const ParsedArguments parsed = ParseArguments(args);
+    if (!parsed.usageError.empty()) {
+        err << "tesselbox-cli: " << parsed.usageError << "\n"
+            << USAGE << "Try 'tesselbox-cli --help' for more.\n";
+        return EXIT_USAGE;
+    }
+    switch (parsed.command) {
+        case Command::Help: out << USAGE << HELP; return EXIT_DONE;
+        case Command::Version:
+            out << "tesselbox-cli " << TESSELBOX_VERSION << "\n";
+            return EXIT_DONE;
+        case Command::Convert: return RunConvert(parsed.convert, out, err, environment);
+        case Command::Palette: return RunPalette(parsed.palette, out, err, environment);
+    }
+    return EXIT_USAGE;
+}
+
+}  // namespace
+
+bool CheckOutput(std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out) return true;
+    err << "tesselbox-cli: cannot write to standard output\n";
+    return false;
+}
+
+Environment ProcessEnvironment() {
+    Environment environment;
+    std::error_code error;
+    environment.executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) environment.executable.clear();
+    environment.errorIsTerminal = isatty(STDERR_FILENO) == 1;
+    environment.processors = std::max(1u, std::thread::hardware_concurrency());
+    return environment;
+}
+
+int run(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+        const Environment& environment) {
+    try {
+        return Dispatch(args, out, err, environment);
+    } catch (const std::bad_alloc&) {
+        err << "tesselbox-cli: not enough memory\n";
+    } catch (const std::exception& error) {
+        err << "tesselbox-cli: " << error.what() << "\n";
+    }
+    return EXIT_FILE_FAILED;
+}
+
+int run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    return run(args, out, err, ProcessEnvironment());
+}
+
+}  // namespace tesselbox::cli

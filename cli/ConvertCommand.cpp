@@ -1,0 +1,338 @@
+#include "cli/ConvertCommand.h"
+
+#include "cli/CoreBudget.h"
+#include "cli/Materials.h"
+#include "cli/PaletteSource.h"
+#include "convert/Limits.h"
+#include "convert/PictureImport.h"
+#include "fileio/OpenFile.h"
+#include "fileio/ReplaceFile.h"
+#include "platform/qt/QtPicture.h"
+#include "schematic/SchematicWriter.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace tesselbox::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The core converts a picture of at least this many pixels on two threads (ConvertToBlocks.cpp).
+constexpr std::uint64_t TWO_THREAD_PIXELS = 1u << 18;
+
+struct PlannedPicture {
+    fs::path picture;
+    fs::path schematic;
+    std::optional<fs::path> preview;
+};
+
+struct PictureReport {
+    std::vector<std::string> failures;  // each names the picture and what went wrong
+    PictureSize working;
+    std::optional<BillOfMaterials> materials;  // when asked for and the picture was converted
+};
+
+std::string Shown(const fs::path& path) { return DisplayPath(path); }
+
+// One spelling per file, so that "a.png" and "./a.png" are seen to be the same.
+fs::path SameFileKey(const fs::path& path) {
+    std::error_code error;
+    const fs::path key = fs::weakly_canonical(fs::absolute(path, error), error);
+    return error ? fs::absolute(path, error).lexically_normal() : key;
+}
+
+bool IsFolder(const fs::path& path) {
+    std::error_code ignored;
+    return fs::is_directory(path, ignored);
+}
+
+fs::path WithName(const fs::path& picture, const std::string& ending) {
+    fs::path name = picture.stem();
+    name += ending;
+    return name;
+}
+
+// Where each picture's files go, or a usage error when the line asks for something impossible
+// (several pictures into one file, two pictures into the same file, a picture overwritten).
+std::optional<std::string> PlanOutputs(const ConvertOptions& options,
+                                       std::vector<PlannedPicture>& plan) {
+    const bool several = options.pictures.size() > 1;
+    const bool outputIsFolder = options.output && IsFolder(*options.output);
+    const bool previewIsFolder = options.preview && IsFolder(*options.preview);
+    if (several && options.output && !outputIsFolder) {
+        return "-o " + Shown(*options.output) +
+               " is not a folder: with several pictures, -o names an existing folder";
+    }
+    if (several && options.preview && !previewIsFolder) {
+        return "--preview " + Shown(*options.preview) +
+               " is not a folder: with several pictures, --preview names an existing folder";
+    }
+    std::map<fs::path, std::string> claimed;  // file -> what claims it
+    for (const fs::path& picture : options.pictures) {
+        claimed.emplace(SameFileKey(picture), "the picture " + Shown(picture));
+    }
+    for (const fs::path& picture : options.pictures) {
+        PlannedPicture planned{picture, {}, std::nullopt};
+        if (!options.output) {
+            planned.schematic = fs::path(picture).replace_extension(".schematic");
+        } else if (outputIsFolder) {
+            planned.schematic = *options.output / WithName(picture, ".schematic");
+        } else {
+            planned.schematic = *options.output;
+        }
+        if (options.preview) {
+            planned.preview = previewIsFolder ? *options.preview / WithName(picture, "-blocks.png")
+                                              : *options.preview;
+        }
+        const std::string by = "the output for " + Shown(picture);
+        for (const fs::path* file :
+             {&planned.schematic, planned.preview ? &*planned.preview : nullptr}) {
+            if (file == nullptr) continue;
+            const auto [at, added] = claimed.emplace(SameFileKey(*file), by);
+            if (!added) {
+                return Shown(*file) + " would be written twice: it is " + at->second + " and " + by;
+            }
+        }
+        plan.push_back(std::move(planned));
+    }
+    return std::nullopt;
+}
+
+// The preview as the window's right panel shows it, at the working size: PNG, transparent where
+// no block goes. Replaced as safely as the schematic.
+std::optional<std::string> WritePreview(const fs::path& path, const ConvertedPicture& converted) {
+    if (!converted.preview.HasPixels()) {
+        return "no preview written to " + Shown(path) + ": the converted picture is " +
+               std::to_string(converted.working.width) + " x " +
+               std::to_string(converted.working.height) + " pixels";
+    }
+    const QImage image = platform::SurfaceToImage(*converted.preview.memory());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (image.isNull() || !writer.write(image)) {
+        return "cannot make the preview " + Shown(path) + ": " + writer.errorString().toStdString();
+    }
+    const WriteOutcome written = ReplaceFile(path, [&](std::FILE* file) {
+        const auto size = static_cast<std::size_t>(png.size());
+        return std::fwrite(png.constData(), 1, size, file) == size;
+    });
+    if (!written.ok()) return written.message;
+    return std::nullopt;
+}
+
+PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
+                         const ConvertOptions& options, CoreBudget& budget) {
+    PictureReport report;
+    const std::string picture = Shown(planned.picture);
+    ConvertedPicture converted;
+    {
+        LoadedPicture loaded;
+        {
+            CoreBudget::Grant grant(budget, 1);
+            loaded = LoadPicture(planned.picture);
+        }
+        if (loaded.status != ImportStatus::Ok) {
+            report.failures.push_back(picture + ": " + loaded.message);
+            return report;
+        }
+        // The window's rule: the display size always fits the panel; the working size is the
+        // display size when the user agrees to shrink (--fit), else the picture's own.
+        const PictureSize display = FitToPanel(loaded.size);
+        const PictureSize working = options.fit ? display : loaded.size;
+        const bool twoThreads = std::uint64_t{working.width} * working.height >= TWO_THREAD_PIXELS;
+        CoreBudget::Grant grant(budget, twoThreads ? 2 : 1);
+        const RenderOutcome rendered =
+            RenderPicture(*loaded.picture, working, display, table, converted);
+        if (rendered.status != ImportStatus::Ok) {
+            std::string failure = picture + ": " + rendered.message;
+            if (!options.fit && rendered.status == ImportStatus::TooLarge) {
+                failure += " (--fit would make it " + std::to_string(display.width) + " x " +
+                           std::to_string(display.height) + ")";
+            }
+            report.failures.push_back(failure);
+            return report;
+        }
+    }
+    report.working = converted.working;
+    const SchematicSource source{converted.working.width, converted.working.height,
+                                 converted.grid.data(), &table};
+    const SchematicOutcome written = WriteSchematicFile(planned.schematic, source);
+    if (!written.ok()) report.failures.push_back(picture + ": " + written.message);
+    if (planned.preview) {
+        if (auto failure = WritePreview(*planned.preview, converted)) {
+            report.failures.push_back(picture + ": " + *failure);
+        }
+    }
+    if (options.materials) report.materials = CountMaterials(converted.grid, table);
+    return report;
+}
+
+PictureReport ConvertOneSafely(const PlannedPicture& planned, const ColorTable& table,
+                               const ConvertOptions& options, CoreBudget& budget) {
+    try {
+        return ConvertOne(planned, table, options, budget);
+    } catch (const std::bad_alloc&) {
+        PictureReport report;
+        report.failures.push_back(Shown(planned.picture) + ": not enough memory");
+        return report;
+    } catch (const std::exception& error) {
+        PictureReport report;
+        report.failures.push_back(Shown(planned.picture) + ": " + error.what());
+        return report;
+    }
+}
+
+// "[3/10] name" on one terminal line, rewritten in place.
+class Progress {
+public:
+    Progress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
+    void Show(std::size_t done, std::size_t total, const fs::path& last) {
+        if (!shown_) return;
+        err_ << "\r\033[K[" << done << "/" << total << "] " << Shown(last) << std::flush;
+        onScreen_ = true;
+    }
+    void Clear() {
+        if (!onScreen_) return;
+        err_ << "\r\033[K" << std::flush;
+        onScreen_ = false;
+    }
+
+private:
+    std::ostream& err_;
+    bool shown_;
+    bool onScreen_ = false;
+};
+
+// Converts every picture on a few workers and reports on this thread, in the order given, as soon
+// as each picture and all before it are done: the output never depends on timing.
+class Batch {
+public:
+    Batch(const std::vector<PlannedPicture>& plan, const ColorTable& table,
+          const ConvertOptions& options, unsigned workers)
+        : plan_(plan),
+          table_(table),
+          options_(options),
+          budget_(workers),
+          reports_(plan.size()),
+          done_(plan.size(), false) {
+        for (unsigned i = 0; i < workers; ++i) {
+            try {
+                threads_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                break;  // fewer workers, or none: then Next does the work itself
+            }
+        }
+    }
+
+    // Waits for picture i; valid until the Batch ends.
+    const PictureReport& Next(std::size_t i) {
+        if (threads_.empty()) Work();
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [&] { return static_cast<bool>(done_[i]); });
+        return reports_[i];
+    }
+
+private:
+    void Work() {
+        for (;;) {
+            const std::size_t i = next_++;
+            if (i >= plan_.size()) return;
+            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_);
+            {
+                std::lock_guard lock(mutex_);
+                reports_[i] = std::move(report);
+                done_[i] = true;
+            }
+            finished_.notify_all();
+        }
+    }
+
+    const std::vector<PlannedPicture>& plan_;
+    const ColorTable& table_;
+    const ConvertOptions& options_;
+    CoreBudget budget_;
+    std::atomic<std::size_t> next_{0};
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    std::vector<PictureReport> reports_;
+    std::vector<char> done_;
+    std::vector<std::jthread> threads_;  // last: joined before anything above goes
+};
+
+}  // namespace
+
+int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& err,
+               const Environment& environment) {
+    std::vector<PlannedPicture> plan;
+    if (auto usage = PlanOutputs(options, plan)) {
+        err << "tesselbox-cli: " << *usage << "\n";
+        return EXIT_USAGE;
+    }
+    auto table = std::make_unique<ColorTable>();
+    if (!LoadPalette(options.palette, environment, options.quiet, *table, err)) {
+        return EXIT_FILE_FAILED;
+    }
+
+    const unsigned processors = environment.processors != 0
+                                    ? environment.processors
+                                    : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned jobs = options.jobs != 0 ? options.jobs : processors;
+    const auto workers = static_cast<unsigned>(std::min<std::size_t>(jobs, plan.size()));
+    const bool several = plan.size() > 1;
+
+    Progress progress(err, environment.errorIsTerminal && several && !options.quiet);
+    std::optional<BillOfMaterials> allMaterials;
+    std::size_t converted = 0;
+    std::size_t failed = 0;
+    {
+        Batch batch(plan, *table, options, workers);
+        progress.Show(0, plan.size(), plan[0].picture);
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            const PictureReport& report = batch.Next(i);
+            progress.Clear();
+            for (const std::string& failure : report.failures) {
+                err << "tesselbox-cli: " << failure << "\n";
+            }
+            if (!report.failures.empty()) ++failed;
+            if (report.materials) {
+                ++converted;
+                if (several) {
+                    out << Shown(plan[i].picture) << " (" << report.working.width << " x "
+                        << report.working.height << "):\n";
+                }
+                PrintMaterials(out, *report.materials);
+                if (several) out << "\n";
+                allMaterials = allMaterials ? AddMaterials(*allMaterials, *report.materials)
+                                            : *report.materials;
+            }
+            progress.Show(i + 1, plan.size(), plan[i].picture);
+        }
+        progress.Clear();
+    }
+    if (converted > 1) {
+        out << "all " << converted << " pictures:\n";
+        PrintMaterials(out, *allMaterials);
+    }
+    const bool printed = CheckOutput(out, err);
+    if (failed > 0 && several) {
+        err << "tesselbox-cli: " << failed << " of " << plan.size() << " pictures failed\n";
+    }
+    return failed > 0 || !printed ? EXIT_FILE_FAILED : EXIT_DONE;
+}
+
+}  // namespace tesselbox::cli

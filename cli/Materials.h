@@ -1,0 +1,35 @@
+// The bill of materials: how many of each block (id:data) a converted picture needs.
+#pragma once
+
+#include "convert/ConvertToBlocks.h"
+#include "palette/ColorTable.h"
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tesselbox::cli {
+
+struct MaterialCount {
+    std::uint8_t blockId = 0;
+    std::uint8_t blockData = 0;
+    std::uint64_t count = 0;
+    std::int32_t firstEntry = 0;  // the earliest table entry with this id:data that was used
+    std::string name;             // that entry's name
+    friend bool operator==(const MaterialCount&, const MaterialCount&) = default;
+};
+
+struct BillOfMaterials {
+    std::vector<MaterialCount> materials;  // most used first, then by id and data
+    std::uint64_t blocks = 0;
+    std::uint64_t emptyCells = 0;  // NO_BLOCK: no block is placed there
+};
+
+// Table entries that share an id:data (two shades of one block) count as one material.
+BillOfMaterials CountMaterials(const BlockGrid& grid, const ColorTable& table);
+// The sum of two bills, e.g. over a batch.
+BillOfMaterials AddMaterials(const BillOfMaterials& a, const BillOfMaterials& b);
+void PrintMaterials(std::ostream& out, const BillOfMaterials& bill);
+
+}  // namespace tesselbox::cli

@@ -1,0 +1,159 @@
+#include "cli/Options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace tesselbox::cli {
+namespace {
+
+// Walks the arguments of one command: "--name=value", "--name value", "-o value", "-ovalue".
+class ArgumentWalk {
+public:
+    explicit ArgumentWalk(std::span<const std::string> args) : args_(args) {}
+
+    bool Done() const { return at_ >= args_.size(); }
+    const std::string& Next() { return args_[at_++]; }
+
+    // For an option that takes a value: the value from "--name=value" or the following argument.
+    std::optional<std::string> Value(std::string_view argument, std::string_view name,
+                                     std::string& error) {
+        std::optional<std::string> value;
+        if (argument.size() > name.size() && argument[name.size()] == '=') {
+            value = std::string(argument.substr(name.size() + 1));
+        } else if (name.size() == 2 && argument.size() > 2) {  // -ovalue
+            value = std::string(argument.substr(2));
+        } else if (!Done()) {
+            value = Next();
+        }
+        if (!value || value->empty()) {
+            error = std::string(name) + " needs a value";
+            return std::nullopt;
+        }
+        return value;
+    }
+
+private:
+    std::span<const std::string> args_;
+    std::size_t at_ = 0;
+};
+
+// True when argument is the option name, alone or as "name=..." (or "-oVALUE" for a short one).
+bool Names(std::string_view argument, std::string_view name) {
+    if (!argument.starts_with(name)) return false;
+    if (argument.size() == name.size()) return true;
+    if (name.size() == 2) return true;  // short option with its value attached
+    return argument[name.size()] == '=';
+}
+
+bool IsOption(std::string_view argument) { return argument.size() > 1 && argument[0] == '-'; }
+
+std::optional<unsigned> ParseJobs(const std::string& text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 256) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
+    ConvertOptions& options = parsed.convert;
+    ArgumentWalk walk(args);
+    bool optionsEnded = false;
+    std::string& error = parsed.usageError;
+    while (!walk.Done() && error.empty()) {
+        const std::string& argument = walk.Next();
+        if (optionsEnded || !IsOption(argument)) {
+            options.pictures.emplace_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "-h" || argument == "--help") {
+            parsed.command = Command::Help;
+            return;
+        } else if (argument == "--fit") {
+            options.fit = true;
+        } else if (argument == "--no-fit") {
+            options.fit = false;
+        } else if (argument == "--materials") {
+            options.materials = true;
+        } else if (argument == "-q" || argument == "--quiet") {
+            options.quiet = true;
+        } else if (Names(argument, "-o") || Names(argument, "--output")) {
+            const bool isShort = !argument.starts_with("--");
+            if (auto value = walk.Value(argument, isShort ? "-o" : "--output", error)) {
+                options.output = *value;
+            }
+        } else if (Names(argument, "--palette")) {
+            if (auto value = walk.Value(argument, "--palette", error)) options.palette = *value;
+        } else if (Names(argument, "--preview")) {
+            if (auto value = walk.Value(argument, "--preview", error)) options.preview = *value;
+        } else if (Names(argument, "-j") || Names(argument, "--jobs")) {
+            const bool isShort = !argument.starts_with("--");
+            if (auto value = walk.Value(argument, isShort ? "-j" : "--jobs", error)) {
+                if (auto jobs = ParseJobs(*value)) {
+                    options.jobs = *jobs;
+                } else {
+                    error = "--jobs takes a number from 1 to 256, not \"" + *value + "\"";
+                }
+            }
+        } else {
+            error = "unknown option " + argument + " for convert";
+        }
+    }
+    if (error.empty() && options.pictures.empty()) error = "convert needs at least one picture";
+}
+
+void ParsePalette(std::span<const std::string> args, ParsedArguments& parsed) {
+    PaletteOptions& options = parsed.palette;
+    bool optionsEnded = false;
+    for (const std::string& argument : args) {
+        if (!optionsEnded && IsOption(argument)) {
+            if (argument == "--") {
+                optionsEnded = true;
+            } else if (argument == "-h" || argument == "--help") {
+                parsed.command = Command::Help;
+                return;
+            } else if (argument == "-q" || argument == "--quiet") {
+                options.quiet = true;
+            } else {
+                parsed.usageError = "unknown option " + argument + " for palette";
+                return;
+            }
+        } else if (options.file) {
+            parsed.usageError = "palette reads one file, not several";
+            return;
+        } else {
+            options.file = argument;
+        }
+    }
+}
+
+}  // namespace
+
+ParsedArguments ParseArguments(std::span<const std::string> args) {
+    ParsedArguments parsed;
+    if (args.empty()) {
+        parsed.usageError = "no command given";
+        return parsed;
+    }
+    const std::string& first = args.front();
+    const auto rest = args.subspan(1);
+    if (first == "-h" || first == "--help" || first == "help") {
+        parsed.command = Command::Help;
+    } else if (first == "--version") {
+        parsed.command = Command::Version;
+    } else if (first == "convert") {
+        parsed.command = Command::Convert;
+        ParseConvert(rest, parsed);
+    } else if (first == "palette") {
+        parsed.command = Command::Palette;
+        ParsePalette(rest, parsed);
+    } else if (IsOption(first)) {
+        parsed.usageError = "unknown option " + first;
+    } else {
+        parsed.usageError = "unknown command \"" + first + "\"";
+    }
+    return parsed;
+}
+
+}  // namespace tesselbox::cli

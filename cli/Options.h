@@ -1,0 +1,41 @@
+// The command line, parsed: what to do and with which settings, or why the line makes no sense.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tesselbox::cli {
+
+enum class Command { Help, Version, Convert, Palette };
+
+struct ConvertOptions {
+    std::vector<std::filesystem::path> pictures;
+    // -o and --preview: a file (one picture) or an existing folder. No --palette: the default one.
+    std::optional<std::filesystem::path> output = std::nullopt;
+    std::optional<std::filesystem::path> palette = std::nullopt;
+    std::optional<std::filesystem::path> preview = std::nullopt;
+    bool fit = true;
+    bool materials = false;
+    bool quiet = false;
+    unsigned jobs = 0;  // pictures at a time; 0: one per processor
+    friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;
+};
+
+struct PaletteOptions {
+    std::optional<std::filesystem::path> file;
+    bool quiet = false;
+};
+
+struct ParsedArguments {
+    Command command = Command::Help;
+    ConvertOptions convert;
+    PaletteOptions palette;
+    std::string usageError;  // non-empty: the line is wrong, nothing is to be done
+};
+
+ParsedArguments ParseArguments(std::span<const std::string> args);
+
+}  // namespace tesselbox::cli

@@ -1,0 +1,57 @@
+#include "cli/PaletteSource.h"
+
+#include "fileio/OpenFile.h"
+
+#include <system_error>
+
+#ifndef TESSELBOX_INSTALLED_PALETTE
+#error "the build names where the palette is installed, relative to the program's folder"
+#endif
+
+namespace tesselbox::cli {
+
+namespace fs = std::filesystem;
+
+fs::path InstalledPalettePath(const fs::path& executable) {
+    return (executable.parent_path() / TESSELBOX_INSTALLED_PALETTE).lexically_normal();
+}
+
+bool LoadPalette(const std::optional<fs::path>& named, const Environment& environment, bool quiet,
+                 ColorTable& table, std::ostream& err) {
+    fs::path path;
+    std::string origin;
+    std::error_code ignored;
+    if (named) {
+        path = *named;
+    } else if (fs::exists("Colors.txt", ignored)) {
+        path = "Colors.txt";
+        origin = " from the current folder";
+    } else if (!environment.executable.empty() &&
+               fs::exists(InstalledPalettePath(environment.executable), ignored)) {
+        path = InstalledPalettePath(environment.executable);
+        origin = ", the one that comes with the program";
+    } else {
+        err << "tesselbox-cli: no color table: there is no Colors.txt in the current folder";
+        if (!environment.executable.empty()) {
+            err << " nor at " << DisplayPath(InstalledPalettePath(environment.executable));
+        }
+        err << "; name one with --palette FILE\n";
+        return false;
+    }
+    const ColorTableLoad load = LoadColorTableFile(path, table);
+    if (!load.ok()) {
+        err << "tesselbox-cli: " << load.message << "\n";
+        return false;
+    }
+    if (!quiet) {
+        err << "tesselbox-cli: color table " << DisplayPath(path) << origin << ", " << table.count
+            << (table.count == 1 ? " entry" : " entries");
+        if (load.ignoredEntries > 0) {
+            err << " (" << load.ignoredEntries << " more left out: at most " << MAX_COLORS << ")";
+        }
+        err << "\n";
+    }
+    return true;
+}
+
+}  // namespace tesselbox::cli

@@ -1,0 +1,22 @@
+// Which color table a command uses: the one named, else Colors.txt in the current folder, else
+// the one installed with the program. Says which on err, as the user cannot see it otherwise.
+#pragma once
+
+#include "cli/Cli.h"
+#include "palette/ColorTable.h"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace tesselbox::cli {
+
+// Where the installed table would be for this program file (whether or not it exists).
+std::filesystem::path InstalledPalettePath(const std::filesystem::path& executable);
+
+// Fills an empty table. False, with the reason on err, when no table was found or it yields no
+// entry. quiet leaves out the note saying which table is used.
+bool LoadPalette(const std::optional<std::filesystem::path>& named, const Environment& environment,
+                 bool quiet, ColorTable& table, std::ostream& err);
+
+}  // namespace tesselbox::cli

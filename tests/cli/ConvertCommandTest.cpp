@@ -1,0 +1,422 @@
+// tesselbox-cli convert, run in-process on pictures written by the tests.
+#include "tests/cli/CliTestSupport.h"
+#include "tests/cli/PictureBytes.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+
+#include <random>
+
+namespace tesselbox::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CurrentFolder;
+using testing::MakeImage;
+using testing::ReadBytes;
+using testing::ReadSchematic;
+using testing::RunCli;
+using testing::SavePicture;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+QImage LoadImage(const fs::path& path) {
+    return QImage(QString::fromStdString(path.string())).convertToFormat(QImage::Format_ARGB32);
+}
+
+// The exact file for a schematic, field by field, as MCEdit reads it (big-endian NBT).
+std::string ExpectedSchematic(std::uint16_t width, std::uint16_t length, const std::string& blocks,
+                              const std::string& data) {
+    auto u16 = [](unsigned v) { return std::string{char(v >> 8), char(v & 0xFF)}; };
+    auto u32 = [](unsigned v) {
+        return std::string{char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF),
+                           char(v & 0xFF)};
+    };
+    const auto cells = static_cast<unsigned>(blocks.size());
+    std::string file;
+    auto put = [&](const auto&... parts) { (file.append(parts), ...); };
+    put("\x0A", u16(9), "Schematic");                 // root compound
+    put("\x02", u16(6), "Height", u16(1));            // short Height = 1
+    put("\x02", u16(6), "Length", u16(length));       // short Length
+    put("\x02", u16(5), "Width", u16(width));         // short Width
+    put("\x09", u16(8), "Entities", "\x0A", u32(0));  // empty list of compounds
+    put("\x09", u16(12), "TileEntities", "\x0A", u32(0));
+    put("\x08", u16(9), "Materials", u16(5), "Alpha");  // string
+    put("\x07", u16(6), "Blocks", u32(cells), blocks);  // byte array
+    put("\x07", u16(4), "Data", u32(cells), data);      // byte array
+    file.push_back('\0');                               // end of the root
+    return file;
+}
+
+// Three pixels on top (alpha 229 and 230, and one halfway between two entries), a transparent
+// one and two exact matches below, in a PNG that keeps every byte.
+QImage SixPixelPicture() {
+    const QRgb pixels[2][3] = {{qRgba(255, 0, 0, 229), qRgba(255, 0, 0, 230), qRgba(10, 0, 0, 255)},
+                               {qRgba(0, 0, 0, 0), qRgba(20, 0, 0, 255), qRgba(0, 0, 0, 255)}};
+    return MakeImage(3, 2, [&](int x, int y) { return pixels[y][x]; });
+}
+
+struct ExactCase {
+    const char* name;
+    const char* palette;
+    std::string blocks;  // top row first
+    std::string data;
+};
+void PrintTo(const ExactCase& c, std::ostream* os) { *os << c.name; }
+
+class ConvertExactly : public ::testing::TestWithParam<ExactCase> {};
+
+TEST_P(ConvertExactly, WritesTheExpectedBytes) {
+    TempFolder folder;
+    SavePicture(SixPixelPicture(), folder / "six.png");
+    WriteBytes(folder / "t.txt", GetParam().palette);
+    const auto result =
+        RunCli({"convert", (folder / "six.png").string(), "--palette", (folder / "t.txt").string(),
+                "-o", (folder / "out.schematic").string()});
+    ASSERT_EQ(result.code, EXIT_DONE) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(ReadBytes(folder / "out.schematic"),
+              ExpectedSchematic(3, 2, GetParam().blocks, GetParam().data));
+}
+
+// Alpha 229 is no block, 230 is; the color matched is the premultiplied one (255 at alpha 230
+// is 230); (10,0,0) is as far from (0,0,0) as from (20,0,0) and goes to the earlier entry.
+INSTANTIATE_TEST_SUITE_P(
+    Cli, ConvertExactly,
+    ::testing::Values(ExactCase{"BlackListedFirst", "1,0,0,0,0\n2,3,20,0,0\n35,14,230,0,0\n",
+                                std::string("\x00\x23\x01\x00\x02\x01", 6),
+                                std::string("\x00\x0E\x00\x00\x03\x00", 6)},
+                      ExactCase{"DarkListedFirst", "2,3,20,0,0\n1,0,0,0,0\n35,14,230,0,0\n",
+                                std::string("\x00\x23\x02\x00\x02\x01", 6),
+                                std::string("\x00\x0E\x03\x00\x03\x00", 6)}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(ConvertCommand, PreviewShowsTheBlockColorsAndNothingElse) {
+    TempFolder folder;
+    SavePicture(SixPixelPicture(), folder / "six.png");
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n2,3,20,0,0\n35,14,230,0,0\n");
+    const auto result =
+        RunCli({"convert", (folder / "six.png").string(), "--palette", (folder / "t.txt").string(),
+                "--preview", (folder / "six-preview.png").string()});
+    ASSERT_EQ(result.code, EXIT_DONE) << result.err;
+    EXPECT_TRUE(fs::exists(folder / "six.schematic"));  // the default: beside the picture
+    const QImage preview = LoadImage(folder / "six-preview.png");
+    ASSERT_EQ(preview.size(), QSize(3, 2));
+    const QRgb expected[2][3] = {{0, qRgba(230, 0, 0, 255), qRgba(0, 0, 0, 255)},
+                                 {0, qRgba(20, 0, 0, 255), qRgba(0, 0, 0, 255)}};
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(preview.pixel(x, y), expected[y][x]) << x << "," << y;
+        }
+    }
+}
+
+// 600 × 400: the left half a one-pixel checker of black and white, the right half red.
+TEST(ConvertCommand, FitShrinksByAveragingAndNoFitKeepsEveryPixel) {
+    TempFolder folder;
+    SavePicture(MakeImage(600, 400,
+                          [](int x, int y) {
+                              if (x >= 300) return qRgb(200, 40, 40);
+                              return (x + y) % 2 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+                          }),
+                folder / "wide.png");
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n1,1,128,128,128\n1,2,255,255,255\n35,14,200,40,40\n");
+    struct Case {
+        std::vector<std::string> options;
+        std::uint32_t width, length;
+    };
+    for (const Case& c : {Case{{}, 300, 200}, Case{{"--fit"}, 300, 200},
+                          Case{{"--no-fit"}, 600, 400}, Case{{"--no-fit", "--fit"}, 300, 200}}) {
+        std::vector<std::string> args = {"convert",   (folder / "wide.png").string(),
+                                         "--palette", (folder / "t.txt").string(),
+                                         "--preview", (folder / "preview.png").string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto result = RunCli(args);
+        ASSERT_EQ(result.code, EXIT_DONE) << result.err;
+        const auto fields = ReadSchematic(folder / "wide.schematic");
+        ASSERT_EQ(fields.width, c.width);
+        ASSERT_EQ(fields.length, c.length);
+        EXPECT_EQ(LoadImage(folder / "preview.png").size(), QSize(int(c.width), int(c.length)));
+        int wrong = 0;
+        for (std::uint32_t z = 0; z < c.length; ++z) {
+            // Columns next to the middle may mix both halves when shrinking.
+            for (std::uint32_t x = 0; x < c.width; ++x) {
+                const std::size_t cell = std::size_t{z} * c.width + x;
+                const bool left = x < c.width / 2 - 2, right = x >= c.width / 2 + 2;
+                if (!left && !right) continue;
+                const char block = fields.blocks[cell], data = fields.data[cell];
+                if (right) {
+                    wrong += block != 35 || data != 14;
+                } else if (c.width == 300) {
+                    wrong += block != 1 || data != 1;  // gray, never black or white
+                } else {
+                    wrong += block != 1 || data != ((x + z) % 2 == 0 ? 0 : 2);
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0) << c.width << " x " << c.length;
+    }
+}
+
+// Fitting 1000 × 3 into 300 × 300 leaves 300 × 0: like the window, an empty schematic; a preview
+// of no pixels cannot be written. Kept at 40000 × 1 it is beyond what a schematic can hold.
+TEST(ConvertCommand, PicturesThatFitToNothingOrAreTooWide) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    SavePicture(MakeImage(1000, 3, [](int, int) { return qRgb(0, 0, 0); }), folder / "thin.png");
+    auto result = RunCli({"convert", (folder / "thin.png").string(), "--palette",
+                          (folder / "t.txt").string(), "--preview", (folder / "p.png").string()});
+    EXPECT_EQ(result.code, EXIT_FILE_FAILED);
+    EXPECT_TRUE(Has(result.err, "300 x 0")) << result.err;
+    EXPECT_FALSE(fs::exists(folder / "p.png"));
+    EXPECT_EQ(ReadBytes(folder / "thin.schematic"), ExpectedSchematic(300, 0, "", ""));
+
+    SavePicture(MakeImage(40000, 1, [](int, int) { return qRgb(0, 0, 0); }), folder / "line.png");
+    result = RunCli({"convert", (folder / "line.png").string(), "--palette",
+                     (folder / "t.txt").string(), "--no-fit"});
+    EXPECT_EQ(result.code, EXIT_FILE_FAILED);
+    EXPECT_TRUE(
+        Has(result.err, "line.png: the picture is 40000 x 1 pixels; a side may be at most 32767"))
+        << result.err;
+    EXPECT_TRUE(Has(result.err, "--fit would make it 300 x 0")) << result.err;
+    EXPECT_FALSE(fs::exists(folder / "line.schematic"));
+}
+
+TEST(ConvertCommand, BatchGoesOnPastBrokenPicturesAndNamesThem) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    SavePicture(MakeImage(2, 2, [](int, int) { return qRgb(9, 9, 9); }), folder / "first.png");
+    WriteBytes(folder / "broken.jpg", "this is not a picture");
+    WriteBytes(folder / "huge.png", testing::PngHeaderClaiming(100000, 100000));
+    WriteBytes(folder / "last.bmp", testing::Bmp24(3, 1, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}));
+    const auto result = RunCli({"convert", "--palette", (folder / "t.txt").string(),
+                                (folder / "first.png").string(), (folder / "broken.jpg").string(),
+                                (folder / "huge.png").string(), (folder / "missing.png").string(),
+                                (folder / "last.bmp").string()});
+    EXPECT_EQ(result.code, EXIT_FILE_FAILED);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(ReadSchematic(folder / "first.schematic").blocks, std::string(4, '\x01'));
+    EXPECT_EQ(ReadSchematic(folder / "last.schematic").blocks, std::string(3, '\x01'));
+    for (const char* failed : {"broken", "huge", "missing"}) {
+        EXPECT_FALSE(fs::exists(folder / (std::string(failed) + ".schematic"))) << failed;
+    }
+    const auto broken = result.err.find("broken.jpg: the picture cannot be read");
+    const auto huge = result.err.find(
+        "huge.png: the picture is 100000 x 100000 pixels; at most "
+        "268435456 pixels are allowed");
+    const auto missing = result.err.find("missing.png: cannot open the file");
+    EXPECT_TRUE(broken != std::string::npos && huge != std::string::npos &&
+                missing != std::string::npos)
+        << result.err;
+    EXPECT_TRUE(broken < huge && huge < missing) << "failures out of order:\n" << result.err;
+    EXPECT_TRUE(Has(result.err, "3 of 5 pictures failed")) << result.err;
+}
+
+// "p3.png" (built by appending: GCC 12 warns wrongly on "literal" + std::string).
+std::string Numbered(int i, const char* ending) {
+    std::string name = "p";
+    name += std::to_string(i);
+    name += ending;
+    return name;
+}
+
+// Several workers, one result: the files and everything printed are the same with one job or
+// three, in the order the pictures were given.
+TEST(ConvertCommand, JobsChangeNothingButTheSpeed) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt",
+               "1,0,0,0,0,Black\n2,0,255,255,255,White\n3,0,255,0,0,Red\n"
+               "4,0,0,0,255,Blue\n");
+    std::vector<std::string> pictures;
+    std::mt19937 random(7);
+    for (int i = 0; i < 8; ++i) {
+        const fs::path path = folder / Numbered(i, ".png");
+        if (i == 3) {
+            WriteBytes(path, "broken");
+        } else {
+            // Sizes from tiny to one that the core converts on two threads.
+            const int side = i == 5 ? 700 : 5 + i * 9;
+            SavePicture(MakeImage(side, side, [&](int, int) { return random() | 0xFF000000u; }),
+                        path);
+        }
+        pictures.push_back(path.string());
+    }
+    std::vector<testing::CliResult> results;
+    for (const char* jobs : {"1", "3"}) {
+        const fs::path out = folder / (std::string("jobs") + jobs);
+        fs::create_directory(out);
+        std::vector<std::string> args = {
+            "convert", "-q",        "--no-fit",  "--materials",
+            "-j",      jobs,        "--palette", (folder / "t.txt").string(),
+            "-o",      out.string()};
+        args.insert(args.end(), pictures.begin(), pictures.end());
+        results.push_back(RunCli(args));
+        EXPECT_EQ(results.back().code, EXIT_FILE_FAILED);
+    }
+    EXPECT_EQ(results[0].out, results[1].out);
+    EXPECT_EQ(results[0].err, results[1].err);
+    for (int i = 0; i < 8; ++i) {
+        if (i == 3) continue;
+        const std::string name = Numbered(i, ".schematic");
+        EXPECT_EQ(ReadBytes(folder / "jobs1" / name), ReadBytes(folder / "jobs3" / name)) << name;
+    }
+    std::size_t at = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (i == 3) continue;
+        at = results[1].out.find(Numbered(i, ".png ("), at);
+        ASSERT_NE(at, std::string::npos) << "p" << i << " missing or out of order";
+    }
+}
+
+TEST(ConvertCommand, MaterialsCountEachBlockOnce) {
+    TempFolder folder;
+    // 35:14 twice (two shades of red wool): one material, named after the earlier entry.
+    WriteBytes(folder / "t.txt",
+               "2,3,20,0,0,Dark\n1,0,0,0,0,Black\n35,14,230,0,0, Red Wool \n"
+               "35,14,100,0,0,Dim red\n7,0,0,0,255\n9,9,0,255,0,Unused\n");
+    const char* rows[3] = {"RRRB", "DdK.", "K.RD"};
+    auto color = [](char c) {
+        switch (c) {
+            case 'R': return qRgb(230, 0, 0);
+            case 'd': return qRgb(100, 0, 0);
+            case 'K': return qRgb(0, 0, 0);
+            case 'D': return qRgb(20, 0, 0);
+            case 'B': return qRgb(0, 0, 255);
+        }
+        return qRgba(0, 0, 0, 0);
+    };
+    SavePicture(MakeImage(4, 3, [&](int x, int y) { return color(rows[y][x]); }), folder / "a.png");
+    fs::copy_file(folder / "a.png", folder / "b.png");
+    const std::string bill =
+        " 5  35:14    Red Wool\n"
+        " 2  1:0      Black\n"
+        " 2  2:3      Dark\n"
+        " 1  7:0\n"
+        "10  blocks in total, 4 kinds\n"
+        " 2  places without a block\n";
+    auto result = RunCli({"convert", "--materials", "--palette", (folder / "t.txt").string(),
+                          (folder / "a.png").string()});
+    ASSERT_EQ(result.code, EXIT_DONE) << result.err;
+    EXPECT_EQ(result.out, bill);
+
+    result = RunCli({"convert", "--materials", "--palette", (folder / "t.txt").string(),
+                     (folder / "a.png").string(), (folder / "b.png").string()});
+    ASSERT_EQ(result.code, EXIT_DONE) << result.err;
+    EXPECT_EQ(result.out, (folder / "a.png").string() + " (4 x 3):\n" + bill + "\n" +
+                              (folder / "b.png").string() + " (4 x 3):\n" + bill + "\n" +
+                              "all 2 pictures:\n"
+                              "10  35:14    Red Wool\n"
+                              " 4  1:0      Black\n"
+                              " 4  2:3      Dark\n"
+                              " 2  7:0\n"
+                              "20  blocks in total, 4 kinds\n"
+                              " 4  places without a block\n");
+}
+
+struct PlanCase {
+    const char* name;
+    std::vector<std::string> args;  // "@" stands for the test's folder
+    const char* reason;
+};
+void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedOutputs : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(RefusedOutputs, AreUsageErrorsBeforeAnythingIsWritten) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    for (const char* name : {"a.png", "a.bmp", "b.png"}) {
+        SavePicture(MakeImage(1, 1, [](int, int) { return qRgb(1, 1, 1); }), folder / name);
+    }
+    fs::create_directory(folder / "out");
+    CurrentFolder inFolder(folder.path());
+    std::vector<std::string> args = {"convert", "--palette", "t.txt"};
+    args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
+    const auto result = RunCli(args);
+    EXPECT_EQ(result.code, EXIT_USAGE);
+    EXPECT_TRUE(Has(result.err, GetParam().reason)) << result.err;
+    for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
+        EXPECT_NE(entry.path().extension(), ".schematic") << entry.path();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, RefusedOutputs,
+    ::testing::Values(
+        PlanCase{"SeveralIntoOneFile", {"a.png", "b.png", "-o", "x.schematic"}, "is not a folder"},
+        PlanCase{"SeveralPreviewsIntoOneFile",
+                 {"a.png", "b.png", "--preview", "p.png"},
+                 "--preview p.png is not a folder"},
+        PlanCase{"SameNameBesideEachOther",
+                 {"a.png", "b.png", "a.bmp"},
+                 "a.schematic would be written twice"},
+        PlanCase{"SameNameInAFolder",
+                 {"a.png", "./out/../a.bmp", "-o", "out"},
+                 "would be written twice"},
+        PlanCase{"OverTheInput", {"a.png", "-o", "./a.png"}, "it is the picture a.png"},
+        PlanCase{"PreviewOverTheSchematic",
+                 {"a.png", "--preview", "a.schematic"},
+                 "would be written twice"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(ConvertCommand, OutputFoldersAndWriteFailures) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    fs::create_directory(folder / "pictures");
+    fs::create_directory(folder / "out");
+    for (const char* name : {"a.png", "b.jpg"}) {
+        SavePicture(MakeImage(2, 1, [](int, int) { return qRgb(1, 1, 1); }),
+                    folder / "pictures" / name);
+    }
+    auto result =
+        RunCli({"convert", "--palette", (folder / "t.txt").string(), "-o",
+                (folder / "out").string(), "--preview", (folder / "out").string(),
+                (folder / "pictures/a.png").string(), (folder / "pictures/b.jpg").string()});
+    ASSERT_EQ(result.code, EXIT_DONE) << result.err;
+    for (const char* name : {"a.schematic", "b.schematic", "a-blocks.png", "b-blocks.png"}) {
+        EXPECT_TRUE(fs::exists(folder / "out" / name)) << name;
+    }
+
+    const fs::path nowhere = folder / "no-such-folder" / "a.schematic";
+    result = RunCli({"convert", "--palette", (folder / "t.txt").string(), "-o", nowhere.string(),
+                     (folder / "pictures/a.png").string()});
+    EXPECT_EQ(result.code, EXIT_FILE_FAILED);
+    EXPECT_TRUE(Has(result.err, "a.png: cannot open " + nowhere.string() + " for writing"))
+        << result.err;
+}
+
+TEST(ConvertCommand, ProgressOnlyOnATerminalAndNotesOnlyWhenNotQuiet) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    SavePicture(MakeImage(2, 2, [](int, int) { return qRgb(1, 1, 1); }), folder / "a.png");
+    SavePicture(MakeImage(2, 2, [](int, int) { return qRgb(1, 1, 1); }), folder / "b.png");
+    const std::vector<std::string> batch = {"convert", "--palette", (folder / "t.txt").string(),
+                                            (folder / "a.png").string(),
+                                            (folder / "b.png").string()};
+    Environment terminal;
+    terminal.errorIsTerminal = true;
+
+    auto result = RunCli(batch, terminal);
+    EXPECT_EQ(result.code, EXIT_DONE);
+    EXPECT_TRUE(Has(result.err, "\r\033[K[2/2] " + (folder / "b.png").string())) << result.err;
+    EXPECT_TRUE(result.err.ends_with("\r\033[K")) << "the progress line is left behind";
+
+    result = RunCli(batch, Environment{});
+    EXPECT_FALSE(Has(result.err, "\r")) << result.err;
+    EXPECT_TRUE(Has(result.err, "color table")) << result.err;
+
+    auto quiet = batch;
+    quiet.push_back("-q");
+    result = RunCli(quiet, terminal);
+    EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
+}  // namespace tesselbox::cli

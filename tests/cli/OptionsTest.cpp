@@ -1,0 +1,111 @@
+// The command line: what each spelling of an option means, and lines that are refused.
+#include "cli/Options.h"
+#include "tests/cli/CliTestSupport.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace tesselbox::cli {
+namespace {
+
+using testing::RunCli;
+
+struct SpellingCase {
+    const char* name;
+    std::vector<std::string> args;
+    ConvertOptions expected;
+};
+void PrintTo(const SpellingCase& c, std::ostream* os) { *os << c.name; }
+
+class ConvertSpelling : public ::testing::TestWithParam<SpellingCase> {};
+
+TEST_P(ConvertSpelling, MeansWhatItSays) {
+    const ParsedArguments parsed = ParseArguments(GetParam().args);
+    ASSERT_EQ(parsed.usageError, "");
+    ASSERT_EQ(parsed.command, Command::Convert);
+    EXPECT_TRUE(parsed.convert == GetParam().expected);
+}
+
+using Paths = std::vector<std::filesystem::path>;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, ConvertSpelling,
+    ::testing::Values(
+        SpellingCase{"Defaults", {"convert", "a.png"}, {.pictures = {"a.png"}}},
+        SpellingCase{
+            "ShortOutput", {"convert", "-o", "x", "a.png"}, {.pictures = {"a.png"}, .output = "x"}},
+        SpellingCase{"ShortOutputAttached",
+                     {"convert", "-ox", "a.png"},
+                     {.pictures = {"a.png"}, .output = "x"}},
+        SpellingCase{"LongOutputWithEquals",
+                     {"convert", "a.png", "--output=x"},
+                     {.pictures = {"a.png"}, .output = "x"}},
+        SpellingCase{"LastFitWins",
+                     {"convert", "--no-fit", "a.png", "--fit"},
+                     {.pictures = {"a.png"}, .fit = true}},
+        SpellingCase{"LastNoFitWins",
+                     {"convert", "--fit", "--no-fit", "a.png"},
+                     {.pictures = {"a.png"}, .fit = false}},
+        SpellingCase{
+            "PicturesAroundOptions",
+            {"convert", "a.png", "--materials", "b.bmp", "--preview", "p.png", "c.jpg"},
+            {.pictures = Paths{"a.png", "b.bmp", "c.jpg"}, .preview = "p.png", .materials = true}},
+        SpellingCase{"DashDashEndsOptions",
+                     {"convert", "--", "--fit", "-o"},
+                     {.pictures = Paths{"--fit", "-o"}}},
+        SpellingCase{"EveryOtherOption",
+                     {"convert", "-j", "3", "--palette=t.txt", "a.png", "-q", "--jobs=4"},
+                     {.pictures = {"a.png"}, .palette = "t.txt", .quiet = true, .jobs = 4}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+struct RefusedCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* reason;  // part of the message
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedLine : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedLine, IsAUsageErrorWithNothingOnStdout) {
+    const auto result = RunCli(GetParam().args);
+    EXPECT_EQ(result.code, EXIT_USAGE);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find(GetParam().reason), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Usage: tesselbox-cli convert"), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, RefusedLine,
+    ::testing::Values(
+        RefusedCase{"NoCommand", {}, "no command given"},
+        RefusedCase{"UnknownCommand", {"paint", "a.png"}, "unknown command \"paint\""},
+        RefusedCase{"UnknownTopOption", {"--verbose"}, "unknown option --verbose"},
+        RefusedCase{"NoPicture", {"convert", "--fit"}, "at least one picture"},
+        RefusedCase{"UnknownOption", {"convert", "--shrink", "a.png"}, "unknown option --shrink"},
+        RefusedCase{
+            "OptionLookalike", {"convert", "--fitting", "a.png"}, "unknown option --fitting"},
+        RefusedCase{"OutputWithoutValue", {"convert", "a.png", "-o"}, "-o needs a value"},
+        RefusedCase{"EmptyPalette", {"convert", "--palette=", "a.png"}, "--palette needs a value"},
+        RefusedCase{"PreviewWithoutValue", {"convert", "a.png", "--preview"}, "--preview needs"},
+        RefusedCase{"JobsZero", {"convert", "-j", "0", "a.png"}, "from 1 to 256"},
+        RefusedCase{"JobsNotANumber", {"convert", "--jobs=two", "a.png"}, "not \"two\""},
+        RefusedCase{"TwoPalettes", {"palette", "a.txt", "b.txt"}, "one file, not several"},
+        RefusedCase{"PaletteOption", {"palette", "--fit"}, "unknown option --fit for palette"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST(Cli, HelpAndVersionGoToStdout) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"-h"}, {"help"}, {"convert", "a.png", "--help"}, {"palette", "-h"}}) {
+        const auto result = RunCli(args);
+        EXPECT_EQ(result.code, EXIT_DONE) << args.front();
+        EXPECT_NE(result.out.find("--no-fit"), std::string::npos);
+        EXPECT_EQ(result.err, "");
+    }
+    const auto version = RunCli({"--version"});
+    EXPECT_EQ(version.code, EXIT_DONE);
+    EXPECT_EQ(version.out, "tesselbox-cli 1.0.0.0\n");
+}
+
+}  // namespace
+}  // namespace tesselbox::cli
