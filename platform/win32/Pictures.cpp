@@ -1,5 +1,6 @@
 // Pictures and surfaces on Windows: DIB sections in memory DCs, decoded and drawn by GDI+ through
 // its flat interface.
+#include "platform/win32/Orientation.h"
 #include "platform/win32/Win32Platform.h"
 
 #include <gdiplus.h>
@@ -8,7 +9,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <vector>
 
 namespace gdip = Gdiplus::DllExports;
 
@@ -28,20 +28,9 @@ struct ImageDisposer {
 };
 using ImageHandle = std::unique_ptr<Gdiplus::GpImage, ImageDisposer>;
 
-// The EXIF orientation tag (1 to 8) as the turn that shows the picture upright; 1 when absent.
-Gdiplus::RotateFlipType UprightTurn(Gdiplus::GpImage* image) {
-    UINT size = 0;
-    if (gdip::GdipGetPropertyItemSize(image, PropertyTagOrientation, &size) != Gdiplus::Ok ||
-        size < sizeof(Gdiplus::PropertyItem)) {
-        return Gdiplus::RotateNoneFlipNone;
-    }
-    std::vector<std::byte> storage(size);
-    auto* item = reinterpret_cast<Gdiplus::PropertyItem*>(storage.data());
-    if (gdip::GdipGetPropertyItem(image, PropertyTagOrientation, size, item) != Gdiplus::Ok ||
-        item->type != PropertyTagTypeShort || item->length < sizeof(USHORT) || !item->value) {
-        return Gdiplus::RotateNoneFlipNone;
-    }
-    switch (*static_cast<const USHORT*>(item->value)) {
+// The turn that shows a picture stored with this EXIF orientation (1 to 8) upright.
+Gdiplus::RotateFlipType UprightTurn(int orientation) {
+    switch (orientation) {
         case 2: return Gdiplus::RotateNoneFlipX;
         case 3: return Gdiplus::Rotate180FlipNone;
         case 4: return Gdiplus::RotateNoneFlipY;
@@ -113,7 +102,7 @@ DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t ma
         return decoded;
     }
     ImageHandle image(loaded);
-    const Gdiplus::RotateFlipType turn = UprightTurn(image.get());
+    const Gdiplus::RotateFlipType turn = UprightTurn(win32::JpegOrientation(path));
     if (turn != Gdiplus::RotateNoneFlipNone &&
         gdip::GdipImageRotateFlip(image.get(), turn) != Gdiplus::Ok) {
         decoded.message = "cannot turn " + Shown(path) + " upright";
