@@ -183,6 +183,16 @@ TEST_F(MainWindowTest, HasTheClassStyleSizeAndControlsOfTheTesselboxWindow) {
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE)), 0x16CA0000u);
     EXPECT_EQ(GetClassLongPtrW(window_, GCL_STYLE), 11u);
     EXPECT_EQ(GetClassLongPtrW(window_, GCLP_HBRBACKGROUND), 16u);
+    // Icon group 101, one 64 x 64 image, serves as the large and the small icon.
+    for (int which : {GCLP_HICON, GCLP_HICONSM}) {
+        ICONINFO icon{};
+        ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrW(window_, which)), &icon));
+        BITMAP colors{};
+        GetObjectW(icon.hbmColor, sizeof colors, &colors);
+        EXPECT_EQ(colors.bmWidth, GetSystemMetrics(SM_CXICON)) << "scaled from the one image";
+        DeleteObject(icon.hbmColor);
+        DeleteObject(icon.hbmMask);
+    }
     RECT outer{};
     GetWindowRect(window_, &outer);
     EXPECT_EQ(outer.left, GetSystemMetrics(SM_CXSCREEN) / 2 - 327);

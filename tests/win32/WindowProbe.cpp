@@ -1,7 +1,7 @@
 // Reads what scripts/test-windows cannot see in a screenshot from the running program's windows
 // and from its executable, and prints it as key=value lines (UTF-8).
-//   window         the main window: its outer rectangle, its client origin on screen, its icons
-//   box            the message box captioned Tesselbox: its text; whether a main window exists
+//   window         the main window: its outer rectangle and its client origin on screen
+//   box            the message box captioned Tesselbox: its text; whether a main window is shown
 //   dialog         the open file dialog: owner, file type shown, file name box
 //   resources EXE  the icon group 101 and the version record
 #include <windows.h>
@@ -62,9 +62,6 @@ int Window() {
                        std::to_wstring(outer.right - outer.left) + L"x" +
                        std::to_wstring(outer.bottom - outer.top));
     Print("client", std::to_wstring(client.x) + L"," + std::to_wstring(client.y));
-    const bool big = GetClassLongPtrW(window, GCLP_HICON) != 0;
-    const bool small = GetClassLongPtrW(window, GCLP_HICONSM) != 0;
-    Print("icons", std::wstring(big ? L"big" : L"-") + L"," + (small ? L"small" : L"-"));
     return 0;
 }
 
@@ -78,7 +75,8 @@ int Box() {
                 return TRUE;
             },
             0);
-        Print("main", FindWindowW(L"Tesselbox", nullptr) ? L"yes" : L"no");
+        HWND main = FindWindowW(L"Tesselbox", nullptr);
+        Print("main", main == nullptr ? L"none" : IsWindowVisible(main) ? L"shown" : L"hidden");
         return 0;
     }
     return 1;
