@@ -5,22 +5,14 @@
 #include <commdlg.h>
 
 #include <array>
+#include <span>
 
 namespace tesselbox::win32 {
 namespace {
 
 OPENFILENAMEW dialogRecord{};
 
-}  // namespace
-
-void PrepareFileDialog(HWND owner, HINSTANCE instance) {
-    dialogRecord = OPENFILENAMEW{};
-    dialogRecord.lStructSize = sizeof(OPENFILENAMEW);
-    dialogRecord.hwndOwner = owner;
-    dialogRecord.hInstance = instance;
-    dialogRecord.nMaxFile = MAX_PATH;
-}
-
+// "text\0pattern\0...\0\0", the form lpstrFilter expects.
 std::wstring FilterList(std::span<const platform::FileFilter> filters) {
     std::wstring list;
     for (const platform::FileFilter& filter : filters) {
@@ -31,6 +23,16 @@ std::wstring FilterList(std::span<const platform::FileFilter> filters) {
     }
     list.push_back(L'\0');  // the empty string that ends the list
     return list;
+}
+
+}  // namespace
+
+void PrepareFileDialog(HWND owner, HINSTANCE instance) {
+    dialogRecord = OPENFILENAMEW{};
+    dialogRecord.lStructSize = sizeof(OPENFILENAMEW);
+    dialogRecord.hwndOwner = owner;
+    dialogRecord.hInstance = instance;
+    dialogRecord.nMaxFile = MAX_PATH;
 }
 
 }  // namespace tesselbox::win32

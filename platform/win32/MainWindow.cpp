@@ -54,7 +54,6 @@ void SetMainWindow(HWND window, HINSTANCE instance) {
 }
 
 HWND MainWindow() { return mainWindow; }
-HINSTANCE AppInstance() { return appInstance; }
 
 void RegisterMainClass(HINSTANCE instance) {
     WNDCLASSEXW windowClass{};

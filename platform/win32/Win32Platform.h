@@ -1,12 +1,11 @@
 // What the Win32 half of the platform shares between its files: the concrete forms of the seam's
-// opaque types, UTF-8 <-> UTF-16 conversion and the main window the boxes and dialogs belong to.
+// opaque types, UTF-8 to UTF-16 conversion and the main window the boxes and dialogs belong to.
 #pragma once
 
 #include "platform/Platform.h"
 
 #include <windows.h>
 
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,18 +29,13 @@ struct PanelCanvas {
 namespace tesselbox::win32 {
 
 std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
 
 // The owner of message boxes and dialogs: null until the main window's creation call has returned,
 // so a box shown while the window is being created has no owner.
 void SetMainWindow(HWND window, HINSTANCE instance);
 HWND MainWindow();
-HINSTANCE AppInstance();
 
 // The Win32 half of InitFileDialog: prepares the OPENFILENAMEW that every dialog shares.
 void PrepareFileDialog(HWND owner, HINSTANCE instance);
-
-// "text\0pattern\0...\0\0", the form lpstrFilter expects.
-std::wstring FilterList(std::span<const platform::FileFilter> filters);
 
 }  // namespace tesselbox::win32

@@ -1,6 +1,5 @@
 // The Win32 seam against real GDI, GDI+ and the file system: surfaces, decoding, drawing, the
 // panels, and core file I/O on names outside the system code page.
-#include "app/Texts.h"
 #include "convert/PictureImport.h"
 #include "convert/PreviewPanels.h"
 #include "palette/ColorTable.h"
@@ -59,30 +58,6 @@ PixelSurface DrawWhole(const fs::path& path) {
     EXPECT_TRUE(platform::DrawPicture(*loaded.picture, *surface.memory(), loaded.size.width,
                                       loaded.size.height));
     return surface;
-}
-
-TEST(Win32Text, ConvertsTheWindowTextsBetweenUtf8AndUtf16) {
-    const struct {
-        const char* utf8;
-        std::wstring utf16;
-    } cases[] = {
-        {texts::CHOOSE_PICTURE, L"\u9009\u62e9\u56fe\u7247"},
-        {texts::COLORS_FAILED, L"\u8f93\u5165\u989c\u8272\u5931\u8d25\uff01"},
-        {texts::APP_NAME, L"Tesselbox"},
-        {"", L""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(win32::Widen(c.utf8), c.utf16) << c.utf8;
-        EXPECT_EQ(win32::Narrow(c.utf16), c.utf8);
-    }
-}
-
-TEST(Win32FileDialog, FilterListIsPairsOfStringsEndedByAnEmptyOne) {
-    static constexpr wchar_t expected[] =
-        L"\u56fe\u7247\u6587\u4ef6(*.jpg;*.png;*.bmp)\0*.jpg;*.png;*.bmp\0"
-        L"\u6240\u6709\u6587\u4ef6(*.*)\0*.*\0";  // and the literal's own terminator
-    EXPECT_EQ(win32::FilterList(texts::PICTURE_FILTERS),
-              std::wstring(expected, std::size(expected)));
 }
 
 // A JPEG head: SOI, an optional JFIF APP0, an APP1 "Exif" block whose one IFD entry is given.
