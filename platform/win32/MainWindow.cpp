@@ -1,0 +1,155 @@
+// The main window and its four child controls, and the seam's window half that needs them:
+// message boxes and panel repaints.
+#include "platform/win32/MainWindow.h"
+
+#include "app/AppState.h"
+#include "app/Commands.h"
+#include "app/Texts.h"
+#include "app/WindowLayout.h"
+#include "platform/win32/Win32Platform.h"
+
+#include <memory>
+
+namespace tesselbox::win32 {
+namespace {
+
+HWND mainWindow = nullptr;
+HINSTANCE appInstance = nullptr;
+
+AppState* StateOf(HWND window) {
+    return reinterpret_cast<AppState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void CreateChild(HWND parent, const wchar_t* className, const char* text, DWORD style,
+                 const layout::Rect& rect, int controlId) {
+    const std::wstring wideText = text ? Widen(text) : std::wstring();
+    HWND child = CreateWindowExW(0, className, text ? wideText.c_str() : nullptr, style, rect.x,
+                                 rect.y, rect.width, rect.height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
+                                 appInstance, nullptr);
+    // A new control's own font, the bitmap System font, has no Chinese outside a Chinese Windows;
+    // the GUI font links to the system's CJK fonts on every language.
+    if (child != nullptr && text != nullptr) {
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                     FALSE);
+    }
+}
+
+void CreateControls(HWND window) {
+    CreateChild(window, L"Button", texts::CHOOSE_PICTURE, BUTTON_STYLE, layout::CHOOSE_BUTTON,
+                layout::IDC_CHOOSE_PICTURE);
+    CreateChild(window, L"Button", texts::GENERATE, BUTTON_STYLE, layout::GENERATE_BUTTON,
+                layout::IDC_GENERATE);
+    CreateChild(window, L"Static", nullptr, PANEL_STYLE, layout::SOURCE_PANEL,
+                layout::IDC_SOURCE_PANEL);
+    CreateChild(window, L"Static", nullptr, PANEL_STYLE, layout::PREVIEW_PANEL,
+                layout::IDC_PREVIEW_PANEL);
+}
+
+}  // namespace
+
+void SetMainWindow(HWND window, HINSTANCE instance) {
+    mainWindow = window;
+    appInstance = instance;
+}
+
+HWND MainWindow() { return mainWindow; }
+
+void RegisterMainClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(WNDCLASSEXW);
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = WndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(ICON_ID));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.lpszClassName = MAIN_CLASS;
+    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(ICON_ID));
+    RegisterClassExW(&windowClass);
+}
+
+bool CreateMainWindow(HINSTANCE instance, int showCommand) {
+    // WM_CREATE runs inside CreateWindowExW and needs the instance, but no owner for its boxes yet.
+    SetMainWindow(nullptr, instance);
+    auto state = std::make_unique<AppState>();  // handed to the window on WM_NCCREATE
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const std::wstring title = Widen(texts::APP_NAME);
+    HWND window = CreateWindowExW(0, MAIN_CLASS, title.c_str(), MAIN_STYLE,
+                                  layout::CenteredX(screenWidth), layout::CenteredY(screenHeight),
+                                  layout::WINDOW_WIDTH, layout::WINDOW_HEIGHT, nullptr, nullptr,
+                                  instance, &state);
+    SetMainWindow(window, instance);
+    if (window == nullptr) return false;
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    return true;
+}
+
+LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* owner = static_cast<std::unique_ptr<AppState>*>(creation->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner->release()));
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    AppState* state = StateOf(window);
+    if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+
+    switch (message) {
+        case WM_CREATE:
+            if (!OnCreate(*state)) {
+                DestroyWindow(window);  // never shown; WM_DESTROY ends the message loop
+                return 0;
+            }
+            PrepareFileDialog(window, appInstance);
+            CreateControls(window);
+            return 0;
+        case WM_DESTROY:
+            OnDestroy(*state);
+            PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            delete state;
+            return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            platform::PanelCanvas canvas{item->hDC};
+            DispatchDrawItem(*state, static_cast<int>(item->CtlID), canvas);
+            return TRUE;
+        }
+        case WM_COMMAND:
+            DispatchCommand(*state, HIWORD(wParam), LOWORD(wParam));
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace tesselbox::win32
+
+namespace tesselbox::platform {
+
+Answer ShowMessage(const std::string& text, MessageKind kind) {
+    const std::wstring wideText = win32::Widen(text);
+    const std::wstring caption = win32::Widen(texts::APP_NAME);
+    const UINT style = kind == MessageKind::Question ? MB_ICONQUESTION | MB_YESNO
+                                                     : MB_ICONERROR | MB_OK;
+    const int answer = MessageBoxW(win32::MainWindow(), wideText.c_str(), caption.c_str(), style);
+    if (kind == MessageKind::Error) return Answer::Ok;
+    return answer == IDYES ? Answer::Yes : Answer::No;  // a failed box counts as a refusal
+}
+
+void InvalidatePanel(int controlId) {
+    // A null window would invalidate every window on the desktop.
+    if (win32::MainWindow() == nullptr) return;
+    HWND panel = GetDlgItem(win32::MainWindow(), controlId);
+    if (panel != nullptr) InvalidateRect(panel, nullptr, TRUE);
+}
+
+}  // namespace tesselbox::platform

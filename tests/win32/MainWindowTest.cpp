@@ -1,0 +1,355 @@
+// The real main window in this process: its make-up, its message routing, and whole commands
+// through the real dialogs and message boxes, which a timer on the window's thread answers from
+// inside their modal loops.
+#include "app/AppState.h"
+#include "app/Texts.h"
+#include "app/WindowLayout.h"
+#include "platform/win32/MainWindow.h"
+#include "platform/win32/Win32Platform.h"
+#include "schematic/SchematicWriter.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace tesselbox {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int FILE_TYPE_BOX = 0x470;  // cmb1 of the common file dialogs
+constexpr int FILE_NAME_BOX = 0x47c;  // cmb13
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// What the timer saw of one dialog or box, and how it answered.
+struct Seen {
+    bool fileDialog = false;
+    HWND owner = nullptr;
+    std::wstring fileType;  // file dialogs: the file type shown
+    std::wstring fileName;  // file dialogs: the name box as it opened
+    std::wstring text;      // message boxes
+};
+
+struct Reply {
+    int button;             // IDOK, IDCANCEL, IDYES, IDNO
+    std::wstring fileName;  // typed into a file dialog before IDOK
+};
+
+class DialogScript {
+public:
+    DialogScript() {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~DialogScript() {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    void Queue(Reply reply) { replies_.push_back(std::move(reply)); }
+    const std::vector<Seen>& seen() const { return seen_; }
+    bool Unexpected() const { return unexpected_; }
+
+private:
+    static BOOL CALLBACK FindOpen(HWND window, LPARAM found) {
+        if (ClassOf(window) == L"#32770" && IsWindowVisible(window) && IsWindowEnabled(window)) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static BOOL CALLBACK FindBoxText(HWND child, LPARAM text) {
+        if (ClassOf(child) == L"Static" && !TextOf(child).empty()) {
+            *reinterpret_cast<std::wstring*>(text) = TextOf(child);
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        DialogScript* self = current_;
+        HWND dialog = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindOpen, reinterpret_cast<LPARAM>(&dialog));
+        if (self == nullptr || dialog == nullptr || dialog == self->answered_) return;
+        self->answered_ = dialog;  // its answer is on its way
+
+        Seen seen;
+        seen.owner = GetWindow(dialog, GW_OWNER);
+        seen.fileDialog = GetDlgItem(dialog, FILE_TYPE_BOX) != nullptr;
+        if (seen.fileDialog) {
+            seen.fileType = TextOf(GetDlgItem(dialog, FILE_TYPE_BOX));
+            seen.fileName = TextOf(GetDlgItem(dialog, FILE_NAME_BOX));
+        } else {
+            EnumChildWindows(dialog, FindBoxText, reinterpret_cast<LPARAM>(&seen.text));
+        }
+        self->seen_.push_back(seen);
+
+        Reply reply{IDCANCEL, {}};
+        if (self->replies_.empty()) {
+            self->unexpected_ = true;
+        } else {
+            reply = self->replies_.front();
+            self->replies_.pop_front();
+        }
+        if (!reply.fileName.empty()) SetDlgItemTextW(dialog, FILE_NAME_BOX, reply.fileName.c_str());
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(reply.button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, reply.button)));
+    }
+
+    static inline DialogScript* current_ = nullptr;
+    UINT_PTR timer_ = 0;
+    HWND answered_ = nullptr;
+    std::deque<Reply> replies_;
+    std::vector<Seen> seen_;
+    bool unexpected_ = false;
+};
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+// A 24-bit BMP of one color, bottom row first, rows padded to 4 bytes.
+void WriteSolidBmp(const fs::path& path, int width, int height) {
+    const int row = (width * 3 + 3) / 4 * 4;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(row * height);
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    std::vector<char> pixels(static_cast<std::size_t>(row * height), '\x40');
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousFolder_ = fs::current_path();
+        fs::current_path(folder_.path());
+        win32::RegisterMainClass(GetModuleHandleW(nullptr));
+    }
+    void TearDown() override {
+        if (window_ != nullptr && IsWindow(window_)) DestroyWindow(window_);
+        PumpMessages();  // also takes the quit message, which would end the next modal loop
+        fs::current_path(previousFolder_);
+    }
+    void Open() {
+        fs::copy_file(fs::path(TESSELBOX_SOURCE_DIR) / "Colors.txt", folder_ / "Colors.txt");
+        ASSERT_TRUE(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
+        window_ = win32::MainWindow();
+        ASSERT_NE(window_, nullptr);
+        PumpMessages();
+    }
+    AppState& State() const {
+        return *reinterpret_cast<AppState*>(GetWindowLongPtrW(window_, GWLP_USERDATA));
+    }
+    void Command(int notification, int controlId) {
+        SendMessageW(window_, WM_COMMAND, MAKEWPARAM(controlId, notification), 0);
+        PumpMessages();
+    }
+
+    testing::TempFolder folder_;
+    fs::path previousFolder_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(MainWindowTest, HasTheClassStyleSizeAndControlsOfTheTesselboxWindow) {
+    Open();
+    EXPECT_EQ(ClassOf(window_), L"Tesselbox");
+    EXPECT_EQ(TextOf(window_), L"Tesselbox");
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE)), 0x16CA0000u);
+    EXPECT_EQ(GetClassLongPtrW(window_, GCL_STYLE), 11u);
+    EXPECT_EQ(GetClassLongPtrW(window_, GCLP_HBRBACKGROUND), 16u);
+    // Icon group 101, one 64 x 64 image, serves as the large and the small icon.
+    for (int which : {GCLP_HICON, GCLP_HICONSM}) {
+        ICONINFO icon{};
+        ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrW(window_, which)), &icon));
+        BITMAP colors{};
+        GetObjectW(icon.hbmColor, sizeof colors, &colors);
+        EXPECT_EQ(colors.bmWidth, GetSystemMetrics(SM_CXICON)) << "scaled from the one image";
+        DeleteObject(icon.hbmColor);
+        DeleteObject(icon.hbmMask);
+    }
+    RECT outer{};
+    GetWindowRect(window_, &outer);
+    EXPECT_EQ(outer.left, GetSystemMetrics(SM_CXSCREEN) / 2 - 327);
+    EXPECT_EQ(outer.top, GetSystemMetrics(SM_CYSCREEN) / 2 - 206);
+    EXPECT_EQ(outer.right - outer.left, 654);
+    EXPECT_EQ(outer.bottom - outer.top, 413);
+
+    const struct {
+        int id;
+        const wchar_t* className;
+        std::wstring text;
+        DWORD style;
+        RECT rect;
+    } children[] = {
+        {1, L"Button", L"\u9009\u62e9\u56fe\u7247", 0x50010000, {216, 332, 316, 362}},
+        {2, L"Button", L"\u751f\u6210", 0x50010000, {332, 332, 432, 362}},
+        {3, L"Static", L"", 0x5000000D, {16, 16, 316, 316}},
+        {4, L"Static", L"", 0x5000000D, {332, 16, 632, 316}},
+    };
+    for (const auto& c : children) {
+        SCOPED_TRACE(c.id);
+        HWND child = GetDlgItem(window_, c.id);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(ClassOf(child), c.className);
+        EXPECT_EQ(TextOf(child), c.text);
+        EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE)), c.style);
+        RECT rect{};
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ(rect.left, c.rect.left);
+        EXPECT_EQ(rect.top, c.rect.top);
+        EXPECT_EQ(rect.right, c.rect.right);
+        EXPECT_EQ(rect.bottom, c.rect.bottom);
+    }
+}
+
+TEST_F(MainWindowTest, CommandsRunOnlyForNotificationZeroAndAKnownButton) {
+    Open();
+    const struct {
+        int notification, controlId;
+        int dialogs;  // dialogs opened (and cancelled)
+        bool save;
+    } cases[] = {
+        {BN_DOUBLECLICKED, layout::IDC_CHOOSE_PICTURE, 0, false},
+        {1, layout::IDC_GENERATE, 0, false},
+        {0, layout::IDC_SOURCE_PANEL, 0, false},
+        {0, 99, 0, false},
+        {0, layout::IDC_CHOOSE_PICTURE, 1, false},
+        {0, layout::IDC_GENERATE, 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.notification) + "/" + std::to_string(c.controlId));
+        DialogScript script;
+        if (c.dialogs > 0) script.Queue({IDCANCEL, {}});
+        Command(c.notification, c.controlId);
+        ASSERT_EQ(static_cast<int>(script.seen().size()), c.dialogs);
+        EXPECT_FALSE(script.Unexpected());
+        if (c.dialogs == 0) continue;
+        const Seen& dialog = script.seen()[0];
+        EXPECT_TRUE(dialog.fileDialog);
+        EXPECT_EQ(dialog.owner, window_);
+        EXPECT_EQ(dialog.fileName, L"");
+        EXPECT_EQ(dialog.fileType, c.save ? L"schematic\u6587\u4ef6(*.schematic)"
+                                          : L"\u56fe\u7247\u6587\u4ef6(*.jpg;*.png;*.bmp)");
+    }
+    EXPECT_EQ(State().fileDialog.filterIndex, 0u) << "a cancelled dialog writes nothing back";
+}
+
+TEST_F(MainWindowTest, PaintsOnlyThePanelsWhenAskedToDrawAnItem) {
+    Open();
+    Pixel* bits = nullptr;
+    const struct {
+        UINT id;
+        bool painted;
+    } cases[] = {{3, true}, {4, true}, {1, false}, {5, false}};
+    for (const auto& c : cases) {
+        platform::SurfaceMemory* target = platform::CreateSurfaceMemory(300, 300, &bits);
+        ASSERT_NE(target, nullptr);
+        DRAWITEMSTRUCT item{};
+        item.CtlID = c.id;
+        item.hDC = target->dc;
+        SendMessageW(window_, WM_DRAWITEM, c.id, reinterpret_cast<LPARAM>(&item));
+        GdiFlush();
+        EXPECT_EQ(bits[150 * 300 + 150] & 0xFFFFFFu, c.painted ? 0xFFFFFFu : 0u) << c.id;
+        platform::ReleaseSurfaceMemory(target);
+    }
+}
+
+TEST_F(MainWindowTest, ImportsAsksToShrinkAndWritesThroughTheRealDialogs) {
+    Open();
+    const fs::path picture = folder_.path() / L"\u5927\u56fe 400x164.bmp";
+    WriteSolidBmp(picture, 400, 164);
+
+    const struct {
+        int answer;
+        std::uint32_t width, height;
+    } cases[] = {{IDYES, 300, 122}, {IDNO, 400, 164}};
+    for (const auto& c : cases) {
+        DialogScript script;
+        script.Queue({IDOK, picture.wstring()});
+        script.Queue({c.answer, {}});
+        Command(0, layout::IDC_CHOOSE_PICTURE);
+        ASSERT_EQ(script.seen().size(), 2u);
+        EXPECT_FALSE(script.Unexpected());
+        EXPECT_EQ(script.seen()[1].text, L"\u662f\u5426\u7f29\u653e\u5230300x300\u5185\uff1f");
+        EXPECT_EQ(script.seen()[1].owner, window_);
+        EXPECT_EQ(State().picture.working, (PictureSize{c.width, c.height}));
+        EXPECT_EQ(State().picture.display, (PictureSize{300, 122}));
+        EXPECT_EQ(State().fileDialog.filterIndex, 1u);
+    }
+
+    // A name without extension gets ".schematic"; the second save asks before replacing.
+    const fs::path written = folder_.path() / L"\u65b9\u5757.schematic";
+    for (bool replacing : {false, true}) {
+        DialogScript script;
+        script.Queue({IDOK, (folder_.path() / L"\u65b9\u5757").wstring()});
+        if (replacing) script.Queue({IDYES, {}});
+        Command(0, layout::IDC_GENERATE);
+        EXPECT_EQ(script.seen().size(), replacing ? 2u : 1u);
+        EXPECT_FALSE(script.Unexpected());
+        EXPECT_EQ(script.seen()[0].fileName, L"");
+        ASSERT_TRUE(fs::exists(written));
+        EXPECT_EQ(fs::file_size(written), SchematicFileSize(400, 164));
+    }
+}
+
+TEST_F(MainWindowTest, ReportsAFileThatIsNoPictureAndKeepsThePreviousOne) {
+    Open();
+    const fs::path picture = folder_ / "small.bmp";
+    const fs::path notPicture = folder_ / "notes.png";
+    WriteSolidBmp(picture, 120, 80);
+    testing::WriteBytes(notPicture, "not a picture");
+
+    DialogScript script;
+    script.Queue({IDOK, picture.wstring()});
+    script.Queue({IDOK, notPicture.wstring()});
+    script.Queue({IDOK, {}});
+    Command(0, layout::IDC_CHOOSE_PICTURE);
+    Command(0, layout::IDC_CHOOSE_PICTURE);
+    ASSERT_EQ(script.seen().size(), 3u);
+    EXPECT_FALSE(script.Unexpected());
+    EXPECT_EQ(script.seen()[2].text, L"\u8bfb\u53d6\u56fe\u7247\u5931\u8d25\uff01");
+    EXPECT_EQ(State().picture.working, (PictureSize{120, 80}));
+}
+
+TEST_F(MainWindowTest, WithoutAColorTableOnlyTheErrorBoxShowsAndTheLoopIsToldToEnd) {
+    DialogScript script;
+    script.Queue({IDOK, {}});
+    EXPECT_FALSE(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
+    EXPECT_EQ(win32::MainWindow(), nullptr);
+    ASSERT_EQ(script.seen().size(), 1u);
+    EXPECT_EQ(script.seen()[0].text, L"\u8f93\u5165\u989c\u8272\u5931\u8d25\uff01");
+    EXPECT_EQ(script.seen()[0].owner, nullptr);
+    MSG quit{};
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 0u);
+}
+
+}  // namespace
+}  // namespace tesselbox
