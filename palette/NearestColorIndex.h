@@ -11,18 +11,17 @@ namespace tesselbox {
 
 class NearestColorIndex {
 public:
-    // Keeps a reference to the table, which must outlive the index and not change. count >= 1.
+    // Copies what it needs of the table, so the table may change or go away afterwards. count >= 1.
     explicit NearestColorIndex(const ColorTable& table);
     ~NearestColorIndex();
     NearestColorIndex(const NearestColorIndex&) = delete;
     NearestColorIndex& operator=(const NearestColorIndex&) = delete;
 
-    // Not thread-safe: caches what it has computed. Use one index per thread.
-    std::int32_t Find(Pixel pixel);
+    // Builds what it needs on first use; several threads may search one index at once.
+    std::int32_t Find(Pixel pixel) const;
 
 private:
     struct Cells;
-    const ColorTable& table_;
     std::unique_ptr<Cells> cells_;
 };
 
