@@ -11,21 +11,32 @@ namespace tesselbox {
 namespace {
 
 // Below this many pixels a second thread costs more than it saves.
-constexpr std::uint64_t PARALLEL_PIXELS = 1u << 18;
+constexpr std::uint64_t PARALLEL_PIXELS = 1u << 14;
 
-void ConvertRange(const ColorTable& table, const Pixel* source, Pixel* preview,
-                  std::int32_t* grid, std::size_t begin, std::size_t end) {
-    NearestColorIndex index(table);
+void ConvertRange(const ColorTable& table, const NearestColorIndex& index, const Pixel* source,
+                  Pixel* preview, std::int32_t* grid, std::size_t begin, std::size_t end) {
+    // Neighbouring pixels often share a color: remember the last answer.
+    Pixel lastColor = 0xFFFFFFFFu;  // no masked color equals it
+    std::int32_t lastBlock = NO_BLOCK;
     for (std::size_t i = begin; i < end; ++i) {
-        const std::int32_t block = BlockFor(source[i], index);
-        grid[i] = block;
-        if (block != NO_BLOCK) preview[i] = table.colors[static_cast<std::size_t>(block)];
+        const Pixel pixel = source[i];
+        if (AlphaOf(pixel) < ALPHA_THRESHOLD) {
+            grid[i] = NO_BLOCK;
+            continue;
+        }
+        const Pixel color = pixel & 0x00FFFFFFu;
+        if (color != lastColor) {
+            lastColor = color;
+            lastBlock = index.Find(pixel);
+        }
+        grid[i] = lastBlock;
+        preview[i] = table.colors[static_cast<std::size_t>(lastBlock)];
     }
 }
 
 }  // namespace
 
-std::int32_t BlockFor(Pixel pixel, NearestColorIndex& index) {
+std::int32_t BlockFor(Pixel pixel, const NearestColorIndex& index) {
     return AlphaOf(pixel) < ALPHA_THRESHOLD ? NO_BLOCK : index.Find(pixel);
 }
 
@@ -42,6 +53,7 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
         const Pixel* from = source.bits();
         Pixel* to = preview.bits();
         std::int32_t* cells = next.data();
+        const NearestColorIndex index(table);  // shared: each cell is built once, by either thread
         const unsigned threads = n >= PARALLEL_PIXELS
                                      ? std::max(1u, std::min(2u, std::thread::hardware_concurrency()))
                                      : 1u;
@@ -49,12 +61,13 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
         std::thread helper;
         if (half < n) {
             try {
-                helper = std::thread(ConvertRange, std::cref(table), from, to, cells, half, n);
+                helper = std::thread(ConvertRange, std::cref(table), std::cref(index), from, to, cells,
+                                     half, n);
             } catch (const std::system_error&) {
-                ConvertRange(table, from, to, cells, half, n);  // no thread to be had: do it here
+                ConvertRange(table, index, from, to, cells, half, n);  // no thread to be had: do it here
             }
         }
-        ConvertRange(table, from, to, cells, 0, half);
+        ConvertRange(table, index, from, to, cells, 0, half);
         if (helper.joinable()) helper.join();
     }
     grid.swap(next);

@@ -22,6 +22,6 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
                      BlockGrid& grid);
 
 // The same decision for one pixel: NO_BLOCK, or the entry the fast index finds.
-std::int32_t BlockFor(Pixel pixel, class NearestColorIndex& index);
+std::int32_t BlockFor(Pixel pixel, const class NearestColorIndex& index);
 
 }  // namespace tesselbox
