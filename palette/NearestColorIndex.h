@@ -9,10 +9,18 @@
 
 namespace tesselbox {
 
+// Which instructions the inner loops use. Every choice gives the same answers; Fastest takes the
+// best this processor has, the others are there so tests and benchmarks can compare them.
+enum class SearchInstructions { Plain, Sse2, Sse41, Fastest };
+
 class NearestColorIndex {
 public:
+    static bool Supports(SearchInstructions instructions);
+
     // Copies what it needs of the table, so the table may change or go away afterwards. count >= 1.
-    explicit NearestColorIndex(const ColorTable& table);
+    // Instructions the processor lacks fall back to Fastest.
+    explicit NearestColorIndex(const ColorTable& table,
+                               SearchInstructions instructions = SearchInstructions::Fastest);
     ~NearestColorIndex();
     NearestColorIndex(const NearestColorIndex&) = delete;
     NearestColorIndex& operator=(const NearestColorIndex&) = delete;

@@ -127,6 +127,9 @@ const SmallTable SMALL_TABLES[] = {
          c.push_back({0, 0, 0});
          return c;
      }()},
+    // Everything beyond 256 levels from both, where shortcuts that narrow distances go wrong; the
+    // plane blue = 127 ties, and index 0 is the blue one.
+    {"FarPairTying", {{0, 0, 254}, {0, 0, 0}}},
     {"GrayRampAndOneColor",
      {{0, 0, 0}, {51, 51, 51}, {102, 102, 102}, {153, 153, 153}, {204, 204, 204},
       {255, 255, 255}, {255, 0, 0}, {102, 102, 102}}},
@@ -225,17 +228,45 @@ const FullTable FULL_TABLES[] = {
     {"OneColorRepeated", OneColorRepeated},
 };
 
-void PrintTo(const FullTable& table, std::ostream* out) { *out << table.name; }
+struct Sample {
+    FullTable table;
+    SearchInstructions instructions;
+};
 
-class FullTableSample : public ::testing::TestWithParam<FullTable> {};
+const char* NameOf(SearchInstructions instructions) {
+    switch (instructions) {
+    case SearchInstructions::Plain: return "Plain";
+    case SearchInstructions::Sse2: return "Sse2";
+    case SearchInstructions::Sse41: return "Sse41";
+    case SearchInstructions::Fastest: return "Fastest";
+    }
+    return "?";
+}
+
+void PrintTo(const Sample& sample, std::ostream* out) {
+    *out << sample.table.name << " with " << NameOf(sample.instructions);
+}
+
+// Every table with each instruction set this processor has (Fastest is one of them).
+std::vector<Sample> Samples() {
+    std::vector<Sample> samples;
+    for (const SearchInstructions instructions :
+         {SearchInstructions::Sse41, SearchInstructions::Sse2, SearchInstructions::Plain}) {
+        if (!NearestColorIndex::Supports(instructions)) continue;
+        for (const FullTable& table : FULL_TABLES) samples.push_back({table, instructions});
+    }
+    return samples;
+}
+
+class FullTableSample : public ::testing::TestWithParam<Sample> {};
 
 TEST_P(FullTableSample, MatchesThePlainScan) {
-    const ColorTable table = GetParam().make();
+    const ColorTable table = GetParam().table.make();
     ASSERT_EQ(table.count, MAX_COLORS);
-    const NearestColorIndex index(table);
+    const NearestColorIndex index(table, GetParam().instructions);
     Random random(42);
     std::vector<Pixel> colors;
-    const int samples = OPTIMIZED ? 50000 : 10000;
+    const int samples = OPTIMIZED ? 50000 : 5000;
     for (int i = 0; i < samples; ++i) colors.push_back(random.Next());  // alpha bits random too
     std::vector<Pixel> around = ColorsAround(table, 1);
     // Every entry's neighbourhood is too many plain scans unoptimized: keep every 8th.
@@ -245,8 +276,33 @@ TEST_P(FullTableSample, MatchesThePlainScan) {
     EXPECT_EQ(differences, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(FullTables, FullTableSample, ::testing::ValuesIn(FULL_TABLES),
-                         [](const auto& instance) { return instance.param.name; });
+INSTANTIATE_TEST_SUITE_P(FullTables, FullTableSample, ::testing::ValuesIn(Samples()),
+                         [](const auto& instance) {
+                             return instance.param.table.name + NameOf(instance.param.instructions);
+                         });
+
+// Far colors with the narrow search, which must notice when distances overflow 16 bits.
+TEST(NearestColorIndexInstructions, EveryInstructionSetAgreesOnFarColorsOfASmallTable) {
+    const ColorTable table = TableOf({{0, 0, 254}, {0, 0, 0}, {10, 0, 0}, {0, 0, 254}});
+    std::vector<Pixel> colors;
+    for (int r = 120; r < 256; r += 3) {
+        for (int g = 120; g < 256; g += 3) {
+            for (int b = 0; b < 256; ++b) {
+                colors.push_back(MakePixel(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                                           static_cast<std::uint8_t>(b)));
+            }
+        }
+    }
+    for (const SearchInstructions instructions :
+         {SearchInstructions::Sse41, SearchInstructions::Sse2, SearchInstructions::Plain}) {
+        if (!NearestColorIndex::Supports(instructions)) continue;
+        SCOPED_TRACE(NameOf(instructions));
+        const NearestColorIndex index(table, instructions);
+        int differences = 0;
+        Compare(table, index, colors, differences);
+        EXPECT_EQ(differences, 0);
+    }
+}
 
 // ---- Sharing ------------------------------------------------------------------------------------
 

@@ -1,0 +1,57 @@
+// The inner loops of NearestColorIndex, once for each instruction set; every variant gives the same
+// answers. Only the palette library and its tests include this.
+#pragma once
+
+#include <cstdint>
+
+namespace tesselbox::kernels {
+
+enum class Instructions { Plain, Sse2, Sse41 };
+
+bool Supported(Instructions instructions);
+Instructions Fastest();
+
+inline constexpr int LANES = 8;
+
+// Eight candidates, channel by channel, in one cache line. A list's last group is filled up with
+// copies of its first candidate, which tie with it and come later, so they never win.
+struct alignas(64) Group {
+    std::int16_t red[LANES];
+    std::int16_t green[LANES];
+    std::int16_t blue[LANES];
+    std::int16_t index[LANES];  // into the color table
+};
+
+struct Candidate {
+    std::int16_t red, green, blue, index;
+};
+
+struct List {
+    const Group* groups;
+    std::uint32_t count;  // candidates, not counting the fill
+};
+
+inline std::uint32_t GroupsFor(std::uint32_t count) { return (count + LANES - 1) / LANES; }
+
+inline Candidate At(const Group* groups, std::uint32_t position) {
+    const Group& g = groups[position / LANES];
+    const std::uint32_t lane = position % LANES;
+    return {g.red[lane], g.green[lane], g.blue[lane], g.index[lane]};
+}
+
+// The colors of one cell: [low, high] on every channel.
+struct Box {
+    int red0, green0, blue0, red1, green1, blue1;
+};
+
+// The position of the candidate nearest to the color; the first one among equals.
+std::uint32_t NearestPosition(Instructions instructions, List list, int red, int green, int blue);
+
+// The position of the candidate whose farthest corner of the box is nearest.
+std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& box);
+
+// Bit k set when candidate k of the group is at least as near as the anchor to some corner of
+// the box, that is, unless the anchor is strictly nearer everywhere in it.
+unsigned KeptLanes(Instructions instructions, const Group& group, const Box& box, Candidate anchor);
+
+}  // namespace tesselbox::kernels
