@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -104,14 +103,7 @@ struct NearestColorIndex::Cells {
                       (red << shift) + width, (green << shift) + width, (blue << shift) + width};
         const Candidate anchor = kernels::At(parent.groups, kernels::AnchorPosition(instructions, parent, box));
         Candidate kept[MAX_COLORS];
-        std::uint32_t count = 0;
-        for (std::uint32_t k = 0; k < GroupsFor(parent.count); ++k) {
-            const std::uint32_t lanesInUse = std::min<std::uint32_t>(parent.count - k * LANES, LANES);
-            unsigned lanes = kernels::KeptLanes(instructions, parent.groups[k], box, anchor) & ((1u << lanesInUse) - 1);
-            for (; lanes != 0; lanes &= lanes - 1) {
-                kept[count++] = kernels::At(parent.groups, k * LANES + static_cast<std::uint32_t>(std::countr_zero(lanes)));
-            }
-        }
+        const std::uint32_t count = kernels::Keep(instructions, parent, box, anchor, kept);
         const List list = count == parent.count ? parent : Store(kept, count);
 
         slot.count.store(list.count, std::memory_order_relaxed);

@@ -1,6 +1,7 @@
 #include "palette/NearestColorKernels.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -58,6 +59,20 @@ unsigned KeptLanesPlain(const Group& g, const Box& box, Candidate anchor) {
         if (advantage <= 0) kept |= 1u << lane;
     }
     return kept;
+}
+
+// Copies the candidates whose bit `lanesOf` sets, skipping the fill of the last group.
+template <typename LanesOf>
+std::uint32_t KeepLanes(List list, Candidate* kept, LanesOf lanesOf) {
+    std::uint32_t count = 0;
+    const std::uint32_t groups = GroupsFor(list.count);
+    for (std::uint32_t k = 0; k < groups; ++k) {
+        const std::uint32_t inUse = std::min<std::uint32_t>(list.count - k * LANES, LANES);
+        for (unsigned lanes = lanesOf(list.groups[k]) & ((1u << inUse) - 1); lanes != 0; lanes &= lanes - 1) {
+            kept[count++] = At(list.groups, k * LANES + static_cast<std::uint32_t>(std::countr_zero(lanes)));
+        }
+    }
+    return count;
 }
 
 // ---- SSE2 ---------------------------------------------------------------------------------------
@@ -234,12 +249,14 @@ std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& bo
     return AnchorPositionPlain(list, box);
 }
 
-unsigned KeptLanes(Instructions instructions, const Group& group, const Box& box, Candidate anchor) {
+std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor, Candidate* kept) {
 #ifdef TESSELBOX_SSE2
-    if (instructions != Instructions::Plain) return KeptLanesSse2(group, box, anchor);
+    if (instructions != Instructions::Plain) {
+        return KeepLanes(list, kept, [&](const Group& group) { return KeptLanesSse2(group, box, anchor); });
+    }
 #endif
     (void)instructions;
-    return KeptLanesPlain(group, box, anchor);
+    return KeepLanes(list, kept, [&](const Group& group) { return KeptLanesPlain(group, box, anchor); });
 }
 
 }  // namespace tesselbox::kernels

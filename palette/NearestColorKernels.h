@@ -50,8 +50,9 @@ std::uint32_t NearestPosition(Instructions instructions, List list, int red, int
 // The position of the candidate whose farthest corner of the box is nearest.
 std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& box);
 
-// Bit k set when candidate k of the group is at least as near as the anchor to some corner of
-// the box, that is, unless the anchor is strictly nearer everywhere in it.
-unsigned KeptLanes(Instructions instructions, const Group& group, const Box& box, Candidate anchor);
+// Copies to `kept`, in order, the candidates that are at least as near as the anchor to some
+// corner of the box, that is, all but those to which the anchor is strictly nearer everywhere in
+// it. Returns how many; `kept` needs room for list.count.
+std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor, Candidate* kept);
 
 }  // namespace tesselbox::kernels
