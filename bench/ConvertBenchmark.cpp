@@ -61,7 +61,9 @@ public:
         const double x = u * scale_, y = v * scale_;
         const int x0 = static_cast<int>(x), y0 = static_cast<int>(y);
         const double fx = Smooth(x - x0), fy = Smooth(y - y0);
-        auto value = [&](int cx, int cy) { return values_[static_cast<std::size_t>(cy * across_ + cx)]; };
+        auto value = [&](int cx, int cy) {
+            return values_[static_cast<std::size_t>(cy * across_ + cx)];
+        };
         const double top = value(x0, y0) + (value(x0 + 1, y0) - value(x0, y0)) * fx;
         const double bottom = value(x0, y0 + 1) + (value(x0 + 1, y0 + 1) - value(x0, y0 + 1)) * fx;
         return top + (bottom - top) * fy;
@@ -86,8 +88,8 @@ void PaintPhotoLike(PixelSurface& surface, std::uint64_t seed) {
         const double v = static_cast<double>(y) / surface.width();
         for (std::uint32_t x = 0; x < surface.width(); ++x) {
             const double u = static_cast<double>(x) / surface.width();
-            const double l = 128 + 90 * light[0].At(u, v) + 35 * light[1].At(u, v) +
-                             12 * light[2].At(u, v);
+            const double l =
+                128 + 90 * light[0].At(u, v) + 35 * light[1].At(u, v) + 12 * light[2].At(u, v);
             const double a = 45 * warm.At(u, v), b = 30 * green.At(u, v);
             const std::uint64_t grain = random.Next();
             auto channel = [&](double value, int shift) {
@@ -115,7 +117,7 @@ struct Scene {
     PixelSurface source;
     PixelSurface preview;  // every source pixel is opaque, so each run overwrites all of it
     BlockGrid fastGrid;
-    BlockGrid plainGrid;   // NO_BLOCK on the rows the sampled plain scan skipped
+    BlockGrid plainGrid;  // NO_BLOCK on the rows the sampled plain scan skipped
 };
 
 Scene& SceneFor(Kind kind, std::uint32_t width, std::uint32_t height, int entries) {
@@ -222,8 +224,8 @@ public:
         for (const Row& row : rows_) {
             if (row.fastSeconds <= 0 || row.plainSeconds <= 0) continue;
             std::printf("%-30s %12.3f %11.1f%s %8.0fx %10.2f\n", row.name.c_str(),
-                        row.fastSeconds * 1e3, row.plainSeconds * 1e3,
-                        row.plainSampled ? "*" : " ", row.plainSeconds / row.fastSeconds,
+                        row.fastSeconds * 1e3, row.plainSeconds * 1e3, row.plainSampled ? "*" : " ",
+                        row.plainSeconds / row.fastSeconds,
                         row.fastSeconds * 1e9 / static_cast<double>(row.pixels));
         }
         std::printf("* plain scan timed on a sample of rows and scaled to the whole picture\n");
@@ -257,17 +259,17 @@ int main(int argc, char** argv) {
     std::vector<Row> rows;
     for (const Case& c : cases) {
         Row row;
-        row.name = std::string(c.kind == Kind::Photo ? "photo " : "noise ") + std::to_string(c.width) +
-                   "x" + std::to_string(c.height) + " / " + std::to_string(c.entries);
+        row.name = std::string(c.kind == Kind::Photo ? "photo " : "noise ") +
+                   std::to_string(c.width) + "x" + std::to_string(c.height) + " / " +
+                   std::to_string(c.entries);
         row.pixels = std::uint64_t{c.width} * c.height;
         row.plainSampled = c.plainRowStep > 1;
         rows.push_back(row);
         Scene& scene = SceneFor(c.kind, c.width, c.height, c.entries);
         const double plainWork = static_cast<double>(row.pixels) * c.entries / c.plainRowStep;
-        benchmark::RegisterBenchmark((row.name + " plain").c_str(),
-                                     [&scene, step = c.plainRowStep](benchmark::State& state) {
-                                         Plain(state, scene, step);
-                                     })
+        benchmark::RegisterBenchmark(
+            (row.name + " plain").c_str(),
+            [&scene, step = c.plainRowStep](benchmark::State& state) { Plain(state, scene, step); })
             ->UseManualTime()
             ->Iterations(plainWork > 1e7 ? 1 : 20)
             ->Repetitions(plainWork > 1e7 ? 3 : 5)

@@ -68,16 +68,18 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
         std::int32_t* cells = next.data();
         std::atomic<bool> outOfMemory = false;
         try {
-            const NearestColorIndex index(table);  // shared: each cell is built once, by either thread
-            const unsigned threads = n >= PARALLEL_PIXELS
-                                         ? std::max(1u, std::min(2u, std::thread::hardware_concurrency()))
-                                         : 1u;
+            // Shared, so each cell is built once, by whichever thread needs it first.
+            const NearestColorIndex index(table);
+            const unsigned threads =
+                n >= PARALLEL_PIXELS
+                    ? std::max(1u, std::min(2u, std::thread::hardware_concurrency()))
+                    : 1u;
             const std::size_t half = threads == 1 ? n : n / 2;
             std::thread helper;
             if (half < n) {
                 try {
-                    helper = std::thread(ConvertRange, std::cref(table), std::cref(index), from, to, cells,
-                                         half, n, std::ref(outOfMemory));
+                    helper = std::thread(ConvertRange, std::cref(table), std::cref(index), from, to,
+                                         cells, half, n, std::ref(outOfMemory));
                 } catch (const std::system_error&) {  // no thread to be had: do it here
                     ConvertRange(table, index, from, to, cells, half, n, outOfMemory);
                 }

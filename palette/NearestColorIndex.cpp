@@ -26,9 +26,10 @@ using kernels::GroupsFor;
 using kernels::LANES;
 using kernels::List;
 
-static_assert(static_cast<int>(SearchInstructions::Plain) == static_cast<int>(kernels::Instructions::Plain) &&
-              static_cast<int>(SearchInstructions::Sse2) == static_cast<int>(kernels::Instructions::Sse2) &&
-              static_cast<int>(SearchInstructions::Sse41) == static_cast<int>(kernels::Instructions::Sse41));
+static_assert(
+    static_cast<int>(SearchInstructions::Plain) == static_cast<int>(kernels::Instructions::Plain) &&
+    static_cast<int>(SearchInstructions::Sse2) == static_cast<int>(kernels::Instructions::Sse2) &&
+    static_cast<int>(SearchInstructions::Sse41) == static_cast<int>(kernels::Instructions::Sse41));
 
 constexpr int LEVELS = 4;  // cells of 128, 64, 32 and 16 levels a side
 
@@ -98,10 +99,11 @@ struct NearestColorIndex::Cells {
         const List parent = level == 0 ? root : Get(level - 1, red >> 1, green >> 1, blue >> 1);
 
         const int shift = ShiftOf(level);
+        const int red0 = red << shift, green0 = green << shift, blue0 = blue << shift;
         const int width = (1 << shift) - 1;
-        const Box box{red << shift, green << shift, blue << shift,
-                      (red << shift) + width, (green << shift) + width, (blue << shift) + width};
-        const Candidate anchor = kernels::At(parent.groups, kernels::AnchorPosition(instructions, parent, box));
+        const Box box{red0, green0, blue0, red0 + width, green0 + width, blue0 + width};
+        const Candidate anchor =
+            kernels::At(parent.groups, kernels::AnchorPosition(instructions, parent, box));
         Candidate kept[MAX_COLORS];
         const std::uint32_t count = kernels::Keep(instructions, parent, box, anchor, kept);
         const List list = count == parent.count ? parent : Store(kept, count);
@@ -144,8 +146,8 @@ NearestColorIndex::NearestColorIndex(const ColorTable& table, SearchInstructions
             std::lower_bound(sorted.begin(), sorted.end(), color) - sorted.begin());
         if (taken[at]) continue;
         taken[at] = true;
-        distinct.push_back(Candidate{RedOf(color), GreenOf(color), BlueOf(color),
-                                     static_cast<std::int16_t>(i)});
+        distinct.push_back(
+            Candidate{RedOf(color), GreenOf(color), BlueOf(color), static_cast<std::int16_t>(i)});
     }
     cells_->root = cells_->Store(distinct.data(), static_cast<std::uint32_t>(distinct.size()));
 }
@@ -162,9 +164,8 @@ std::int32_t NearestColorIndex::Find(Pixel pixel) const {
     const Slot& slot = cells_->levels[finest][static_cast<std::size_t>(
         ((r >> shift) * side + (g >> shift)) * side + (b >> shift))];
     const Group* groups = slot.groups.load(std::memory_order_acquire);
-    const List list = groups != nullptr
-                          ? List{groups, slot.count.load(std::memory_order_relaxed)}
-                          : cells_->Get(finest, r >> shift, g >> shift, b >> shift);
+    const List list = groups != nullptr ? List{groups, slot.count.load(std::memory_order_relaxed)}
+                                        : cells_->Get(finest, r >> shift, g >> shift, b >> shift);
     const std::uint32_t position = kernels::NearestPosition(cells_->instructions, list, r, g, b);
     return kernels::At(list.groups, position).index;
 }

@@ -27,7 +27,8 @@ std::uint32_t NearestPositionPlain(List list, int red, int green, int blue) {
     for (std::uint32_t k = 0; k < list.count; ++k) {
         const Candidate c = At(list.groups, k);
         const int dr = red - c.red, dg = green - c.green, db = blue - c.blue;
-        best = std::min(best, static_cast<std::uint32_t>(dr * dr + dg * dg + db * db) << POSITION_BITS | k);
+        best = std::min(
+            best, static_cast<std::uint32_t>(dr * dr + dg * dg + db * db) << POSITION_BITS | k);
     }
     return best & POSITION_MASK;
 }
@@ -39,7 +40,8 @@ std::uint32_t AnchorPositionPlain(List list, const Box& box) {
         const int fr = std::max(c.red - box.red0, box.red1 - c.red);
         const int fg = std::max(c.green - box.green0, box.green1 - c.green);
         const int fb = std::max(c.blue - box.blue0, box.blue1 - c.blue);
-        best = std::min(best, static_cast<std::uint32_t>(fr * fr + fg * fg + fb * fb) << POSITION_BITS | k);
+        best = std::min(
+            best, static_cast<std::uint32_t>(fr * fr + fg * fg + fb * fb) << POSITION_BITS | k);
     }
     return best & POSITION_MASK;
 }
@@ -68,8 +70,10 @@ std::uint32_t KeepLanes(List list, Candidate* kept, LanesOf lanesOf) {
     const std::uint32_t groups = GroupsFor(list.count);
     for (std::uint32_t k = 0; k < groups; ++k) {
         const std::uint32_t inUse = std::min<std::uint32_t>(list.count - k * LANES, LANES);
-        for (unsigned lanes = lanesOf(list.groups[k]) & ((1u << inUse) - 1); lanes != 0; lanes &= lanes - 1) {
-            kept[count++] = At(list.groups, k * LANES + static_cast<std::uint32_t>(std::countr_zero(lanes)));
+        for (unsigned lanes = lanesOf(list.groups[k]) & ((1u << inUse) - 1); lanes != 0;
+             lanes &= lanes - 1) {
+            kept[count++] =
+                At(list.groups, k * LANES + static_cast<std::uint32_t>(std::countr_zero(lanes)));
         }
     }
     return count;
@@ -139,8 +143,10 @@ std::uint32_t NearestPositionSse2(List list, int red, int green, int blue) {
 }
 
 std::uint32_t AnchorPositionSse2(List list, const Box& box) {
-    const __m128i red0 = Broadcast(box.red0), green0 = Broadcast(box.green0), blue0 = Broadcast(box.blue0);
-    const __m128i red1 = Broadcast(box.red1), green1 = Broadcast(box.green1), blue1 = Broadcast(box.blue1);
+    const __m128i red0 = Broadcast(box.red0), green0 = Broadcast(box.green0),
+                  blue0 = Broadcast(box.blue0);
+    const __m128i red1 = Broadcast(box.red1), green1 = Broadcast(box.green1),
+                  blue1 = Broadcast(box.blue1);
     return SmallestPosition(list, [&](const Group& group, __m128i& low, __m128i& high) {
         const __m128i r = Load(group.red), g = Load(group.green), b = Load(group.blue);
         SquaredLengths(_mm_max_epi16(_mm_sub_epi16(r, red0), _mm_sub_epi16(red1, r)),
@@ -154,18 +160,21 @@ unsigned KeptLanesSse2(const Group& group, const Box& box, Candidate anchor) {
                   anchorBlue = Broadcast(anchor.blue);
     const __m128i r = Load(group.red), g = Load(group.green), b = Load(group.blue);
     // The corner that favours the candidate most: the high end where it lies above the anchor.
-    const __m128i cornerRed = Select(_mm_cmpgt_epi16(r, anchorRed), Broadcast(box.red1), Broadcast(box.red0));
-    const __m128i cornerGreen = Select(_mm_cmpgt_epi16(g, anchorGreen), Broadcast(box.green1), Broadcast(box.green0));
-    const __m128i cornerBlue = Select(_mm_cmpgt_epi16(b, anchorBlue), Broadcast(box.blue1), Broadcast(box.blue0));
+    const __m128i cornerRed =
+        Select(_mm_cmpgt_epi16(r, anchorRed), Broadcast(box.red1), Broadcast(box.red0));
+    const __m128i cornerGreen =
+        Select(_mm_cmpgt_epi16(g, anchorGreen), Broadcast(box.green1), Broadcast(box.green0));
+    const __m128i cornerBlue =
+        Select(_mm_cmpgt_epi16(b, anchorBlue), Broadcast(box.blue1), Broadcast(box.blue0));
     __m128i toCandidateLow, toCandidateHigh, toAnchorLow, toAnchorHigh;
-    SquaredLengths(_mm_sub_epi16(cornerRed, r), _mm_sub_epi16(cornerGreen, g), _mm_sub_epi16(cornerBlue, b),
-                   toCandidateLow, toCandidateHigh);
+    SquaredLengths(_mm_sub_epi16(cornerRed, r), _mm_sub_epi16(cornerGreen, g),
+                   _mm_sub_epi16(cornerBlue, b), toCandidateLow, toCandidateHigh);
     SquaredLengths(_mm_sub_epi16(cornerRed, anchorRed), _mm_sub_epi16(cornerGreen, anchorGreen),
                    _mm_sub_epi16(cornerBlue, anchorBlue), toAnchorLow, toAnchorHigh);
     const __m128i dropped = _mm_packs_epi32(_mm_cmpgt_epi32(toCandidateLow, toAnchorLow),
                                             _mm_cmpgt_epi32(toCandidateHigh, toAnchorHigh));
-    const auto droppedLanes = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_packs_epi16(dropped, _mm_setzero_si128())));
+    const auto droppedLanes =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(dropped, _mm_setzero_si128())));
     return ~droppedLanes & 0xFFu;
 }
 
@@ -176,7 +185,7 @@ unsigned KeptLanesSse2(const Group& group, const Box& box, Candidate anchor) {
 #ifdef TESSELBOX_SSE41
 
 __attribute__((target("sse4.1"))) std::uint32_t NearestPositionSse41(List list, int red, int green,
-                                                                        int blue) {
+                                                                     int blue) {
     const __m128i r = Broadcast(red), g = Broadcast(green), b = Broadcast(blue);
     std::uint32_t best = std::numeric_limits<std::uint32_t>::max();
     const std::uint32_t groups = GroupsFor(list.count);
@@ -249,14 +258,17 @@ std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& bo
     return AnchorPositionPlain(list, box);
 }
 
-std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor, Candidate* kept) {
+std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor,
+                   Candidate* kept) {
 #ifdef TESSELBOX_SSE2
     if (instructions != Instructions::Plain) {
-        return KeepLanes(list, kept, [&](const Group& group) { return KeptLanesSse2(group, box, anchor); });
+        return KeepLanes(list, kept,
+                         [&](const Group& group) { return KeptLanesSse2(group, box, anchor); });
     }
 #endif
     (void)instructions;
-    return KeepLanes(list, kept, [&](const Group& group) { return KeptLanesPlain(group, box, anchor); });
+    return KeepLanes(list, kept,
+                     [&](const Group& group) { return KeptLanesPlain(group, box, anchor); });
 }
 
 }  // namespace tesselbox::kernels

@@ -53,6 +53,7 @@ std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& bo
 // Copies to `kept`, in order, the candidates that are at least as near as the anchor to some
 // corner of the box, that is, all but those to which the anchor is strictly nearer everywhere in
 // it. Returns how many; `kept` needs room for list.count.
-std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor, Candidate* kept);
+std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor,
+                   Candidate* kept);
 
 }  // namespace tesselbox::kernels

@@ -63,19 +63,19 @@ TEST_P(ConvertSplit, EveryPixelFollowsTheAlphaRuleAndThePlainScan) {
         if (grid[i] != block || preview.bits()[i] != shown) {
             ++wrong;
             ADD_FAILURE() << "pixel " << i << ": block " << grid[i] << " (expected " << block
-                          << "), preview " << std::hex << preview.bits()[i] << " (expected " << shown
-                          << ")" << std::dec;
+                          << "), preview " << std::hex << preview.bits()[i] << " (expected "
+                          << shown << ")" << std::dec;
         }
     }
 }
 
 // Around the size where the second thread starts, odd sizes whose halves split a row and a run.
-INSTANTIATE_TEST_SUITE_P(Sizes, ConvertSplit,
-                         ::testing::Values(Size{"OnePixel", 1, 1}, Size{"NoRows", 300, 0},
-                                           Size{"OneRow", 300, 1}, Size{"JustBelowTwoThreads", 127, 129},
-                                           Size{"TwoThreads", 128, 128}, Size{"OddHalves", 301, 299},
-                                           Size{"TallAndNarrow", 3, 30001}),
-                         [](const auto& instance) { return instance.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ConvertSplit,
+    ::testing::Values(Size{"OnePixel", 1, 1}, Size{"NoRows", 300, 0}, Size{"OneRow", 300, 1},
+                      Size{"JustBelowTwoThreads", 127, 129}, Size{"TwoThreads", 128, 128},
+                      Size{"OddHalves", 301, 299}, Size{"TallAndNarrow", 3, 30001}),
+    [](const auto& instance) { return instance.param.name; });
 
 }  // namespace
 }  // namespace tesselbox

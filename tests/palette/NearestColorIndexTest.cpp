@@ -41,9 +41,9 @@ struct Rgb {
 ColorTable TableOf(const std::vector<Rgb>& colors) {
     ColorTable table;
     for (const Rgb& c : colors) {
-        table.colors[static_cast<std::size_t>(table.count++)] = MakePixel(
-            static_cast<std::uint8_t>(c.red), static_cast<std::uint8_t>(c.green),
-            static_cast<std::uint8_t>(c.blue));
+        table.colors[static_cast<std::size_t>(table.count++)] =
+            MakePixel(static_cast<std::uint8_t>(c.red), static_cast<std::uint8_t>(c.green),
+                      static_cast<std::uint8_t>(c.blue));
     }
     return table;
 }
@@ -72,10 +72,10 @@ std::vector<Pixel> ColorsAround(const ColorTable& table, int radius) {
         for (int dr = -radius; dr <= radius; ++dr) {
             for (int dg = -radius; dg <= radius; ++dg) {
                 for (int db = -radius; db <= radius; ++db) {
-                    colors.push_back(MakePixel(
-                        static_cast<std::uint8_t>(std::clamp(RedOf(c) + dr, 0, 255)),
-                        static_cast<std::uint8_t>(std::clamp(GreenOf(c) + dg, 0, 255)),
-                        static_cast<std::uint8_t>(std::clamp(BlueOf(c) + db, 0, 255))));
+                    colors.push_back(
+                        MakePixel(static_cast<std::uint8_t>(std::clamp(RedOf(c) + dr, 0, 255)),
+                                  static_cast<std::uint8_t>(std::clamp(GreenOf(c) + dg, 0, 255)),
+                                  static_cast<std::uint8_t>(std::clamp(BlueOf(c) + db, 0, 255))));
                 }
             }
         }
@@ -84,8 +84,8 @@ std::vector<Pixel> ColorsAround(const ColorTable& table, int radius) {
 }
 
 // Adds the colors on which the index and the plain scan differ to `differences`; reports the first.
-void Compare(const ColorTable& table, const NearestColorIndex& index, const std::vector<Pixel>& colors,
-             int& differences) {
+void Compare(const ColorTable& table, const NearestColorIndex& index,
+             const std::vector<Pixel>& colors, int& differences) {
     for (const Pixel color : colors) {
         const std::int32_t expected = FindNearestColor(table, color);
         const std::int32_t found = index.Find(color);
@@ -106,7 +106,8 @@ struct SmallTable {
 
 std::vector<Rgb> CubeCorners() {
     std::vector<Rgb> corners;
-    for (int k = 7; k >= 0; --k) corners.push_back({k & 4 ? 255 : 0, k & 2 ? 255 : 0, k & 1 ? 255 : 0});
+    for (int k = 7; k >= 0; --k)
+        corners.push_back({k & 4 ? 255 : 0, k & 2 ? 255 : 0, k & 1 ? 255 : 0});
     return corners;
 }
 
@@ -116,12 +117,19 @@ const SmallTable SMALL_TABLES[] = {
     // Equal distances from the middle in every direction, listed out of order, with repeats;
     // the midpoints 15.5 / 16.5 straddle a cell boundary at 16.
     {"StarAroundCellEdge",
-     {{16, 16, 18}, {16, 18, 16}, {18, 16, 16}, {16, 16, 14}, {16, 14, 16}, {14, 16, 16},
-      {18, 16, 16}, {16, 16, 16}}},
+     {{16, 16, 18},
+      {16, 18, 16},
+      {18, 16, 16},
+      {16, 16, 14},
+      {16, 14, 16},
+      {14, 16, 16},
+      {18, 16, 16},
+      {16, 16, 16}}},
     // Two colors a cell apart: every color on the plane between them ties.
     {"PairTyingOnAPlane", {{100, 40, 200}, {132, 72, 232}, {132, 72, 232}, {100, 40, 200}}},
     // Far from every color of the opposite corner of the cube.
-    {"CornersWithDuplicates", [] {
+    {"CornersWithDuplicates",
+     [] {
          std::vector<Rgb> c = CubeCorners();
          c.insert(c.begin() + 3, Rgb{255, 255, 255});
          c.push_back({0, 0, 0});
@@ -131,8 +139,14 @@ const SmallTable SMALL_TABLES[] = {
     // plane blue = 127 ties, and index 0 is the blue one.
     {"FarPairTying", {{0, 0, 254}, {0, 0, 0}}},
     {"GrayRampAndOneColor",
-     {{0, 0, 0}, {51, 51, 51}, {102, 102, 102}, {153, 153, 153}, {204, 204, 204},
-      {255, 255, 255}, {255, 0, 0}, {102, 102, 102}}},
+     {{0, 0, 0},
+      {51, 51, 51},
+      {102, 102, 102},
+      {153, 153, 153},
+      {204, 204, 204},
+      {255, 255, 255},
+      {255, 0, 0},
+      {102, 102, 102}}},
 };
 
 void PrintTo(const SmallTable& table, std::ostream* out) { *out << table.name; }
@@ -147,7 +161,8 @@ TEST_P(EveryColor, MatchesThePlainScan) {
     if (OPTIMIZED) {
         for (Pixel first = 0; first < (1u << 24); first += 1u << 16) {
             colors.clear();
-            for (Pixel color = first; color < first + (1u << 16); ++color) colors.push_back(color | 0xFF000000u);
+            for (Pixel color = first; color < first + (1u << 16); ++color)
+                colors.push_back(color | 0xFF000000u);
             Compare(table, index, colors, differences);
         }
     } else {
@@ -160,7 +175,8 @@ TEST_P(EveryColor, MatchesThePlainScan) {
         for (const int r : levels) {
             for (const int g : levels) {
                 for (const int b : levels) {
-                    colors.push_back(MakePixel(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                    colors.push_back(MakePixel(static_cast<std::uint8_t>(r),
+                                               static_cast<std::uint8_t>(g),
                                                static_cast<std::uint8_t>(b)));
                 }
             }
@@ -175,7 +191,8 @@ TEST_P(EveryColor, MatchesThePlainScan) {
 INSTANTIATE_TEST_SUITE_P(SmallTables, EveryColor, ::testing::ValuesIn(SMALL_TABLES),
                          [](const auto& instance) { return instance.param.name; });
 
-// ---- Full tables, a fixed-seed sample -------------------------------------------------------------
+// ---- Full tables, a fixed-seed sample
+// -------------------------------------------------------------
 
 struct FullTable {
     std::string name;
@@ -195,8 +212,11 @@ ColorTable Clustered() {
     std::vector<Rgb> colors;
     for (int i = 0; i < MAX_COLORS; ++i) {
         const int cluster = i % 8;
-        auto around = [&](int centre) { return std::clamp(centre + random.Channel() % 25 - 12, 0, 255); };
-        colors.push_back({around(30 + 27 * cluster), around(220 - 23 * cluster), around(60 + (cluster * 97) % 150)});
+        auto around = [&](int centre) {
+            return std::clamp(centre + random.Channel() % 25 - 12, 0, 255);
+        };
+        colors.push_back({around(30 + 27 * cluster), around(220 - 23 * cluster),
+                          around(60 + (cluster * 97) % 150)});
     }
     return TableOf(colors);
 }
@@ -207,7 +227,8 @@ ColorTable ManyDuplicates() {
     std::vector<Rgb> distinct(100);
     for (Rgb& c : distinct) c = {random.Channel(), random.Channel(), random.Channel()};
     std::vector<Rgb> colors;
-    for (int i = 0; i < MAX_COLORS; ++i) colors.push_back(distinct[random.Next() % distinct.size()]);
+    for (int i = 0; i < MAX_COLORS; ++i)
+        colors.push_back(distinct[random.Next() % distinct.size()]);
     return TableOf(colors);
 }
 
@@ -215,7 +236,8 @@ ColorTable ManyDuplicates() {
 // and the lowest index is the last one listed.
 ColorTable ReversedLattice() {
     std::vector<Rgb> colors;
-    for (int k = MAX_COLORS - 1; k >= 0; --k) colors.push_back({(k / 100) * 28, (k / 10 % 10) * 28, (k % 10) * 28});
+    for (int k = MAX_COLORS - 1; k >= 0; --k)
+        colors.push_back({(k / 100) * 28, (k / 10 % 10) * 28, (k % 10) * 28});
     return TableOf(colors);
 }
 
@@ -223,8 +245,8 @@ ColorTable ReversedLattice() {
 ColorTable OneColorRepeated() { return TableOf(std::vector<Rgb>(MAX_COLORS, Rgb{128, 128, 128})); }
 
 const FullTable FULL_TABLES[] = {
-    {"RandomColors", RandomColors}, {"Clustered", Clustered},
-    {"ManyDuplicates", ManyDuplicates}, {"ReversedLattice", ReversedLattice},
+    {"RandomColors", RandomColors},         {"Clustered", Clustered},
+    {"ManyDuplicates", ManyDuplicates},     {"ReversedLattice", ReversedLattice},
     {"OneColorRepeated", OneColorRepeated},
 };
 
@@ -235,10 +257,14 @@ struct Sample {
 
 const char* NameOf(SearchInstructions instructions) {
     switch (instructions) {
-    case SearchInstructions::Plain: return "Plain";
-    case SearchInstructions::Sse2: return "Sse2";
-    case SearchInstructions::Sse41: return "Sse41";
-    case SearchInstructions::Fastest: return "Fastest";
+    case SearchInstructions::Plain:
+        return "Plain";
+    case SearchInstructions::Sse2:
+        return "Sse2";
+    case SearchInstructions::Sse41:
+        return "Sse41";
+    case SearchInstructions::Fastest:
+        return "Fastest";
     }
     return "?";
 }
@@ -288,7 +314,8 @@ TEST(NearestColorIndexInstructions, EveryInstructionSetAgreesOnFarColorsOfASmall
     for (int r = 120; r < 256; r += 3) {
         for (int g = 120; g < 256; g += 3) {
             for (int b = 0; b < 256; ++b) {
-                colors.push_back(MakePixel(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                colors.push_back(MakePixel(static_cast<std::uint8_t>(r),
+                                           static_cast<std::uint8_t>(g),
                                            static_cast<std::uint8_t>(b)));
             }
         }
