@@ -72,6 +72,7 @@ struct Slot {
 
 struct NearestColorIndex::Cells {
     kernels::Instructions instructions = kernels::Instructions::Plain;
+    kernels::NearestPositionFunction nearestPosition = nullptr;
     GroupArena arena;
     List root{};  // the table without repeated colors
     std::vector<Slot> levels[LEVELS];
@@ -128,6 +129,7 @@ NearestColorIndex::NearestColorIndex(const ColorTable& table, SearchInstructions
     cells_->instructions = instructions == SearchInstructions::Fastest || !Supports(instructions)
                                ? kernels::Fastest()
                                : static_cast<kernels::Instructions>(instructions);
+    cells_->nearestPosition = kernels::NearestPosition(cells_->instructions);
     for (int level = 0; level < LEVELS; ++level) {
         const int side = SideOf(level);
         cells_->levels[level] = std::vector<Slot>(static_cast<std::size_t>(side * side * side));
@@ -166,7 +168,7 @@ std::int32_t NearestColorIndex::Find(Pixel pixel) const {
     const Group* groups = slot.groups.load(std::memory_order_acquire);
     const List list = groups != nullptr ? List{groups, slot.count.load(std::memory_order_relaxed)}
                                         : cells_->Get(finest, r >> shift, g >> shift, b >> shift);
-    const std::uint32_t position = kernels::NearestPosition(cells_->instructions, list, r, g, b);
+    const std::uint32_t position = cells_->nearestPosition(list, r, g, b);
     return kernels::At(list.groups, position).index;
 }
 

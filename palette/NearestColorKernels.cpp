@@ -235,18 +235,18 @@ Instructions Fastest() {
     return Instructions::Plain;
 }
 
-std::uint32_t NearestPosition(Instructions instructions, List list, int red, int green, int blue) {
+NearestPositionFunction NearestPosition(Instructions instructions) {
     switch (instructions) {
 #ifdef TESSELBOX_SSE41
     case Instructions::Sse41:
-        return NearestPositionSse41(list, red, green, blue);
+        return NearestPositionSse41;
 #endif
 #ifdef TESSELBOX_SSE2
     case Instructions::Sse2:
-        return NearestPositionSse2(list, red, green, blue);
+        return NearestPositionSse2;
 #endif
     default:
-        return NearestPositionPlain(list, red, green, blue);
+        return NearestPositionPlain;
     }
 }
 

@@ -45,7 +45,8 @@ struct Box {
 };
 
 // The position of the candidate nearest to the color; the first one among equals.
-std::uint32_t NearestPosition(Instructions instructions, List list, int red, int green, int blue);
+using NearestPositionFunction = std::uint32_t (*)(List list, int red, int green, int blue);
+NearestPositionFunction NearestPosition(Instructions instructions);
 
 // The position of the candidate whose farthest corner of the box is nearest.
 std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& box);
