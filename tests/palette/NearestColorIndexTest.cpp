@@ -127,7 +127,8 @@ const SmallTable SMALL_TABLES[] = {
       {16, 16, 16}}},
     // Two colors a cell apart: every color on the plane between them ties.
     {"PairTyingOnAPlane", {{100, 40, 200}, {132, 72, 232}, {132, 72, 232}, {100, 40, 200}}},
-    // Far from every color of the opposite corner of the cube.
+    // The cube's corners, two of them repeated: colors up to 221 levels from the nearest entry, and
+    // later repeats that must never win.
     {"CornersWithDuplicates",
      [] {
          std::vector<Rgb> c = CubeCorners();
@@ -191,8 +192,7 @@ TEST_P(EveryColor, MatchesThePlainScan) {
 INSTANTIATE_TEST_SUITE_P(SmallTables, EveryColor, ::testing::ValuesIn(SMALL_TABLES),
                          [](const auto& instance) { return instance.param.name; });
 
-// ---- Full tables, a fixed-seed sample
-// -------------------------------------------------------------
+// ---- Full tables, a fixed-seed sample ----------------------------------------------------------
 
 struct FullTable {
     std::string name;
@@ -221,7 +221,7 @@ ColorTable Clustered() {
     return TableOf(colors);
 }
 
-// 100 distinct colors, each ten times, in shuffled order: only the first of each can win.
+// 1000 draws from 100 distinct colors: only the first entry of each color can win.
 ColorTable ManyDuplicates() {
     Random random(3);
     std::vector<Rgb> distinct(100);
