@@ -180,28 +180,103 @@ unsigned KeptLanesSse2(const Group& group, const Box& box, Candidate anchor) {
 
 #endif
 
-// ---- SSE4.1: phminposuw finds the smallest of eight 16-bit lanes and its lane in one step -------
+// ---- SSE4.1 ------------------------------------------------------------------------------------
+// Distances in 16-bit lanes: every square fits (255² = 65025) and sums saturate at 65535, so any
+// unsaturated result is exact. phminposuw then finds the smallest of eight lanes, and the first
+// lane among equals, in one step.
 
 #ifdef TESSELBOX_SSE41
 
-__attribute__((target("sse4.1"))) std::uint32_t NearestPositionSse41(List list, int red, int green,
-                                                                     int blue) {
+#define TESSELBOX_TARGET_SSE41 __attribute__((target("sse4.1")))
+
+__m128i SaturatedSquaredLengths(__m128i x, __m128i y, __m128i z) {
+    return _mm_adds_epu16(_mm_adds_epu16(_mm_mullo_epi16(x, x), _mm_mullo_epi16(y, y)),
+                          _mm_mullo_epi16(z, z));
+}
+
+// Folds the smallest lane of group k into best, as (length << 16 | position).
+TESSELBOX_TARGET_SSE41 std::uint32_t FoldSmallest(std::uint32_t best, __m128i lengths,
+                                                  std::uint32_t k) {
+    const auto found = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_minpos_epu16(lengths)));
+    return std::min(best, (found & 0xFFFFu) << 16 | k * LANES | found >> 16);
+}
+
+constexpr std::uint32_t SATURATED = 0xFFFFu;
+
+TESSELBOX_TARGET_SSE41 std::uint32_t NearestPositionSse41(List list, int red, int green, int blue) {
     const __m128i r = Broadcast(red), g = Broadcast(green), b = Broadcast(blue);
     std::uint32_t best = std::numeric_limits<std::uint32_t>::max();
     const std::uint32_t groups = GroupsFor(list.count);
     for (std::uint32_t k = 0; k < groups; ++k) {
         const Group& group = list.groups[k];
-        __m128i low, high;
-        SquaredLengths(_mm_sub_epi16(Load(group.red), r), _mm_sub_epi16(Load(group.green), g),
-                       _mm_sub_epi16(Load(group.blue), b), low, high);
-        // Distances beyond 65535 saturate; the first lane among equals wins, as in table order.
-        const auto found = static_cast<std::uint32_t>(
-            _mm_cvtsi128_si32(_mm_minpos_epu16(_mm_packus_epi32(low, high))));
-        best = std::min(best, (found & 0xFFFFu) << 16 | k * LANES | found >> 16);
+        best = FoldSmallest(best,
+                            SaturatedSquaredLengths(_mm_sub_epi16(Load(group.red), r),
+                                                    _mm_sub_epi16(Load(group.green), g),
+                                                    _mm_sub_epi16(Load(group.blue), b)),
+                            k);
     }
-    // Everything 256 levels away or more: the saturated distances may hide the order.
-    if (best >> 16 == 0xFFFFu) return NearestPositionSse2(list, red, green, blue);
+    // Saturated: the order among the far candidates is lost, so take the 32-bit way.
+    if (best >> 16 == SATURATED) return NearestPositionSse2(list, red, green, blue);
     return best & 0xFFFFu;
+}
+
+TESSELBOX_TARGET_SSE41 std::uint32_t AnchorPositionSse41(List list, const Box& box) {
+    const __m128i red0 = Broadcast(box.red0), green0 = Broadcast(box.green0),
+                  blue0 = Broadcast(box.blue0);
+    const __m128i red1 = Broadcast(box.red1), green1 = Broadcast(box.green1),
+                  blue1 = Broadcast(box.blue1);
+    std::uint32_t best = std::numeric_limits<std::uint32_t>::max();
+    const std::uint32_t groups = GroupsFor(list.count);
+    for (std::uint32_t k = 0; k < groups; ++k) {
+        const Group& group = list.groups[k];
+        const __m128i r = Load(group.red), g = Load(group.green), b = Load(group.blue);
+        best = FoldSmallest(best,
+                            SaturatedSquaredLengths(
+                                _mm_max_epi16(_mm_sub_epi16(r, red0), _mm_sub_epi16(red1, r)),
+                                _mm_max_epi16(_mm_sub_epi16(g, green0), _mm_sub_epi16(green1, g)),
+                                _mm_max_epi16(_mm_sub_epi16(b, blue0), _mm_sub_epi16(blue1, b))),
+                            k);
+    }
+    if (best >> 16 == SATURATED) return AnchorPositionSse2(list, box);
+    return best & 0xFFFFu;
+}
+
+TESSELBOX_TARGET_SSE41 std::uint32_t KeepSse41(List list, const Box& box, Candidate anchor,
+                                               Candidate* kept) {
+    const __m128i anchorRed = Broadcast(anchor.red), anchorGreen = Broadcast(anchor.green),
+                  anchorBlue = Broadcast(anchor.blue);
+    const __m128i red0 = Broadcast(box.red0), green0 = Broadcast(box.green0),
+                  blue0 = Broadcast(box.blue0);
+    const __m128i red1 = Broadcast(box.red1), green1 = Broadcast(box.green1),
+                  blue1 = Broadcast(box.blue1);
+    const __m128i zero = _mm_setzero_si128();
+    std::uint32_t count = 0;
+    const std::uint32_t groups = GroupsFor(list.count);
+    for (std::uint32_t k = 0; k < groups; ++k) {
+        const Group& group = list.groups[k];
+        const __m128i r = Load(group.red), g = Load(group.green), b = Load(group.blue);
+        // The corner that favours the candidate most: the high end where it lies above the anchor.
+        const __m128i cornerRed = _mm_blendv_epi8(red0, red1, _mm_cmpgt_epi16(r, anchorRed));
+        const __m128i cornerGreen =
+            _mm_blendv_epi8(green0, green1, _mm_cmpgt_epi16(g, anchorGreen));
+        const __m128i cornerBlue = _mm_blendv_epi8(blue0, blue1, _mm_cmpgt_epi16(b, anchorBlue));
+        const __m128i toCandidate =
+            SaturatedSquaredLengths(_mm_sub_epi16(cornerRed, r), _mm_sub_epi16(cornerGreen, g),
+                                    _mm_sub_epi16(cornerBlue, b));
+        const __m128i toAnchor = SaturatedSquaredLengths(_mm_sub_epi16(cornerRed, anchorRed),
+                                                         _mm_sub_epi16(cornerGreen, anchorGreen),
+                                                         _mm_sub_epi16(cornerBlue, anchorBlue));
+        // Kept when not farther than the anchor. A saturated distance to the anchor keeps the
+        // candidate whatever its own: keeping too many only costs time.
+        const __m128i keep = _mm_cmpeq_epi16(_mm_subs_epu16(toCandidate, toAnchor), zero);
+        const std::uint32_t inUse = std::min<std::uint32_t>(list.count - k * LANES, LANES);
+        auto lanes = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(keep, zero)));
+        for (lanes &= (1u << inUse) - 1; lanes != 0; lanes &= lanes - 1) {
+            kept[count++] =
+                At(list.groups, k * LANES + static_cast<std::uint32_t>(std::countr_zero(lanes)));
+        }
+    }
+    return count;
 }
 
 #endif
@@ -251,6 +326,9 @@ NearestPositionFunction NearestPosition(Instructions instructions) {
 }
 
 std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& box) {
+#ifdef TESSELBOX_SSE41
+    if (instructions == Instructions::Sse41) return AnchorPositionSse41(list, box);
+#endif
 #ifdef TESSELBOX_SSE2
     if (instructions != Instructions::Plain) return AnchorPositionSse2(list, box);
 #endif
@@ -260,6 +338,9 @@ std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& bo
 
 std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor,
                    Candidate* kept) {
+#ifdef TESSELBOX_SSE41
+    if (instructions == Instructions::Sse41) return KeepSse41(list, box, anchor, kept);
+#endif
 #ifdef TESSELBOX_SSE2
     if (instructions != Instructions::Plain) {
         return KeepLanes(list, kept,

@@ -139,6 +139,8 @@ const SmallTable SMALL_TABLES[] = {
     // Everything beyond 256 levels from both, where shortcuts that narrow distances go wrong; the
     // plane blue = 127 ties, and index 0 is the blue one.
     {"FarPairTying", {{0, 0, 254}, {0, 0, 0}}},
+    // Both over 256 levels from the bright corner of the cube, which they split between them.
+    {"FarPairSplittingACorner", {{0, 0, 30}, {0, 30, 0}}},
     {"GrayRampAndOneColor",
      {{0, 0, 0},
       {51, 51, 51},
