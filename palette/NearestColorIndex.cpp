@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -21,6 +22,7 @@ namespace {
 
 using kernels::Box;
 using kernels::Candidate;
+using kernels::Columns;
 using kernels::Group;
 using kernels::GroupsFor;
 using kernels::LANES;
@@ -30,6 +32,8 @@ static_assert(
     static_cast<int>(SearchInstructions::Plain) == static_cast<int>(kernels::Instructions::Plain) &&
     static_cast<int>(SearchInstructions::Sse2) == static_cast<int>(kernels::Instructions::Sse2) &&
     static_cast<int>(SearchInstructions::Sse41) == static_cast<int>(kernels::Instructions::Sse41));
+
+static_assert(Columns::CAPACITY >= MAX_COLORS + LANES);
 
 constexpr int LEVELS = 4;  // cells of 128, 64, 32 and 16 levels a side
 
@@ -77,15 +81,21 @@ struct NearestColorIndex::Cells {
     List root{};  // the table without repeated colors
     std::vector<Slot> levels[LEVELS];
 
-    List Store(const Candidate* list, std::uint32_t count) {
+    // Copies a list into groups, filling the last one up with copies of the first candidate.
+    List Store(const Columns& list, std::uint32_t count) {
         Group* groups = arena.Allocate(GroupsFor(count));
-        for (std::uint32_t k = 0; k < GroupsFor(count) * LANES; ++k) {
-            const Candidate c = list[k < count ? k : 0];
-            Group& g = groups[k / LANES];
-            g.red[k % LANES] = c.red;
-            g.green[k % LANES] = c.green;
-            g.blue[k % LANES] = c.blue;
-            g.index[k % LANES] = c.index;
+        for (std::uint32_t k = 0; k < GroupsFor(count); ++k) {
+            std::memcpy(groups[k].red, list.red + k * LANES, sizeof groups[k].red);
+            std::memcpy(groups[k].green, list.green + k * LANES, sizeof groups[k].green);
+            std::memcpy(groups[k].blue, list.blue + k * LANES, sizeof groups[k].blue);
+            std::memcpy(groups[k].index, list.index + k * LANES, sizeof groups[k].index);
+        }
+        Group& last = groups[GroupsFor(count) - 1];
+        for (std::uint32_t lane = (count - 1) % LANES + 1; lane < LANES; ++lane) {
+            last.red[lane] = list.red[0];
+            last.green[lane] = list.green[0];
+            last.blue[lane] = list.blue[0];
+            last.index[lane] = list.index[0];
         }
         return List{groups, count};
     }
@@ -105,7 +115,7 @@ struct NearestColorIndex::Cells {
         const Box box{red0, green0, blue0, red0 + width, green0 + width, blue0 + width};
         const Candidate anchor =
             kernels::At(parent.groups, kernels::AnchorPosition(instructions, parent, box));
-        Candidate kept[MAX_COLORS];
+        Columns kept;
         const std::uint32_t count = kernels::Keep(instructions, parent, box, anchor, kept);
         const List list = count == parent.count ? parent : Store(kept, count);
 
@@ -140,18 +150,21 @@ NearestColorIndex::NearestColorIndex(const ColorTable& table, SearchInstructions
     for (std::size_t i = 0; i < count; ++i) sorted[i] = table.colors[i] & 0x00FFFFFFu;
     std::sort(sorted.begin(), sorted.end());
     std::vector<bool> taken(count, false);
-    std::vector<Candidate> distinct;
-    distinct.reserve(count);
+    Columns distinct;
+    std::uint32_t distinctCount = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const Pixel color = table.colors[i] & 0x00FFFFFFu;
         const auto at = static_cast<std::size_t>(
             std::lower_bound(sorted.begin(), sorted.end(), color) - sorted.begin());
         if (taken[at]) continue;
         taken[at] = true;
-        distinct.push_back(
-            Candidate{RedOf(color), GreenOf(color), BlueOf(color), static_cast<std::int16_t>(i)});
+        distinct.red[distinctCount] = RedOf(color);
+        distinct.green[distinctCount] = GreenOf(color);
+        distinct.blue[distinctCount] = BlueOf(color);
+        distinct.index[distinctCount] = static_cast<std::int16_t>(i);
+        ++distinctCount;
     }
-    cells_->root = cells_->Store(distinct.data(), static_cast<std::uint32_t>(distinct.size()));
+    cells_->root = cells_->Store(distinct, distinctCount);
 }
 
 NearestColorIndex::~NearestColorIndex() = default;

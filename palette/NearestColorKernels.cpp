@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #if defined(__GNUC__)  // GCC and Clang build single functions for SSE4.1 and check the processor
 #define TESSELBOX_SSE41 1
-#include <smmintrin.h>
+#include <smmintrin.h>  // with tmmintrin.h's pshufb
 #endif
 #endif
 
@@ -65,15 +65,20 @@ unsigned KeptLanesPlain(const Group& g, const Box& box, Candidate anchor) {
 
 // Copies the candidates whose bit `lanesOf` sets, skipping the fill of the last group.
 template <typename LanesOf>
-std::uint32_t KeepLanes(List list, Candidate* kept, LanesOf lanesOf) {
+std::uint32_t KeepLanes(List list, Columns& kept, LanesOf lanesOf) {
     std::uint32_t count = 0;
     const std::uint32_t groups = GroupsFor(list.count);
     for (std::uint32_t k = 0; k < groups; ++k) {
         const std::uint32_t inUse = std::min<std::uint32_t>(list.count - k * LANES, LANES);
         for (unsigned lanes = lanesOf(list.groups[k]) & ((1u << inUse) - 1); lanes != 0;
              lanes &= lanes - 1) {
-            kept[count++] =
+            const Candidate c =
                 At(list.groups, k * LANES + static_cast<std::uint32_t>(std::countr_zero(lanes)));
+            kept.red[count] = c.red;
+            kept.green[count] = c.green;
+            kept.blue[count] = c.blue;
+            kept.index[count] = c.index;
+            ++count;
         }
     }
     return count;
@@ -189,6 +194,25 @@ unsigned KeptLanesSse2(const Group& group, const Box& box, Candidate anchor) {
 
 #define TESSELBOX_TARGET_SSE41 __attribute__((target("sse4.1")))
 
+// For each set of lanes, the pshufb control that moves those 16-bit lanes to the front in order.
+struct CompressTable {
+    alignas(16) std::uint8_t bytes[256][16];
+    constexpr CompressTable() : bytes() {
+        for (unsigned lanes = 0; lanes < 256; ++lanes) {
+            int to = 0;
+            for (int lane = 0; lane < LANES; ++lane) {
+                if ((lanes >> lane & 1u) == 0) continue;
+                bytes[lanes][2 * to] = static_cast<std::uint8_t>(2 * lane);
+                bytes[lanes][2 * to + 1] = static_cast<std::uint8_t>(2 * lane + 1);
+                ++to;
+            }
+            for (; to < LANES; ++to) bytes[lanes][2 * to] = bytes[lanes][2 * to + 1] = 0x80;
+        }
+    }
+};
+constexpr CompressTable COMPRESS_TABLE;
+constexpr const std::uint8_t (&COMPRESS)[256][16] = COMPRESS_TABLE.bytes;
+
 __m128i SaturatedSquaredLengths(__m128i x, __m128i y, __m128i z) {
     return _mm_adds_epu16(_mm_adds_epu16(_mm_mullo_epi16(x, x), _mm_mullo_epi16(y, y)),
                           _mm_mullo_epi16(z, z));
@@ -241,8 +265,12 @@ TESSELBOX_TARGET_SSE41 std::uint32_t AnchorPositionSse41(List list, const Box& b
     return best & 0xFFFFu;
 }
 
+TESSELBOX_TARGET_SSE41 void StorePacked(std::int16_t* to, __m128i lanes, __m128i pack) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_shuffle_epi8(lanes, pack));
+}
+
 TESSELBOX_TARGET_SSE41 std::uint32_t KeepSse41(List list, const Box& box, Candidate anchor,
-                                               Candidate* kept) {
+                                               Columns& kept) {
     const __m128i anchorRed = Broadcast(anchor.red), anchorGreen = Broadcast(anchor.green),
                   anchorBlue = Broadcast(anchor.blue);
     const __m128i red0 = Broadcast(box.red0), green0 = Broadcast(box.green0),
@@ -270,11 +298,17 @@ TESSELBOX_TARGET_SSE41 std::uint32_t KeepSse41(List list, const Box& box, Candid
         // candidate whatever its own: keeping too many only costs time.
         const __m128i keep = _mm_cmpeq_epi16(_mm_subs_epu16(toCandidate, toAnchor), zero);
         const std::uint32_t inUse = std::min<std::uint32_t>(list.count - k * LANES, LANES);
-        auto lanes = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(keep, zero)));
-        for (lanes &= (1u << inUse) - 1; lanes != 0; lanes &= lanes - 1) {
-            kept[count++] =
-                At(list.groups, k * LANES + static_cast<std::uint32_t>(std::countr_zero(lanes)));
-        }
+        const unsigned lanes =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(keep, zero))) &
+            ((1u << inUse) - 1);
+        // Moves the kept lanes to the front of each channel and stores all eight; the lanes past
+        // the kept ones are overwritten by the next group or lie beyond the count.
+        const __m128i pack = _mm_load_si128(reinterpret_cast<const __m128i*>(COMPRESS[lanes]));
+        StorePacked(kept.red + count, r, pack);
+        StorePacked(kept.green + count, g, pack);
+        StorePacked(kept.blue + count, b, pack);
+        StorePacked(kept.index + count, Load(group.index), pack);
+        count += static_cast<std::uint32_t>(std::popcount(lanes));
     }
     return count;
 }
@@ -337,7 +371,7 @@ std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& bo
 }
 
 std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor,
-                   Candidate* kept) {
+                   Columns& kept) {
 #ifdef TESSELBOX_SSE41
     if (instructions == Instructions::Sse41) return KeepSse41(list, box, anchor, kept);
 #endif

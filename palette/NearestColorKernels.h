@@ -51,10 +51,20 @@ NearestPositionFunction NearestPosition(Instructions instructions);
 // The position of the candidate whose farthest corner of the box is nearest.
 std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& box);
 
+// A list being built, channel by channel, with room for a full table and the spill of a last
+// eight-lane store.
+struct Columns {
+    static constexpr std::uint32_t CAPACITY = 1000 + LANES;
+    std::int16_t red[CAPACITY];
+    std::int16_t green[CAPACITY];
+    std::int16_t blue[CAPACITY];
+    std::int16_t index[CAPACITY];
+};
+
 // Copies to `kept`, in order, the candidates that are at least as near as the anchor to some
 // corner of the box, that is, all but those to which the anchor is strictly nearer everywhere in
-// it. Returns how many; `kept` needs room for list.count.
+// it. Returns how many.
 std::uint32_t Keep(Instructions instructions, List list, const Box& box, Candidate anchor,
-                   Candidate* kept);
+                   Columns& kept);
 
 }  // namespace tesselbox::kernels
