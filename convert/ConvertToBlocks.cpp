@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -36,16 +35,31 @@ void ConvertPixels(const ColorTable& table, const NearestColorIndex& index, cons
     }
 }
 
-// The index builds its cells as it goes, so memory can run out in either thread.
-void ConvertRange(const ColorTable& table, const NearestColorIndex& index, const Pixel* source,
-                  Pixel* preview, std::int32_t* grid, std::size_t begin, std::size_t end,
-                  std::atomic<bool>& outOfMemory) {
-    try {
-        ConvertPixels(table, index, source, preview, grid, begin, end);
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
+// The pixels in runs handed out one at a time, so a thread that starts late, or shares its core
+// with other programs, leaves the rest to the other instead of holding up the end.
+struct Work {
+    static constexpr std::size_t RUN = 4096;
+    const ColorTable& table;
+    const NearestColorIndex& index;
+    const Pixel* source;
+    Pixel* preview;
+    std::int32_t* grid;
+    std::size_t count;
+    std::atomic<std::size_t> nextRun{0};
+    std::atomic<bool> outOfMemory{false};  // the index builds its cells as it goes
+
+    void Run() {
+        try {
+            for (std::size_t begin; (begin = nextRun.fetch_add(RUN)) < count;) {
+                ConvertPixels(table, index, source, preview, grid, begin,
+                              std::min(begin + RUN, count));
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            nextRun = count;
+        }
     }
-}
+};
 
 }  // namespace
 
@@ -63,33 +77,23 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
         return false;
     }
     if (n > 0) {
-        const Pixel* from = source.bits();
-        Pixel* to = preview.bits();
-        std::int32_t* cells = next.data();
-        std::atomic<bool> outOfMemory = false;
         try {
             // Shared, so each cell is built once, by whichever thread needs it first.
             const NearestColorIndex index(table);
-            const unsigned threads =
-                n >= PARALLEL_PIXELS
-                    ? std::max(1u, std::min(2u, std::thread::hardware_concurrency()))
-                    : 1u;
-            const std::size_t half = threads == 1 ? n : n / 2;
+            Work work{table, index, source.bits(), preview.bits(), next.data(), n};
             std::thread helper;
-            if (half < n) {
+            if (n >= PARALLEL_PIXELS && std::thread::hardware_concurrency() != 1) {
                 try {
-                    helper = std::thread(ConvertRange, std::cref(table), std::cref(index), from, to,
-                                         cells, half, n, std::ref(outOfMemory));
-                } catch (const std::system_error&) {  // no thread to be had: do it here
-                    ConvertRange(table, index, from, to, cells, half, n, outOfMemory);
+                    helper = std::thread(&Work::Run, &work);
+                } catch (const std::system_error&) {  // no thread to be had: one does it all
                 }
             }
-            ConvertRange(table, index, from, to, cells, 0, half, outOfMemory);
+            work.Run();
             if (helper.joinable()) helper.join();
+            if (work.outOfMemory) return false;
         } catch (const std::bad_alloc&) {
             return false;
         }
-        if (outOfMemory) return false;
     }
     grid.swap(next);
     return true;

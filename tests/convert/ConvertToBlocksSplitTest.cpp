@@ -1,5 +1,5 @@
-// The conversion splits big pictures between two threads and remembers the last color it matched;
-// neither may change a single block. Checked pixel by pixel against the rule written out plainly.
+// The conversion hands big pictures out to two threads in runs of pixels and remembers the last
+// color it matched; neither may change a single block. Checked pixel by pixel against the rule written out plainly.
 #include "convert/ConvertToBlocks.h"
 #include "palette/ColorMatch.h"
 
@@ -69,12 +69,13 @@ TEST_P(ConvertSplit, EveryPixelFollowsTheAlphaRuleAndThePlainScan) {
     }
 }
 
-// Around the size where the second thread starts, odd sizes whose halves split a row and a run.
+// Around the size where the second thread starts, and odd sizes whose runs end inside a row and
+// inside a run of one color.
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ConvertSplit,
     ::testing::Values(Size{"OnePixel", 1, 1}, Size{"NoRows", 300, 0}, Size{"OneRow", 300, 1},
                       Size{"JustBelowTwoThreads", 127, 129}, Size{"TwoThreads", 128, 128},
-                      Size{"OddHalves", 301, 299}, Size{"TallAndNarrow", 3, 30001}),
+                      Size{"OddSize", 301, 299}, Size{"TallAndNarrow", 3, 30001}),
     [](const auto& instance) { return instance.param.name; });
 
 }  // namespace
