@@ -227,17 +227,30 @@ TESSELBOX_TARGET_SSE41 std::uint32_t FoldSmallest(std::uint32_t best, __m128i le
 
 constexpr std::uint32_t SATURATED = 0xFFFFu;
 
+TESSELBOX_TARGET_SSE41 std::uint32_t NearestInGroup(std::uint32_t best, const Group& group,
+                                                    std::uint32_t k, __m128i r, __m128i g,
+                                                    __m128i b) {
+    return FoldSmallest(best,
+                        SaturatedSquaredLengths(_mm_sub_epi16(Load(group.red), r),
+                                                _mm_sub_epi16(Load(group.green), g),
+                                                _mm_sub_epi16(Load(group.blue), b)),
+                        k);
+}
+
 TESSELBOX_TARGET_SSE41 std::uint32_t NearestPositionSse41(List list, int red, int green, int blue) {
     const __m128i r = Broadcast(red), g = Broadcast(green), b = Broadcast(blue);
     std::uint32_t best = std::numeric_limits<std::uint32_t>::max();
-    const std::uint32_t groups = GroupsFor(list.count);
-    for (std::uint32_t k = 0; k < groups; ++k) {
-        const Group& group = list.groups[k];
-        best = FoldSmallest(best,
-                            SaturatedSquaredLengths(_mm_sub_epi16(Load(group.red), r),
-                                                    _mm_sub_epi16(Load(group.green), g),
-                                                    _mm_sub_epi16(Load(group.blue), b)),
-                            k);
+    if (list.count <= 2 * LANES) {
+        // Most lists: always two groups, the first twice when it is the only one (its second
+        // reading comes later and so never wins), because a loop whose length changes from pixel
+        // to pixel costs more in mispredicted branches than the extra group does.
+        const std::uint32_t second = list.count > LANES ? 1 : 0;
+        best = NearestInGroup(best, list.groups[0], 0, r, g, b);
+        best = NearestInGroup(best, list.groups[second], 1, r, g, b);
+    } else {
+        for (std::uint32_t k = 0; k < GroupsFor(list.count); ++k) {
+            best = NearestInGroup(best, list.groups[k], k, r, g, b);
+        }
     }
     // Saturated: the order among the far candidates is lost, so take the 32-bit way.
     if (best >> 16 == SATURATED) return NearestPositionSse2(list, red, green, blue);
