@@ -194,10 +194,12 @@ unsigned KeptLanesSse2(const Group& group, const Box& box, Candidate anchor) {
 
 #define TESSELBOX_TARGET_SSE41 __attribute__((target("sse4.1")))
 
-// For each set of lanes, the pshufb control that moves those 16-bit lanes to the front in order.
+// For each set of lanes, the pshufb control that moves those 16-bit lanes to the front in order,
+// and how many they are (popcnt is not part of SSE4.1).
 struct CompressTable {
     alignas(16) std::uint8_t bytes[256][16];
-    constexpr CompressTable() : bytes() {
+    std::uint8_t counts[256];
+    constexpr CompressTable() : bytes(), counts() {
         for (unsigned lanes = 0; lanes < 256; ++lanes) {
             int to = 0;
             for (int lane = 0; lane < LANES; ++lane) {
@@ -206,12 +208,12 @@ struct CompressTable {
                 bytes[lanes][2 * to + 1] = static_cast<std::uint8_t>(2 * lane + 1);
                 ++to;
             }
+            counts[lanes] = static_cast<std::uint8_t>(to);
             for (; to < LANES; ++to) bytes[lanes][2 * to] = bytes[lanes][2 * to + 1] = 0x80;
         }
     }
 };
 constexpr CompressTable COMPRESS_TABLE;
-constexpr const std::uint8_t (&COMPRESS)[256][16] = COMPRESS_TABLE.bytes;
 
 __m128i SaturatedSquaredLengths(__m128i x, __m128i y, __m128i z) {
     return _mm_adds_epu16(_mm_adds_epu16(_mm_mullo_epi16(x, x), _mm_mullo_epi16(y, y)),
@@ -316,12 +318,12 @@ TESSELBOX_TARGET_SSE41 std::uint32_t KeepSse41(List list, const Box& box, Candid
             ((1u << inUse) - 1);
         // Moves the kept lanes to the front of each channel and stores all eight; the lanes past
         // the kept ones are overwritten by the next group or lie beyond the count.
-        const __m128i pack = _mm_load_si128(reinterpret_cast<const __m128i*>(COMPRESS[lanes]));
+        const __m128i pack = _mm_load_si128(reinterpret_cast<const __m128i*>(COMPRESS_TABLE.bytes[lanes]));
         StorePacked(kept.red + count, r, pack);
         StorePacked(kept.green + count, g, pack);
         StorePacked(kept.blue + count, b, pack);
         StorePacked(kept.index + count, Load(group.index), pack);
-        count += static_cast<std::uint32_t>(std::popcount(lanes));
+        count += COMPRESS_TABLE.counts[lanes];
     }
     return count;
 }
