@@ -3,6 +3,7 @@
 // the ratios. The plain scan of a full-size picture runs on every k-th row and is scaled up.
 #include "convert/ConvertToBlocks.h"
 #include "palette/ColorMatch.h"
+#include "palette/NearestColorIndex.h"
 
 #include <benchmark/benchmark.h>
 
@@ -219,6 +220,10 @@ public:
     }
 
     void Finalize() override {
+        std::printf("search kernels: %s\n",
+                    NearestColorIndex::Supports(SearchInstructions::Sse41)  ? "SSE4.1"
+                    : NearestColorIndex::Supports(SearchInstructions::Sse2) ? "SSE2"
+                                                                            : "plain C++");
         std::printf("%-30s %12s %12s %9s %10s\n", "case (median of runs)", "fast ms", "plain ms",
                     "speed-up", "fast ns/px");
         for (const Row& row : rows_) {
