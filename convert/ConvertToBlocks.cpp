@@ -3,6 +3,7 @@
 #include "palette/NearestColorIndex.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -11,21 +12,58 @@ namespace tesselbox {
 namespace {
 
 // Below this many pixels a second thread costs more than it saves.
-constexpr std::uint64_t PARALLEL_PIXELS = 1u << 18;
+constexpr std::uint64_t PARALLEL_PIXELS = 1u << 14;
 
-void ConvertRange(const ColorTable& table, const Pixel* source, Pixel* preview,
-                  std::int32_t* grid, std::size_t begin, std::size_t end) {
-    NearestColorIndex index(table);
+void ConvertPixels(const ColorTable& table, const NearestColorIndex& index, const Pixel* source,
+                   Pixel* preview, std::int32_t* grid, std::size_t begin, std::size_t end) {
+    // Neighbouring pixels often share a color: remember the last answer.
+    Pixel lastColor = 0xFFFFFFFFu;  // no masked color equals it
+    std::int32_t lastBlock = NO_BLOCK;
     for (std::size_t i = begin; i < end; ++i) {
-        const std::int32_t block = BlockFor(source[i], index);
-        grid[i] = block;
-        if (block != NO_BLOCK) preview[i] = table.colors[static_cast<std::size_t>(block)];
+        const Pixel pixel = source[i];
+        if (AlphaOf(pixel) < ALPHA_THRESHOLD) {
+            grid[i] = NO_BLOCK;
+            continue;
+        }
+        const Pixel color = pixel & 0x00FFFFFFu;
+        if (color != lastColor) {
+            lastColor = color;
+            lastBlock = index.Find(pixel);
+        }
+        grid[i] = lastBlock;
+        preview[i] = table.colors[static_cast<std::size_t>(lastBlock)];
     }
 }
 
+// The pixels in runs handed out one at a time, so a thread that starts late, or shares its core
+// with other programs, leaves the rest to the other instead of holding up the end.
+struct Work {
+    static constexpr std::size_t RUN = 4096;
+    const ColorTable& table;
+    const NearestColorIndex& index;
+    const Pixel* source;
+    Pixel* preview;
+    std::int32_t* grid;
+    std::size_t count;
+    std::atomic<std::size_t> nextRun{0};
+    std::atomic<bool> outOfMemory{false};  // the index builds its cells as it goes
+
+    void Run() {
+        try {
+            for (std::size_t begin; (begin = nextRun.fetch_add(RUN)) < count;) {
+                ConvertPixels(table, index, source, preview, grid, begin,
+                              std::min(begin + RUN, count));
+            }
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            nextRun = count;
+        }
+    }
+};
+
 }  // namespace
 
-std::int32_t BlockFor(Pixel pixel, NearestColorIndex& index) {
+std::int32_t BlockFor(Pixel pixel, const NearestColorIndex& index) {
     return AlphaOf(pixel) < ALPHA_THRESHOLD ? NO_BLOCK : index.Find(pixel);
 }
 
@@ -39,23 +77,23 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
         return false;
     }
     if (n > 0) {
-        const Pixel* from = source.bits();
-        Pixel* to = preview.bits();
-        std::int32_t* cells = next.data();
-        const unsigned threads = n >= PARALLEL_PIXELS
-                                     ? std::max(1u, std::min(2u, std::thread::hardware_concurrency()))
-                                     : 1u;
-        const std::size_t half = threads == 1 ? n : n / 2;
-        std::thread helper;
-        if (half < n) {
-            try {
-                helper = std::thread(ConvertRange, std::cref(table), from, to, cells, half, n);
-            } catch (const std::system_error&) {
-                ConvertRange(table, from, to, cells, half, n);  // no thread to be had: do it here
+        try {
+            // Shared, so each cell is built once, by whichever thread needs it first.
+            const NearestColorIndex index(table);
+            Work work{table, index, source.bits(), preview.bits(), next.data(), n};
+            std::thread helper;
+            if (n >= PARALLEL_PIXELS && std::thread::hardware_concurrency() != 1) {
+                try {
+                    helper = std::thread(&Work::Run, &work);
+                } catch (const std::system_error&) {  // no thread to be had: one does it all
+                }
             }
+            work.Run();
+            if (helper.joinable()) helper.join();
+            if (work.outOfMemory) return false;
+        } catch (const std::bad_alloc&) {
+            return false;
         }
-        ConvertRange(table, from, to, cells, 0, half);
-        if (helper.joinable()) helper.join();
     }
     grid.swap(next);
     return true;

@@ -17,11 +17,12 @@ inline constexpr std::uint8_t ALPHA_THRESHOLD = 230;
 using BlockGrid = std::vector<std::int32_t>;
 
 // Preconditions: source and preview were created at the same size, preview is still all zero,
-// table.count >= 1. Replaces grid; false (grid untouched) only when its memory cannot be had.
+// table.count >= 1. Replaces grid; false (grid untouched, preview perhaps partly painted) only when
+// memory for the grid or the color index cannot be had.
 bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelSurface& preview,
                      BlockGrid& grid);
 
 // The same decision for one pixel: NO_BLOCK, or the entry the fast index finds.
-std::int32_t BlockFor(Pixel pixel, class NearestColorIndex& index);
+std::int32_t BlockFor(Pixel pixel, const class NearestColorIndex& index);
 
 }  // namespace tesselbox

@@ -9,20 +9,27 @@
 
 namespace tesselbox {
 
+// Which instructions the inner loops use. Every choice gives the same answers; Fastest takes the
+// best this processor has, the others are there so tests and benchmarks can compare them.
+enum class SearchInstructions { Plain, Sse2, Sse41, Fastest };
+
 class NearestColorIndex {
 public:
-    // Keeps a reference to the table, which must outlive the index and not change. count >= 1.
-    explicit NearestColorIndex(const ColorTable& table);
+    static bool Supports(SearchInstructions instructions);
+
+    // Copies what it needs of the table, so the table may change or go away afterwards. count >= 1.
+    // Instructions the processor lacks fall back to Fastest.
+    explicit NearestColorIndex(const ColorTable& table,
+                               SearchInstructions instructions = SearchInstructions::Fastest);
     ~NearestColorIndex();
     NearestColorIndex(const NearestColorIndex&) = delete;
     NearestColorIndex& operator=(const NearestColorIndex&) = delete;
 
-    // Not thread-safe: caches what it has computed. Use one index per thread.
-    std::int32_t Find(Pixel pixel);
+    // Builds what it needs on first use; several threads may search one index at once.
+    std::int32_t Find(Pixel pixel) const;
 
 private:
     struct Cells;
-    const ColorTable& table_;
     std::unique_ptr<Cells> cells_;
 };
 
