@@ -30,9 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The core converts a picture of at least this many pixels on two threads (ConvertToBlocks.cpp).
-constexpr std::uint64_t TWO_THREAD_PIXELS = 1u << 18;
-
 struct PlannedPicture {
     fs::path picture;
     fs::path schematic;
@@ -154,10 +151,13 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         // display size when the user agrees to shrink (--fit), else the picture's own.
         const PictureSize display = FitToPanel(loaded.size);
         const PictureSize working = options.fit ? display : loaded.size;
-        const bool twoThreads = std::uint64_t{working.width} * working.height >= TWO_THREAD_PIXELS;
+        const bool twoThreads = std::uint64_t{working.width} * working.height >= PARALLEL_CONVERSION_PIXELS;
         CoreBudget::Grant grant(budget, twoThreads ? 2 : 1);
-        const RenderOutcome rendered =
-            RenderPicture(*loaded.picture, working, display, table, converted);
+        RenderOutcome rendered = DrawAtWorkingSize(*loaded.picture, working, display, converted);
+        loaded.picture.reset();  // drawn: its memory is better spent on the grid
+        if (rendered.status == ImportStatus::Ok) {
+            rendered = ConvertDrawn(table, planned.preview.has_value(), converted);
+        }
         if (rendered.status != ImportStatus::Ok) {
             std::string failure = picture + ": " + rendered.message;
             if (!options.fit && rendered.status == ImportStatus::TooLarge) {

@@ -11,9 +11,6 @@
 namespace tesselbox {
 namespace {
 
-// Below this many pixels a second thread costs more than it saves.
-constexpr std::uint64_t PARALLEL_PIXELS = 1u << 14;
-
 void ConvertPixels(const ColorTable& table, const NearestColorIndex& index, const Pixel* source,
                    Pixel* preview, std::int32_t* grid, std::size_t begin, std::size_t end) {
     // Neighbouring pixels often share a color: remember the last answer.
@@ -31,7 +28,7 @@ void ConvertPixels(const ColorTable& table, const NearestColorIndex& index, cons
             lastBlock = index.Find(pixel);
         }
         grid[i] = lastBlock;
-        preview[i] = table.colors[static_cast<std::size_t>(lastBlock)];
+        if (preview != nullptr) preview[i] = table.colors[static_cast<std::size_t>(lastBlock)];
     }
 }
 
@@ -63,10 +60,6 @@ struct Work {
 
 }  // namespace
 
-std::int32_t BlockFor(Pixel pixel, const NearestColorIndex& index) {
-    return AlphaOf(pixel) < ALPHA_THRESHOLD ? NO_BLOCK : index.Find(pixel);
-}
-
 bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelSurface& preview,
                      BlockGrid& grid) {
     const std::size_t n = static_cast<std::size_t>(source.pixelCount());
@@ -82,7 +75,7 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
             const NearestColorIndex index(table);
             Work work{table, index, source.bits(), preview.bits(), next.data(), n};
             std::thread helper;
-            if (n >= PARALLEL_PIXELS && std::thread::hardware_concurrency() != 1) {
+            if (n >= PARALLEL_CONVERSION_PIXELS && std::thread::hardware_concurrency() != 1) {
                 try {
                     helper = std::thread(&Work::Run, &work);
                 } catch (const std::system_error&) {  // no thread to be had: one does it all

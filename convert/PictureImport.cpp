@@ -23,28 +23,45 @@ LoadedPicture LoadPicture(const std::filesystem::path& path) {
     return loaded;
 }
 
-RenderOutcome RenderPicture(const platform::Picture& picture, PictureSize working,
-                            PictureSize display, const ColorTable& table, ConvertedPicture& out) {
+namespace {
+
+RenderOutcome NoMemory(PictureSize working) {
+    return {ImportStatus::TooLarge, "not enough memory for a picture of " +
+                                        std::to_string(working.width) + " x " +
+                                        std::to_string(working.height) + " pixels"};
+}
+
+}  // namespace
+
+RenderOutcome DrawAtWorkingSize(const platform::Picture& picture, PictureSize working,
+                                PictureSize display, ConvertedPicture& next) {
     if (auto refused = CheckWorkingSize(working.width, working.height)) {
         return {ImportStatus::TooLarge, *refused};
     }
-    const std::string noMemory = "not enough memory for a picture of " +
-                                 std::to_string(working.width) + " x " +
-                                 std::to_string(working.height) + " pixels";
-    ConvertedPicture next;
     next.working = working;
     next.display = display;
-    if (!next.source.Create(working.width, working.height)) return {ImportStatus::TooLarge, noMemory};
+    if (!next.source.Create(working.width, working.height)) return NoMemory(working);
     if (next.source.HasPixels() &&
         !platform::DrawPicture(picture, *next.source.memory(), working.width, working.height)) {
         return {ImportStatus::Unreadable, "the picture could not be drawn"};
     }
-    if (!next.preview.Create(working.width, working.height)) return {ImportStatus::TooLarge, noMemory};
-    if (!ConvertToBlocks(table, next.source, next.preview, next.grid)) {
-        return {ImportStatus::TooLarge, noMemory};
-    }
-    out = std::move(next);
     return {};
+}
+
+RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedPicture& next) {
+    const PictureSize working = next.working;
+    if (withPreview && !next.preview.Create(working.width, working.height)) return NoMemory(working);
+    if (!ConvertToBlocks(table, next.source, next.preview, next.grid)) return NoMemory(working);
+    return {};
+}
+
+RenderOutcome RenderPicture(const platform::Picture& picture, PictureSize working,
+                            PictureSize display, const ColorTable& table, ConvertedPicture& out) {
+    ConvertedPicture next;
+    RenderOutcome outcome = DrawAtWorkingSize(picture, working, display, next);
+    if (outcome.status == ImportStatus::Ok) outcome = ConvertDrawn(table, true, next);
+    if (outcome.status == ImportStatus::Ok) out = std::move(next);
+    return outcome;
 }
 
 }  // namespace tesselbox

@@ -47,4 +47,11 @@ struct RenderOutcome {
 RenderOutcome RenderPicture(const platform::Picture& picture, PictureSize working,
                             PictureSize display, const ColorTable& table, ConvertedPicture& out);
 
+// The same in two steps, so that the decoded picture can be let go in between and the preview
+// left out: a big picture then never needs more than two picture-sized buffers at once.
+// Step one makes next's sizes and source surface, step two its grid and, if asked, its preview.
+RenderOutcome DrawAtWorkingSize(const platform::Picture& picture, PictureSize working,
+                                PictureSize display, ConvertedPicture& next);
+RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedPicture& next);
+
 }  // namespace tesselbox

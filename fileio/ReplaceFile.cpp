@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -31,6 +32,9 @@ bool SyncToDisk(std::FILE* file) {
 // Writes, flushes and closes; reports the first failure. The stream is closed in every case.
 WriteOutcome WriteAndClose(std::FILE* file, const fs::path& shown,
                            const std::function<bool(std::FILE*)>& produce, bool sync) {
+    // Big writes in few calls: a schematic of a large picture is tens of megabytes.
+    std::vector<char> buffer(std::size_t{1} << 20);
+    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
     errno = 0;
     bool good = produce(file) && std::ferror(file) == 0;
     int error = errno;
