@@ -95,6 +95,14 @@ TEST_F(ConvertTest, MatchesThePlainScanOnABigNoisyPicture) {
     }
 }
 
+TEST_F(ConvertTest, WithoutAPreviewOnlyTheGridIsMade) {
+    Load(2, 1, {0xFFFF0000, 0x00000000});
+    preview_.Release();
+    ASSERT_TRUE(ConvertToBlocks(table_, source_, preview_, grid_));
+    EXPECT_EQ(grid_, (BlockGrid{2, NO_BLOCK}));
+    EXPECT_FALSE(preview_.IsCreated());
+}
+
 TEST(PixelSurface, CreateGivesZeroedBottomUpPixels) {
     fake::Reset();
     PixelSurface surface;
