@@ -89,7 +89,10 @@ TEST(ReplaceFile, UnwritablePlacesAreReportedAndChangeNothing) {
 }
 
 TEST(ReplaceFile, ReadOnlyFolderIsReported) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only folders; the CTest entry "
+                        "ReplaceFile.ReadOnlyFolderAsUnprivilegedUser runs this case as user 65534";
+    }
     TempFolder folder;
     WriteBytes(folder / "keep.bin", "precious");
     fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
