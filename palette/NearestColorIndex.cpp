@@ -50,7 +50,8 @@ std::int32_t NearestColorIndex::Find(Pixel pixel) {
     const int cr = r >> CELL_BITS;
     const int cg = g >> CELL_BITS;
     const int cb = b >> CELL_BITS;
-    const auto cell = static_cast<std::size_t>((cr * CELLS_PER_SIDE + cg) * CELLS_PER_SIDE + cb);
+    const int cellNumber = (cr * CELLS_PER_SIDE + cg) * CELLS_PER_SIDE + cb;  // below CELL_COUNT
+    const auto cell = static_cast<std::size_t>(cellNumber);
     std::vector<std::int16_t>& list = cells_->candidates[cell];
     if (!cells_->built[cell]) {
         const int span = (1 << CELL_BITS) - 1;

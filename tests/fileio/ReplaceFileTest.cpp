@@ -110,7 +110,7 @@ TEST(ReplaceFile, FullDeviceIsWrittenInPlaceAndTheFailureReported) {
         GTEST_SKIP() << "cannot make a device node here";
     }
     const ColorTable table;
-    const std::vector<std::int32_t> grid(100 * 100, NO_BLOCK);
+    const std::vector<std::int32_t> grid(std::size_t{100} * 100, NO_BLOCK);
     const SchematicOutcome outcome = WriteSchematicFile(full, {100, 100, grid.data(), &table});
     EXPECT_EQ(outcome.status, SchematicStatus::WriteFailed);
     EXPECT_FALSE(outcome.message.empty());
