@@ -26,3 +26,7 @@ ensure_packages() {
 # What building the core, the Qt window and the command-line tool needs.
 BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev
                 qt6-image-formats-plugins fonts-wqy-microhei)
+# scripts/fuzz-smoke: clang 14 and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# scripts/lint: Debian's clang-tidy 14 and cppcheck.
+LINT_PACKAGES=(clang-tidy cppcheck)
