@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <cstdio>
@@ -59,6 +60,8 @@ void CheckRendered(const RenderOutcome& outcome, PictureSize working, const Conv
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // Image format plugins are found through the application object.
     static QCoreApplication application(*argc, *argv);
+    // Broken input is the point here: the decoders' complaints would only slow the fuzzer down.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     g_table = std::make_unique<ColorTable>();
     const auto colors = std::filesystem::path(TESSELBOX_SOURCE_DIR) / "Colors.txt";
     if (!LoadColorTableFile(colors, *g_table).ok()) Fail("cannot load the repository's Colors.txt");
