@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -57,9 +56,7 @@ void CheckRendered(const RenderOutcome& outcome, PictureSize working, const Conv
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    // Image format plugins are found through the application object.
-    static QCoreApplication application(*argc, *argv);
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     // Broken input is the point here: the decoders' complaints would only slow the fuzzer down.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     g_table = std::make_unique<ColorTable>();
