@@ -17,3 +17,14 @@ function(tesselbox_library name)
   add_library(${name} STATIC ${ARG_SOURCES})
   target_link_libraries(${name} PUBLIC tesselbox_options ${ARG_DEPENDS})
 endfunction()
+
+# Fuzzing instruments all of our code (libFuzzer's coverage, ASan, UBSan); only the fuzz targets
+# link the libFuzzer driver itself.
+if(TESSELBOX_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TESSELBOX_BUILD_FUZZ needs clang (cmake --preset fuzz)")
+  endif()
+  target_compile_options(tesselbox_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(tesselbox_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdlib>
@@ -55,15 +56,48 @@ namespace {
 // on several threads with the same limit never write it concurrently with a read.
 void SetAllocationLimitFor(std::uint64_t maxPixels) {
     static std::mutex mutex;
-    const std::uint64_t megabytes = maxPixels * 4 / (1024 * 1024) + 64;
+    const std::uint64_t megabytes = maxPixels * 4 / (std::uint64_t{1} << 20) + 64;
     const int limit = int(std::min<std::uint64_t>(megabytes, std::numeric_limits<int>::max()));
     std::lock_guard lock(mutex);
     if (QImageReader::allocationLimit() != limit) QImageReader::setAllocationLimit(limit);
 }
 
+// libpng, as Qt sets it up, allocates what a chunk claims (up to 2 GiB) before reading it, so a
+// few damaged bytes could claim gigabytes. No chunk of a readable PNG runs past the end of its
+// file; the decoder would fail on such a file anyway, so it is refused before the allocation.
+// Returns the offending chunk's claimed length, or 0. The device is left where it was.
+quint32 PngChunkPastTheEnd(QIODevice& device) {
+    static constexpr char signature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+    char head[8];
+    if (device.isSequential() || device.peek(head, 8) != 8 || std::memcmp(head, signature, 8) != 0)
+        return 0;
+    const qint64 start = device.pos();
+    const qint64 size = device.size();
+    quint32 pastTheEnd = 0;
+    for (qint64 at = start + 8; device.seek(at);) {
+        uchar chunk[8];  // length, big-endian, then the type
+        if (device.read(reinterpret_cast<char*>(chunk), 8) != 8) break;
+        const quint32 length = qFromBigEndian<quint32>(chunk);
+        const qint64 end = at + 12 + qint64(length);  // length, type, data, CRC
+        if (end > size) {
+            pastTheEnd = length;
+            break;
+        }
+        if (std::memcmp(chunk + 4, "IEND", 4) == 0) break;
+        at = end;
+    }
+    device.seek(start);
+    return pastTheEnd;
+}
+
 }  // namespace
 
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels) {
+    if (const quint32 claimed = PngChunkPastTheEnd(device)) {
+        return {nullptr, 0, 0, DecodeStatus::Unreadable,
+                "the picture cannot be read: a PNG chunk claims " + std::to_string(claimed) +
+                    " bytes, more than the file holds"};
+    }
     QImageReader reader(&device);
     reader.setAutoTransform(true);  // honour the stored orientation; no color conversion
     const QSize announced = reader.size();
@@ -103,7 +137,8 @@ DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t ma
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
                 "cannot open the file: " + file.errorString().toStdString()};
     }
-    return DecodePictureFrom(file, maxPixels);
+    // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
+    return DecodePictureFrom(file, maxPixels);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
 }
 
 void DisposePicture(Picture* picture) { delete picture; }

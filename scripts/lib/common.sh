@@ -33,3 +33,7 @@ WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest)
 WINDOWS_TEST_PACKAGES=(wine wine64 fonts-wine xvfb xauth xdotool locales fonts-wqy-microhei imagemagick
                        libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxext6
                        libfreetype6 libfontconfig1)
+# scripts/fuzz-smoke: clang 14 and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# scripts/lint: Debian's clang-tidy 14 and cppcheck.
+LINT_PACKAGES=(clang-tidy cppcheck)

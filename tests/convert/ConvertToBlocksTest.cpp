@@ -81,7 +81,7 @@ TEST_F(ConvertTest, MatchesThePlainScanOnABigNoisyPicture) {
     table.count = 200;
     for (int i = 0; i < table.count; ++i) table.colors[static_cast<std::size_t>(i)] = random() | 0xFF000000u;
     const std::uint32_t w = 700, h = 500;
-    std::vector<Pixel> pixels(w * h);
+    std::vector<Pixel> pixels(std::size_t{w} * h);
     for (Pixel& p : pixels) p = random();
     Load(w, h, pixels);
     ASSERT_TRUE(ConvertToBlocks(table, source_, preview_, grid_));

@@ -97,7 +97,10 @@ TEST(ReplaceFile, UnwritablePlacesAreReportedAndChangeNothing) {
 #ifndef _WIN32
 
 TEST(ReplaceFile, ReadOnlyFolderIsReported) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only folders; the CTest entry "
+                        "ReplaceFile.ReadOnlyFolderAsUnprivilegedUser runs this case as user 65534";
+    }
     TempFolder folder;
     WriteBytes(folder / "keep.bin", "precious");
     fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
@@ -115,7 +118,7 @@ TEST(ReplaceFile, FullDeviceIsWrittenInPlaceAndTheFailureReported) {
         GTEST_SKIP() << "cannot make a device node here";
     }
     const ColorTable table;
-    const std::vector<std::int32_t> grid(100 * 100, NO_BLOCK);
+    const std::vector<std::int32_t> grid(std::size_t{100} * 100, NO_BLOCK);
     const SchematicOutcome outcome = WriteSchematicFile(full, {100, 100, grid.data(), &table});
     EXPECT_EQ(outcome.status, SchematicStatus::WriteFailed);
     EXPECT_FALSE(outcome.message.empty());

@@ -7,10 +7,17 @@
 
 namespace tesselbox::testing {
 
-TempFolder::TempFolder() {
+namespace {
+
+std::filesystem::path UniqueTemporaryPath() {
     std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() /
-            ("tesselbox-test-" + std::to_string(seed()) + "-" + std::to_string(seed()));
+    return std::filesystem::temp_directory_path() /
+           ("tesselbox-test-" + std::to_string(seed()) + "-" + std::to_string(seed()));
+}
+
+}  // namespace
+
+TempFolder::TempFolder() : path_(UniqueTemporaryPath()) {
     std::filesystem::create_directories(path_);
 }
 
