@@ -73,7 +73,9 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
         try {
             // Shared, so each cell is built once, by whichever thread needs it first.
             const NearestColorIndex index(table);
-            Work work{table, index, source.bits(), preview.bits(), next.data(), n};
+            const Pixel* from = source.bits();
+            Pixel* to = preview.bits();
+            Work work{table, index, from, to, next.data(), n};
             std::thread helper;
             if (n >= PARALLEL_CONVERSION_PIXELS && std::thread::hardware_concurrency() != 1) {
                 try {

@@ -85,10 +85,10 @@ struct NearestColorIndex::Cells {
     List Store(const Columns& list, std::uint32_t count) {
         Group* groups = arena.Allocate(GroupsFor(count));
         for (std::uint32_t k = 0; k < GroupsFor(count); ++k) {
-            std::memcpy(groups[k].red, list.red + k * LANES, sizeof groups[k].red);
-            std::memcpy(groups[k].green, list.green + k * LANES, sizeof groups[k].green);
-            std::memcpy(groups[k].blue, list.blue + k * LANES, sizeof groups[k].blue);
-            std::memcpy(groups[k].index, list.index + k * LANES, sizeof groups[k].index);
+            std::memcpy(groups[k].red, list.red + std::size_t{k} * LANES, sizeof groups[k].red);
+            std::memcpy(groups[k].green, list.green + std::size_t{k} * LANES, sizeof groups[k].green);
+            std::memcpy(groups[k].blue, list.blue + std::size_t{k} * LANES, sizeof groups[k].blue);
+            std::memcpy(groups[k].index, list.index + std::size_t{k} * LANES, sizeof groups[k].index);
         }
         Group& last = groups[GroupsFor(count) - 1];
         for (std::uint32_t lane = (count - 1) % LANES + 1; lane < LANES; ++lane) {
@@ -103,7 +103,7 @@ struct NearestColorIndex::Cells {
     // The cell at (red, green, blue), counted in cells of `level`, built with its ancestors if new.
     List Get(int level, int red, int green, int blue) {
         const int side = SideOf(level);
-        Slot& slot = levels[level][static_cast<std::size_t>((red * side + green) * side + blue)];
+        Slot& slot = levels[level][(static_cast<std::size_t>(red) * side + green) * side + blue];
         if (const Group* groups = slot.groups.load(std::memory_order_acquire)) {
             return List{groups, slot.count.load(std::memory_order_relaxed)};
         }
@@ -176,8 +176,8 @@ std::int32_t NearestColorIndex::Find(Pixel pixel) const {
     constexpr int finest = LEVELS - 1;
     constexpr int shift = ShiftOf(finest);
     constexpr int side = SideOf(finest);
-    const Slot& slot = cells_->levels[finest][static_cast<std::size_t>(
-        ((r >> shift) * side + (g >> shift)) * side + (b >> shift))];
+    const Slot& slot = cells_->levels[finest][(static_cast<std::size_t>(r >> shift) * side +
+                                                         (g >> shift)) * side + (b >> shift)];
     const Group* groups = slot.groups.load(std::memory_order_acquire);
     const List list = groups != nullptr ? List{groups, slot.count.load(std::memory_order_relaxed)}
                                         : cells_->Get(finest, r >> shift, g >> shift, b >> shift);

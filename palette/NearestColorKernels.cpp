@@ -201,7 +201,7 @@ struct CompressTable {
     std::uint8_t counts[256];
     constexpr CompressTable() : bytes(), counts() {
         for (unsigned lanes = 0; lanes < 256; ++lanes) {
-            int to = 0;
+            std::size_t to = 0;
             for (int lane = 0; lane < LANES; ++lane) {
                 if ((lanes >> lane & 1u) == 0) continue;
                 bytes[lanes][2 * to] = static_cast<std::uint8_t>(2 * lane);
@@ -209,7 +209,7 @@ struct CompressTable {
                 ++to;
             }
             counts[lanes] = static_cast<std::uint8_t>(to);
-            for (; to < LANES; ++to) bytes[lanes][2 * to] = bytes[lanes][2 * to + 1] = 0x80;
+            for (; to < std::size_t{LANES}; ++to) bytes[lanes][2 * to] = bytes[lanes][2 * to + 1] = 0x80;
         }
     }
 };
@@ -333,15 +333,16 @@ TESSELBOX_TARGET_SSE41 std::uint32_t KeepSse41(List list, const Box& box, Candid
 }  // namespace
 
 bool Supported(Instructions instructions) {
+#ifdef TESSELBOX_SSE2
+    constexpr bool sse2Built = true;
+#else
+    constexpr bool sse2Built = false;
+#endif
     switch (instructions) {
     case Instructions::Plain:
         return true;
     case Instructions::Sse2:
-#ifdef TESSELBOX_SSE2
-        return true;
-#else
-        return false;
-#endif
+        return sse2Built;
     case Instructions::Sse41:
 #ifdef TESSELBOX_SSE41
         return __builtin_cpu_supports("sse4.1");

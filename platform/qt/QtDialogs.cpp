@@ -77,7 +77,7 @@ protected:
 
 private:
     void UsePatterns() {
-        const int index = texts_.indexOf(selectedNameFilter());
+        const qsizetype index = texts_.indexOf(selectedNameFilter());
         auto* model = findChild<QFileSystemModel*>();
         if (model != nullptr && index >= 0) model->setNameFilters(patterns_[index]);
     }

@@ -119,7 +119,7 @@ QWidget* MainWindow::Panel(int controlId) const {
 
 bool MainWindow::focusNextPrevChild(bool) { return false; }
 
-QWidget* DialogOwner() { return mainWindow; }
+QWidget* DialogOwner() { return mainWindow.data(); }
 
 void DialogOpening() { EndBusyCursor(); }
 
@@ -131,8 +131,8 @@ void DialogClosed() {
 }
 
 QWidget* FindPanel(int controlId) {
-    if (controlId == layout::IDC_SOURCE_PANEL) return sourcePanel;
-    if (controlId == layout::IDC_PREVIEW_PANEL) return previewPanel;
+    if (controlId == layout::IDC_SOURCE_PANEL) return sourcePanel.data();
+    if (controlId == layout::IDC_PREVIEW_PANEL) return previewPanel.data();
     return nullptr;
 }
 

@@ -413,7 +413,7 @@ TEST(ConvertCommand, ProgressOnlyOnATerminalAndNotesOnlyWhenNotQuiet) {
     EXPECT_TRUE(Has(result.err, "color table")) << result.err;
 
     auto quiet = batch;
-    quiet.push_back("-q");
+    quiet.emplace_back("-q");
     result = RunCli(quiet, terminal);
     EXPECT_EQ(result.err, "");
 }

@@ -229,6 +229,7 @@ ColorTable ManyDuplicates() {
     std::vector<Rgb> distinct(100);
     for (Rgb& c : distinct) c = {random.Channel(), random.Channel(), random.Channel()};
     std::vector<Rgb> colors;
+    colors.reserve(MAX_COLORS);
     for (int i = 0; i < MAX_COLORS; ++i)
         colors.push_back(distinct[random.Next() % distinct.size()]);
     return TableOf(colors);
@@ -295,6 +296,7 @@ TEST_P(FullTableSample, MatchesThePlainScan) {
     Random random(42);
     std::vector<Pixel> colors;
     const int samples = OPTIMIZED ? 50000 : 5000;
+    colors.reserve(samples);
     for (int i = 0; i < samples; ++i) colors.push_back(random.Next());  // alpha bits random too
     std::vector<Pixel> around = ColorsAround(table, 1);
     // Every entry's neighbourhood is too many plain scans unoptimized: keep every 8th.
