@@ -1,4 +1,4 @@
-// The choose-picture command. Unlike the first Windows version, a picture that cannot be read or is
+// The choose-picture command. A picture that cannot be read or is
 // too large is reported and leaves the current picture as it was, instead of silently replacing it.
 #include "app/Commands.h"
 #include "app/Texts.h"

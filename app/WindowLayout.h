@@ -24,7 +24,7 @@ inline constexpr Rect GENERATE_BUTTON = {332, 332, 100, 30};
 inline constexpr Rect SOURCE_PANEL = {16, 16, 300, 300};
 inline constexpr Rect PREVIEW_PANEL = {332, 16, 300, 300};
 
-// Centred as the window always was: integer halves, nothing clamped (640 × 480 gives -7, 34).
+// Centred with integer halves, nothing clamped (640 × 480 gives -7, 34).
 inline constexpr int CenteredX(int screenWidth) { return screenWidth / 2 - WINDOW_WIDTH / 2; }
 inline constexpr int CenteredY(int screenHeight) { return screenHeight / 2 - WINDOW_HEIGHT / 2; }
 

@@ -1,4 +1,4 @@
-// Fitting a picture into the 300 × 300 panel, in double precision exactly as the window always has
+// Fitting a picture into the 300 × 300 panel, in double precision
 // (400 × 164 fits to 300 × 122; integer arithmetic would give 123).
 #pragma once
 

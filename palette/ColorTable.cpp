@@ -1,4 +1,4 @@
-// Reads "Colors.txt" exactly as the original fgets/sscanf loop on a Windows text-mode stream did,
+// Reads "Colors.txt" as an fgets/sscanf loop on a Windows text-mode stream does,
 // without relying on the host's stdio (glibc has no text mode and saturates on overflow).
 #include "palette/ColorTable.h"
 

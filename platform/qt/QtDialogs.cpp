@@ -15,7 +15,7 @@ namespace tesselbox::platform {
 namespace {
 
 // "*.jpg;*.png;*.bmp" as Qt patterns that match any letter case: "*.[jJ][pP][gG]" and so on.
-// "*.*" means every file, as it always has, also one without a dot.
+// "*.*" means every file, also one without a dot.
 QStringList Patterns(const char* pattern) {
     QStringList result;
     for (const QString& part : QString::fromUtf8(pattern).split(u';', Qt::SkipEmptyParts)) {

@@ -29,7 +29,7 @@ void BlendSurface(PanelCanvas& canvas, const SurfaceMemory& source, std::uint32_
     painter.scale(1 / ratio, 1 / ratio);
     painter.translate(0, height);
     painter.scale(1, -1);
-    // The surface is premultiplied, so source-over here is the blend the panels have always had.
+    // The surface is premultiplied, so source-over here is the panels' per-pixel-alpha blend.
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.drawImage(QRect(0, 0, width, height), SurfaceImage(source),
                       QRect(0, 0, int(sourceWidth), int(sourceHeight)));
