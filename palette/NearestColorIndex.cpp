@@ -14,7 +14,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <new>
 #include <vector>
 
 namespace tesselbox {
@@ -27,6 +27,8 @@ using kernels::Group;
 using kernels::GroupsFor;
 using kernels::LANES;
 using kernels::List;
+using kernels::Slot;
+using kernels::SlotLine;
 
 static_assert(
     static_cast<int>(SearchInstructions::Plain) == static_cast<int>(kernels::Instructions::Plain) &&
@@ -41,15 +43,60 @@ constexpr int SideOf(int level) { return 2 << level; }  // cells per side
 constexpr int ShiftOf(int level) { return 7 - level; }  // log2 of a cell's width
 
 // Lists live in chunks that never move, so a published list stays valid for the index's life.
+// Threads take room with one atomic add and no lock: both threads of a conversion build cells at
+// the same time, and a lock here would make them queue for each other.
 class GroupArena {
 public:
+    GroupArena() = default;
+    GroupArena(const GroupArena&) = delete;
+    GroupArena& operator=(const GroupArena&) = delete;
+    ~GroupArena() {
+        for (std::atomic<Group*>& chunk : chunks_) delete[] chunk.load(std::memory_order_relaxed);
+    }
+
+    // groups <= CHUNK_GROUPS.
     Group* Allocate(std::size_t groups) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        for (;;) {
+            const std::size_t at = next_.fetch_add(groups, std::memory_order_relaxed);
+            const std::size_t chunk = at / CHUNK_GROUPS;
+            if (chunk >= MAX_CHUNKS) throw std::bad_alloc();
+            if ((at + groups - 1) / CHUNK_GROUPS != chunk) continue;  // would straddle: skip it
+            return ChunkAt(chunk) + at % CHUNK_GROUPS;
+        }
+    }
+
+private:
+    static constexpr std::size_t CHUNK_GROUPS = 1024;  // 64 KiB
+    // Every cell of every level with a full table of lists take 72 chunks; the rest is room for
+    // copies dropped in races and for the ends of chunks skipped.
+    static constexpr std::size_t MAX_CHUNKS = 4096;
+
+    Group* ChunkAt(std::size_t chunk) {
+        Group* groups = chunks_[chunk].load(std::memory_order_acquire);
+        if (groups != nullptr) return groups;
+        std::unique_ptr<Group[]> fresh(new Group[CHUNK_GROUPS]);  // untouched pages cost nothing
+        if (chunks_[chunk].compare_exchange_strong(groups, fresh.get(), std::memory_order_acq_rel,
+                                                   std::memory_order_acquire)) {
+            return fresh.release();
+        }
+        return groups;
+    }
+
+    std::atomic<std::size_t> next_{0};
+    std::atomic<Group*> chunks_[MAX_CHUNKS] = {};
+};
+
+// Room taken from the arena a block at a time, for one thread building many cells in a row: an
+// atomic add on a counter that another thread is adding to costs more than building a small cell.
+class GroupCursor {
+public:
+    explicit GroupCursor(GroupArena& arena) : arena_(arena) {}
+
+    Group* Allocate(std::size_t groups) {
         if (groups > free_) {
-            const std::size_t size = std::max(groups, CHUNK_GROUPS);
-            chunks_.push_back(std::unique_ptr<Group[]>(new Group[size]));
-            next_ = chunks_.back().get();
-            free_ = size;
+            if (groups > BLOCK_GROUPS) return arena_.Allocate(groups);
+            next_ = arena_.Allocate(BLOCK_GROUPS);
+            free_ = BLOCK_GROUPS;
         }
         Group* groupsAt = next_;
         next_ += groups;
@@ -58,32 +105,32 @@ public:
     }
 
 private:
-    static constexpr std::size_t CHUNK_GROUPS = 4096;  // 256 KiB
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<Group[]>> chunks_;
+    static constexpr std::size_t BLOCK_GROUPS = 64;  // 4 KiB
+    GroupArena& arena_;
     Group* next_ = nullptr;
     std::size_t free_ = 0;
 };
 
-// One cell. Whoever builds it first publishes it; a thread that loses the race drops its copy,
-// which holds the same list.
-struct Slot {
-    std::atomic<const Group*> groups{nullptr};
-    std::atomic<std::uint32_t> count{0};
-};
 
 }  // namespace
 
 struct NearestColorIndex::Cells {
     kernels::Instructions instructions = kernels::Instructions::Plain;
-    kernels::NearestPositionFunction nearestPosition = nullptr;
+    kernels::FindAllFunction findAll = nullptr;
     GroupArena arena;
     List root{};  // the table without repeated colors
-    std::vector<Slot> levels[LEVELS];
+    std::vector<SlotLine> levels[LEVELS];
+
+    Slot& SlotAt(int level, int red, int green, int blue) {
+        const int side = SideOf(level);
+        const auto at = (static_cast<std::size_t>(red) * side + green) * side + blue;
+        return levels[level][at / SlotLine::SLOTS].slots[at % SlotLine::SLOTS];
+    }
 
     // Copies a list into groups, filling the last one up with copies of the first candidate.
-    List Store(const Columns& list, std::uint32_t count) {
-        Group* groups = arena.Allocate(GroupsFor(count));
+    List Store(const Columns& list, std::uint32_t count, GroupCursor* cursor) {
+        Group* groups = cursor != nullptr ? cursor->Allocate(GroupsFor(count))
+                                          : arena.Allocate(GroupsFor(count));
         for (std::uint32_t k = 0; k < GroupsFor(count); ++k) {
             std::memcpy(groups[k].red, list.red + std::size_t{k} * LANES, sizeof groups[k].red);
             std::memcpy(groups[k].green, list.green + std::size_t{k} * LANES, sizeof groups[k].green);
@@ -101,13 +148,14 @@ struct NearestColorIndex::Cells {
     }
 
     // The cell at (red, green, blue), counted in cells of `level`, built with its ancestors if new.
-    List Get(int level, int red, int green, int blue) {
-        const int side = SideOf(level);
-        Slot& slot = levels[level][(static_cast<std::size_t>(red) * side + green) * side + blue];
+    // New lists take their room through the cursor when there is one.
+    List Get(int level, int red, int green, int blue, GroupCursor* cursor) {
+        Slot& slot = SlotAt(level, red, green, blue);
         if (const Group* groups = slot.groups.load(std::memory_order_acquire)) {
             return List{groups, slot.count.load(std::memory_order_relaxed)};
         }
-        const List parent = level == 0 ? root : Get(level - 1, red >> 1, green >> 1, blue >> 1);
+        const List parent =
+            level == 0 ? root : Get(level - 1, red >> 1, green >> 1, blue >> 1, cursor);
 
         const int shift = ShiftOf(level);
         const int red0 = red << shift, green0 = green << shift, blue0 = blue << shift;
@@ -117,7 +165,7 @@ struct NearestColorIndex::Cells {
             kernels::At(parent.groups, kernels::AnchorPosition(instructions, parent, box));
         Columns kept;
         const std::uint32_t count = kernels::Keep(instructions, parent, box, anchor, kept);
-        const List list = count == parent.count ? parent : Store(kept, count);
+        const List list = count == parent.count ? parent : Store(kept, count, cursor);
 
         slot.count.store(list.count, std::memory_order_relaxed);
         const Group* expected = nullptr;
@@ -139,10 +187,11 @@ NearestColorIndex::NearestColorIndex(const ColorTable& table, SearchInstructions
     cells_->instructions = instructions == SearchInstructions::Fastest || !Supports(instructions)
                                ? kernels::Fastest()
                                : static_cast<kernels::Instructions>(instructions);
-    cells_->nearestPosition = kernels::NearestPosition(cells_->instructions);
+    cells_->findAll = kernels::FindAll(cells_->instructions);
     for (int level = 0; level < LEVELS; ++level) {
         const int side = SideOf(level);
-        cells_->levels[level] = std::vector<Slot>(static_cast<std::size_t>(side * side * side));
+        cells_->levels[level] = std::vector<SlotLine>(
+            static_cast<std::size_t>(side * side * side / SlotLine::SLOTS));
     }
     // A later entry with an earlier entry's color can never be chosen.
     const auto count = static_cast<std::size_t>(table.count);
@@ -164,25 +213,51 @@ NearestColorIndex::NearestColorIndex(const ColorTable& table, SearchInstructions
         distinct.index[distinctCount] = static_cast<std::int16_t>(i);
         ++distinctCount;
     }
-    cells_->root = cells_->Store(distinct, distinctCount);
+    cells_->root = cells_->Store(distinct, distinctCount, nullptr);
 }
 
 NearestColorIndex::~NearestColorIndex() = default;
 
-std::int32_t NearestColorIndex::Find(Pixel pixel) const {
-    const int r = RedOf(pixel);
-    const int g = GreenOf(pixel);
-    const int b = BlueOf(pixel);
+// A part is a cell of 64 levels a side, so the parts share only the eight largest cells.
+static_assert(NearestColorIndex::PARTS == SideOf(1) * SideOf(1) * SideOf(1));
+static_assert(ExpectedCells::COUNT == SideOf(LEVELS - 1) * SideOf(LEVELS - 1) * SideOf(LEVELS - 1));
+
+void NearestColorIndex::BuildAhead(const ExpectedCells& cells, int part) const {
     constexpr int finest = LEVELS - 1;
-    constexpr int shift = ShiftOf(finest);
     constexpr int side = SideOf(finest);
-    const Slot& slot = cells_->levels[finest][(static_cast<std::size_t>(r >> shift) * side +
-                                                         (g >> shift)) * side + (b >> shift)];
-    const Group* groups = slot.groups.load(std::memory_order_acquire);
-    const List list = groups != nullptr ? List{groups, slot.count.load(std::memory_order_relaxed)}
-                                        : cells_->Get(finest, r >> shift, g >> shift, b >> shift);
-    const std::uint32_t position = cells_->nearestPosition(list, r, g, b);
-    return kernels::At(list.groups, position).index;
+    constexpr int across = side / SideOf(1);  // finest cells across a part
+    const int red0 = (part >> 4) * across, green0 = (part >> 2 & 3) * across,
+              blue0 = (part & 3) * across;
+    GroupCursor cursor(cells_->arena);
+    for (int red = red0; red < red0 + across; ++red) {
+        for (int green = green0; green < green0 + across; ++green) {
+            for (int blue = blue0; blue < blue0 + across; ++blue) {
+                if (cells.Has(static_cast<std::uint32_t>((red * side + green) * side + blue))) {
+                    cells_->Get(finest, red, green, blue, &cursor);
+                }
+            }
+        }
+    }
+}
+
+std::int32_t NearestColorIndex::Find(Pixel pixel) const {
+    std::int32_t index = 0;
+    FindAll(&pixel, 1, &index);
+    return index;
+}
+
+void NearestColorIndex::FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const {
+    constexpr int finest = LEVELS - 1;
+    const kernels::CellBuilder builder{
+        [](void* context, std::uint32_t cell) {
+            constexpr int side = SideOf(finest);
+            return static_cast<Cells*>(context)->Get(finest, static_cast<int>(cell) / (side * side),
+                                                     static_cast<int>(cell) / side % side,
+                                                     static_cast<int>(cell) % side, nullptr);
+        },
+        cells_.get()};
+    cells_->findAll(kernels::FinestCells{cells_->levels[finest].data(), builder}, colors, count,
+                    indices);
 }
 
 }  // namespace tesselbox

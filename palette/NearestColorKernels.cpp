@@ -84,6 +84,24 @@ std::uint32_t KeepLanes(List list, Columns& kept, LanesOf lanesOf) {
     return count;
 }
 
+template <std::uint32_t (*NearestPosition)(List, int, int, int)>
+void FindAllWith(const FinestCells& cells, const Pixel* colors, std::size_t count,
+                 std::int32_t* indices) {
+    Pixel lastColor = 0xFFFFFFFFu;  // no masked color equals it
+    std::int32_t lastIndex = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Pixel color = colors[i] & 0x00FFFFFFu;
+        if (color != lastColor) {  // neighbouring pixels often share a color
+            lastColor = color;
+            const List list = cells.ListOf(ExpectedCells::CellOf(color));
+            lastIndex =
+                At(list.groups, NearestPosition(list, RedOf(color), GreenOf(color), BlueOf(color)))
+                    .index;
+        }
+        indices[i] = lastIndex;
+    }
+}
+
 // ---- SSE2 ---------------------------------------------------------------------------------------
 
 #ifdef TESSELBOX_SSE2
@@ -239,8 +257,8 @@ TESSELBOX_TARGET_SSE41 std::uint32_t NearestInGroup(std::uint32_t best, const Gr
                         k);
 }
 
-TESSELBOX_TARGET_SSE41 std::uint32_t NearestPositionSse41(List list, int red, int green, int blue) {
-    const __m128i r = Broadcast(red), g = Broadcast(green), b = Broadcast(blue);
+// (length << 16 | position) of the nearest candidate, length saturated.
+TESSELBOX_TARGET_SSE41 std::uint32_t NearestKeySse41(List list, __m128i r, __m128i g, __m128i b) {
     std::uint32_t best = std::numeric_limits<std::uint32_t>::max();
     if (list.count <= 2 * LANES) {
         // Most lists: always two groups, the first twice when it is the only one (its second
@@ -248,15 +266,41 @@ TESSELBOX_TARGET_SSE41 std::uint32_t NearestPositionSse41(List list, int red, in
         // to pixel costs more in mispredicted branches than the extra group does.
         const std::uint32_t second = list.count > LANES ? 1 : 0;
         best = NearestInGroup(best, list.groups[0], 0, r, g, b);
-        best = NearestInGroup(best, list.groups[second], 1, r, g, b);
-    } else {
-        for (std::uint32_t k = 0; k < GroupsFor(list.count); ++k) {
-            best = NearestInGroup(best, list.groups[k], k, r, g, b);
-        }
+        return NearestInGroup(best, list.groups[second], 1, r, g, b);
     }
-    // Saturated: the order among the far candidates is lost, so take the 32-bit way.
-    if (best >> 16 == SATURATED) return NearestPositionSse2(list, red, green, blue);
-    return best & 0xFFFFu;
+    for (std::uint32_t k = 0; k < GroupsFor(list.count); ++k) {
+        best = NearestInGroup(best, list.groups[k], k, r, g, b);
+    }
+    return best;
+}
+
+TESSELBOX_TARGET_SSE41 void FindAllSse41(const FinestCells& cells, const Pixel* colors,
+                                         std::size_t count, std::int32_t* indices) {
+    // pshufb controls that spread one byte of a pixel over eight 16-bit lanes.
+    const __m128i blueLanes = _mm_setr_epi8(0, -128, 0, -128, 0, -128, 0, -128, 0, -128, 0, -128,
+                                            0, -128, 0, -128);
+    const __m128i greenLanes = _mm_add_epi8(blueLanes, _mm_set1_epi16(1));
+    const __m128i redLanes = _mm_add_epi8(blueLanes, _mm_set1_epi16(2));
+    Pixel lastColor = 0xFFFFFFFFu;  // no masked color equals it
+    std::int32_t lastIndex = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Pixel color = colors[i] & 0x00FFFFFFu;
+        if (color != lastColor) {  // neighbouring pixels often share a color
+            lastColor = color;
+            const List list = cells.ListOf(ExpectedCells::CellOf(color));
+            const __m128i pixel = _mm_cvtsi32_si128(static_cast<int>(color));
+            const std::uint32_t best =
+                NearestKeySse41(list, _mm_shuffle_epi8(pixel, redLanes),
+                                _mm_shuffle_epi8(pixel, greenLanes), _mm_shuffle_epi8(pixel, blueLanes));
+            // Saturated: the order among the far candidates is lost, so take the 32-bit way.
+            const std::uint32_t position =
+                best >> 16 != SATURATED
+                    ? best & 0xFFFFu
+                    : NearestPositionSse2(list, RedOf(color), GreenOf(color), BlueOf(color));
+            lastIndex = At(list.groups, position).index;
+        }
+        indices[i] = lastIndex;
+    }
 }
 
 TESSELBOX_TARGET_SSE41 std::uint32_t AnchorPositionSse41(List list, const Box& box) {
@@ -360,18 +404,18 @@ Instructions Fastest() {
     return Instructions::Plain;
 }
 
-NearestPositionFunction NearestPosition(Instructions instructions) {
+FindAllFunction FindAll(Instructions instructions) {
     switch (instructions) {
 #ifdef TESSELBOX_SSE41
     case Instructions::Sse41:
-        return NearestPositionSse41;
+        return FindAllSse41;
 #endif
 #ifdef TESSELBOX_SSE2
     case Instructions::Sse2:
-        return NearestPositionSse2;
+        return FindAllWith<NearestPositionSse2>;
 #endif
     default:
-        return NearestPositionPlain;
+        return FindAllWith<NearestPositionPlain>;
     }
 }
 

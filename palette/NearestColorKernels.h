@@ -2,6 +2,11 @@
 // answers. Only the palette library and its tests include this.
 #pragma once
 
+#include "palette/NearestColorIndex.h"
+#include "palette/Pixel.h"
+
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace tesselbox::kernels {
@@ -44,9 +49,45 @@ struct Box {
     int red0, green0, blue0, red1, green1, blue1;
 };
 
-// The position of the candidate nearest to the color; the first one among equals.
-using NearestPositionFunction = std::uint32_t (*)(List list, int red, int green, int blue);
-NearestPositionFunction NearestPosition(Instructions instructions);
+// One cell. Whoever builds it first publishes it; a thread that loses the race drops its copy,
+// which holds the same list.
+struct Slot {
+    std::atomic<const Group*> groups{nullptr};
+    std::atomic<std::uint32_t> count{0};
+};
+
+// Slots a cache line at a time, so that threads building cells of different parts of the cube
+// never write to the same line.
+struct alignas(64) SlotLine {
+    static constexpr std::uint32_t SLOTS = 4;
+    Slot slots[SLOTS];
+};
+static_assert(sizeof(SlotLine) == 64);
+
+// Builds the list of a finest cell that has none yet.
+struct CellBuilder {
+    List (*build)(void* context, std::uint32_t cell);
+    void* context;
+};
+
+// The finest cells, numbered as ExpectedCells::CellOf numbers them.
+struct FinestCells {
+    const SlotLine* lines;
+    CellBuilder builder;
+
+    List ListOf(std::uint32_t cell) const {
+        const Slot& slot = lines[cell / SlotLine::SLOTS].slots[cell % SlotLine::SLOTS];
+        const Group* groups = slot.groups.load(std::memory_order_acquire);
+        if (groups == nullptr) return builder.build(builder.context, cell);
+        return List{groups, slot.count.load(std::memory_order_relaxed)};
+    }
+};
+
+// For each color, its alpha ignored, the table index of the nearest candidate in its cell's list:
+// the first one among equals.
+using FindAllFunction = void (*)(const FinestCells& cells, const Pixel* colors, std::size_t count,
+                                 std::int32_t* indices);
+FindAllFunction FindAll(Instructions instructions);
 
 // The position of the candidate whose farthest corner of the box is nearest.
 std::uint32_t AnchorPosition(Instructions instructions, List list, const Box& box);

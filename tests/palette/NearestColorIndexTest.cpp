@@ -84,15 +84,19 @@ std::vector<Pixel> ColorsAround(const ColorTable& table, int radius) {
 }
 
 // Adds the colors on which the index and the plain scan differ to `differences`; reports the first.
+// Each color is searched alone and as part of one sweep over all, which remembers its last answer.
 void Compare(const ColorTable& table, const NearestColorIndex& index,
              const std::vector<Pixel>& colors, int& differences) {
-    for (const Pixel color : colors) {
+    std::vector<std::int32_t> swept(colors.size());
+    index.FindAll(colors.data(), colors.size(), swept.data());
+    for (std::size_t i = 0; i < colors.size(); ++i) {
+        const Pixel color = colors[i];
         const std::int32_t expected = FindNearestColor(table, color);
         const std::int32_t found = index.Find(color);
-        if (found != expected && ++differences <= 5) {
+        if ((found != expected || swept[i] != expected) && ++differences <= 5) {
             ADD_FAILURE() << "color (" << int{RedOf(color)} << ", " << int{GreenOf(color)} << ", "
-                          << int{BlueOf(color)} << "): index " << found << ", the plain scan "
-                          << expected;
+                          << int{BlueOf(color)} << "): index " << found << ", in a sweep "
+                          << swept[i] << ", the plain scan " << expected;
         }
     }
 }
@@ -337,25 +341,39 @@ TEST(NearestColorIndexInstructions, EveryInstructionSetAgreesOnFarColorsOfASmall
 
 // ---- Sharing ------------------------------------------------------------------------------------
 
-// Both threads start on an empty index and race to build the same cells.
+// Both threads start on an empty index and race to build the same cells, one color at a time or
+// after building their own parts of the cells a sample expects (the rest are built as found).
 TEST(NearestColorIndexSharing, TwoThreadsSearchingOneIndexGetThePlainScansAnswers) {
     const ColorTable table = RandomColors();
-    const NearestColorIndex index(table);
     Random random(7);
     std::vector<Pixel> colors(OPTIMIZED ? 200000 : 20000);
     for (Pixel& c : colors) c = random.Next();
-    std::vector<std::int32_t> first(colors.size()), second(colors.size());
-    std::thread helper([&] {
-        for (std::size_t i = 0; i < colors.size(); ++i) second[i] = index.Find(colors[i]);
-    });
-    for (std::size_t i = 0; i < colors.size(); ++i) first[i] = index.Find(colors[i]);
-    helper.join();
-    int differences = 0;
-    for (std::size_t i = 0; i < colors.size(); ++i) {
-        const std::int32_t expected = FindNearestColor(table, colors[i]);
-        differences += (first[i] != expected) + (second[i] != expected);
+    ExpectedCells expected;
+    for (std::size_t i = 0; i < colors.size(); i += 3) expected.Add(colors[i]);
+    for (const bool buildAhead : {false, true}) {
+        SCOPED_TRACE(buildAhead ? "built ahead" : "built as found");
+        const NearestColorIndex index(table);
+        std::vector<std::int32_t> first(colors.size()), second(colors.size());
+        auto search = [&](int firstPart, std::vector<std::int32_t>& found) {
+            if (buildAhead) {
+                for (int part = firstPart; part < NearestColorIndex::PARTS; part += 2) {
+                    index.BuildAhead(expected, part);
+                }
+                index.FindAll(colors.data(), colors.size(), found.data());
+            } else {
+                for (std::size_t i = 0; i < colors.size(); ++i) found[i] = index.Find(colors[i]);
+            }
+        };
+        std::thread helper([&] { search(1, second); });
+        search(0, first);
+        helper.join();
+        int differences = 0;
+        for (std::size_t i = 0; i < colors.size(); ++i) {
+            const std::int32_t nearest = FindNearestColor(table, colors[i]);
+            differences += (first[i] != nearest) + (second[i] != nearest);
+        }
+        EXPECT_EQ(differences, 0);
     }
-    EXPECT_EQ(differences, 0);
 }
 
 }  // namespace
