@@ -153,10 +153,17 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         const PictureSize working = options.fit ? display : loaded.size;
         const bool twoThreads = std::uint64_t{working.width} * working.height >= PARALLEL_CONVERSION_PIXELS;
         CoreBudget::Grant grant(budget, twoThreads ? 2 : 1);
-        RenderOutcome rendered = DrawAtWorkingSize(*loaded.picture, working, display, converted);
-        loaded.picture.reset();  // drawn: its memory is better spent on the grid
-        if (rendered.status == ImportStatus::Ok) {
-            rendered = ConvertDrawn(table, planned.preview.has_value(), converted);
+        const bool withPreview = planned.preview.has_value();
+        RenderOutcome rendered;
+        if (working != loaded.size) {
+            rendered = DrawAtWorkingSize(*loaded.picture, working, display, converted);
+            loaded.picture.reset();  // drawn: its memory is better spent on the grid
+            if (rendered.status == ImportStatus::Ok) {
+                rendered = ConvertDrawn(table, withPreview, converted);
+            }
+        } else {
+            rendered = ConvertAtOwnSize(*loaded.picture, working, display, table, withPreview,
+                                        converted);
         }
         if (rendered.status != ImportStatus::Ok) {
             std::string failure = picture + ": " + rendered.message;

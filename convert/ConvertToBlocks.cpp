@@ -11,69 +11,75 @@
 namespace tesselbox {
 namespace {
 
-void ConvertPixels(const ColorTable& table, const NearestColorIndex& index, const Pixel* source,
-                   Pixel* preview, std::int32_t* grid, std::size_t begin, std::size_t end) {
-    // Every pixel is searched, in one sweep that the index runs fastest; the transparent ones,
-    // usually all of one color, then give up their answers.
-    index.FindAll(source + begin, end - begin, grid + begin);
-    for (std::size_t i = begin; i < end; ++i) {
-        if (AlphaOf(source[i]) < ALPHA_THRESHOLD) {
-            grid[i] = NO_BLOCK;
+// One row of the grid: every pixel is searched, in one sweep that the index runs fastest; the
+// transparent ones, usually all of one color, then give up their answers.
+void ConvertRow(const ColorTable& table, const NearestColorIndex& index, const Pixel* source,
+                std::size_t width, Pixel* preview, std::int32_t* grid) {
+    index.FindAll(source, width, grid);
+    for (std::size_t x = 0; x < width; ++x) {
+        if (AlphaOf(source[x]) < ALPHA_THRESHOLD) {
+            grid[x] = NO_BLOCK;
         } else if (preview != nullptr) {
-            preview[i] = table.colors[static_cast<std::size_t>(grid[i])];
+            preview[x] = table.colors[static_cast<std::size_t>(grid[x])];
         }
     }
 }
 
 // The index cells the picture needs, from a sample of its pixels when it is large: a cell the
 // sample misses is built when first searched.
-ExpectedCells CellsFor(const Pixel* pixels, std::size_t count) {
+ExpectedCells CellsFor(const SourceRows& source) {
     constexpr std::size_t SAMPLES = std::size_t{1} << 17;
+    const std::size_t width = source.width;
+    const std::size_t count = width * source.height;
     const std::size_t step = (count / SAMPLES) | 1;  // odd, so not a multiple of a row width
     ExpectedCells cells;
     for (std::size_t i = 0; i < count; i += step) {
-        if (AlphaOf(pixels[i]) >= ALPHA_THRESHOLD) cells.Add(pixels[i]);
+        const Pixel pixel = source.Row(i / width)[i % width];
+        if (AlphaOf(pixel) >= ALPHA_THRESHOLD) cells.Add(pixel);
     }
     return cells;
 }
 
-// The index parts, then the pixels in runs, handed out one at a time, so a thread that starts
+// The index parts, then the rows in runs, handed out one at a time, so a thread that starts
 // late, or shares its core with other programs, leaves the rest to the other instead of holding
 // up the end.
 struct Work {
-    static constexpr std::size_t RUN = 4096;
     const ColorTable& table;
     const NearestColorIndex& index;
     const ExpectedCells& expected;
-    const Pixel* source;
+    const SourceRows& source;
     Pixel* preview;
     std::int32_t* grid;
-    std::size_t count;
+    std::size_t rowsPerRun;
     std::atomic<int> nextPart{0};
-    std::atomic<std::size_t> nextRun{0};
+    std::atomic<std::size_t> nextRow{0};
     std::atomic<bool> outOfMemory{false};  // the index builds its cells as it goes
 
     void Run() {
+        const std::size_t width = source.width, height = source.height;
         try {
             for (int part; (part = nextPart.fetch_add(1)) < NearestColorIndex::PARTS;) {
                 index.BuildAhead(expected, part);
             }
-            for (std::size_t begin; (begin = nextRun.fetch_add(RUN)) < count;) {
-                ConvertPixels(table, index, source, preview, grid, begin,
-                              std::min(begin + RUN, count));
+            for (std::size_t begin; (begin = nextRow.fetch_add(rowsPerRun)) < height;) {
+                for (std::size_t y = begin; y < std::min(begin + rowsPerRun, height); ++y) {
+                    ConvertRow(table, index, source.Row(y), width,
+                               preview != nullptr ? preview + y * width : nullptr,
+                               grid + y * width);
+                }
             }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
-            nextRun = count;
+            nextRow = height;
         }
     }
 };
 
 }  // namespace
 
-bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelSurface& preview,
+bool ConvertToBlocks(const ColorTable& table, const SourceRows& source, PixelSurface& preview,
                      BlockGrid& grid) {
-    const std::size_t n = static_cast<std::size_t>(source.pixelCount());
+    const std::size_t n = std::size_t{source.width} * source.height;
     BlockGrid next;
     try {
         next.resize(n);
@@ -84,10 +90,10 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
         try {
             // Shared, so each cell is built once, by whichever thread needs it first.
             const NearestColorIndex index(table);
-            const Pixel* from = source.bits();
-            Pixel* to = preview.bits();
-            const ExpectedCells expected = CellsFor(from, n);
-            Work work{table, index, expected, from, to, next.data(), n};
+            const ExpectedCells expected = CellsFor(source);
+            constexpr std::size_t RUN = 4096;  // pixels
+            Work work{table, index, expected, source, preview.bits(), next.data(),
+                      std::max<std::size_t>(1, RUN / source.width)};
             std::thread helper;
             if (n >= PARALLEL_CONVERSION_PIXELS && std::thread::hardware_concurrency() != 1) {
                 try {
@@ -104,6 +110,13 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
     }
     grid.swap(next);
     return true;
+}
+
+bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelSurface& preview,
+                     BlockGrid& grid) {
+    return ConvertToBlocks(table, SourceRows{source.bits(), std::ptrdiff_t{source.width()},
+                                             source.width(), source.height()},
+                           preview, grid);
 }
 
 }  // namespace tesselbox

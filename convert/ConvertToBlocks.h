@@ -6,24 +6,62 @@
 #include "palette/ColorTable.h"
 #include "schematic/SchematicWriter.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace tesselbox {
 
 inline constexpr std::uint8_t ALPHA_THRESHOLD = 230;
 
+// Leaves new elements uninitialized, so a grid about to be filled costs no pass of zeros first.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <typename U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* at) noexcept {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* at, Args&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+
 // One entry per surface pixel, in the surfaces' order (bottom picture row first).
-using BlockGrid = std::vector<std::int32_t>;
+using BlockGrid = std::vector<std::int32_t, UninitializedAllocator<std::int32_t>>;
 
 // From this many pixels on the conversion runs on two threads; below, a second costs more than it
 // saves.
 inline constexpr std::uint64_t PARALLEL_CONVERSION_PIXELS = 1u << 14;
 
+// Pixels in the grid's order, bottom picture row first: grid row y starts at bottomRow + y * step,
+// so a buffer kept top row first is read with a negative step.
+struct SourceRows {
+    const Pixel* bottomRow;
+    std::ptrdiff_t step;  // in pixels
+    std::uint32_t width;
+    std::uint32_t height;
+
+    const Pixel* Row(std::size_t y) const { return bottomRow + static_cast<std::ptrdiff_t>(y) * step; }
+};
+
 // Preconditions: source and preview were created at the same size, preview is still all zero,
-// table.count >= 1. A preview without pixels is left unpainted (the grid alone is wanted). Replaces grid; false (grid untouched, preview perhaps partly painted) only when
-// memory for the grid or the color index cannot be had.
+// table.count >= 1. A preview without pixels is left unpainted (the grid alone is wanted).
+// Replaces grid; false (grid untouched, preview perhaps partly painted) only when memory for the
+// grid or the color index cannot be had.
 bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelSurface& preview,
+                     BlockGrid& grid);
+// The same from pixels elsewhere; preview has the source's size.
+bool ConvertToBlocks(const ColorTable& table, const SourceRows& source, PixelSurface& preview,
                      BlockGrid& grid);
 
 }  // namespace tesselbox

@@ -55,6 +55,28 @@ RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedP
     return {};
 }
 
+RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
+                               PictureSize display, const ColorTable& table, bool withPreview,
+                               ConvertedPicture& next) {
+    const Pixel* pixels = platform::PicturePixels(picture);
+    if (pixels == nullptr || size.width == 0 || size.height == 0) {
+        RenderOutcome outcome = DrawAtWorkingSize(picture, size, display, next);
+        if (outcome.status == ImportStatus::Ok) outcome = ConvertDrawn(table, withPreview, next);
+        return outcome;
+    }
+    if (auto refused = CheckWorkingSize(size.width, size.height)) {
+        return {ImportStatus::TooLarge, *refused};
+    }
+    next.working = size;
+    next.display = display;
+    if (withPreview && !next.preview.Create(size.width, size.height)) return NoMemory(size);
+    // The grid starts at the bottom row, which the decoded picture keeps last.
+    const SourceRows rows{pixels + std::size_t{size.height - 1} * size.width,
+                          -std::ptrdiff_t{size.width}, size.width, size.height};
+    if (!ConvertToBlocks(table, rows, next.preview, next.grid)) return NoMemory(size);
+    return {};
+}
+
 RenderOutcome RenderPicture(const platform::Picture& picture, PictureSize working,
                             PictureSize display, const ColorTable& table, ConvertedPicture& out) {
     ConvertedPicture next;

@@ -54,4 +54,12 @@ RenderOutcome DrawAtWorkingSize(const platform::Picture& picture, PictureSize wo
                                 PictureSize display, ConvertedPicture& next);
 RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedPicture& next);
 
+// Both steps for a picture kept at its own size, as the command line wants it: converts the
+// decoded pixels where they lie when the platform shows them, with no copy drawn and no source
+// surface made; otherwise draws and converts as above. Fills next's sizes, grid and, if asked,
+// preview; `picture` may be let go afterwards.
+RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
+                               PictureSize display, const ColorTable& table, bool withPreview,
+                               ConvertedPicture& next);
+
 }  // namespace tesselbox

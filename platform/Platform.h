@@ -45,6 +45,11 @@ void DisposePicture(Picture* picture);  // null is fine
 bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t width,
                  std::uint32_t height);
 
+// The decoded pixels as DrawPicture would copy them into a surface of the picture's own size, but
+// top row first with rows `width` pixels apart; null where the platform keeps them otherwise.
+// Lets a picture kept at its own size be converted without drawing a copy first.
+const Pixel* PicturePixels(const Picture& picture);
+
 // Started before the first decode, stopped at shutdown (GDI+ on Windows; nothing elsewhere).
 void StartPictureServices();
 void StopPictureServices();

@@ -163,6 +163,15 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
     return true;
 }
 
+const Pixel* PicturePixels(const Picture& picture) {
+    const QImage& image = picture.image;
+    if (image.format() != QImage::Format_ARGB32_Premultiplied ||
+        image.bytesPerLine() != qsizetype{image.width()} * 4) {
+        return nullptr;
+    }
+    return reinterpret_cast<const Pixel*>(image.constBits());
+}
+
 void StartPictureServices() {}
 void StopPictureServices() {}
 

@@ -153,6 +153,9 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
     return drawn == Gdiplus::Ok;
 }
 
+// GDI+ keeps its own bitmap, which is only read by drawing it.
+const Pixel* PicturePixels(const Picture&) { return nullptr; }
+
 void StartPictureServices() {
     if (servicesRunning) return;
     Gdiplus::GdiplusStartupInput input;  // version 1, background thread allowed

@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <memory>
+#include <vector>
 
 namespace tesselbox::platform {
 namespace {
@@ -84,6 +85,24 @@ TEST(QtPicture, PngAlphaBecomesPremultipliedBottomUpPixels) {
     EXPECT_EQ(drawn.At(1, 0), 0u);  // fully transparent: all zero
     EXPECT_EQ(drawn.At(0, 1), MakePixel(10, 20, 30, 255));
     EXPECT_EQ(drawn.At(1, 1), MakePixel(255, 0, 5, 255));
+}
+
+// Read where they lie, the decoded pixels are those a surface of the picture's size gets drawn.
+TEST(QtPicture, ShownPixelsAreTheDrawnOnesTopRowFirst) {
+    QImage image(5, 3, QImage::Format_ARGB32);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) image.setPixel(x, y, qRgba(40 * x, 80 * y, 7, 60 * x + 10 * y));
+    }
+    for (const char* format : {"PNG", "JPEG", "BMP"}) {
+        SCOPED_TRACE(format);
+        const DecodedPicture decoded = DecodeBytes(Encode(image, format));
+        std::unique_ptr<Picture, PictureDeleter> owner(decoded.picture);
+        ASSERT_EQ(decoded.status, DecodeStatus::Ok) << decoded.message;
+        const Pixel* shown = PicturePixels(*decoded.picture);
+        ASSERT_NE(shown, nullptr);
+        const Drawn drawn = Draw(decoded, decoded.width, decoded.height);
+        EXPECT_EQ(std::vector<Pixel>(shown, shown + drawn.pixels.size()), drawn.pixels);
+    }
 }
 
 TEST(QtPicture, HandMade24BitBmpDecodesExactly) {

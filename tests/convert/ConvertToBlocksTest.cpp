@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 
 namespace tesselbox {
 namespace {
@@ -92,6 +94,36 @@ TEST_F(ConvertTest, MatchesThePlainScanOnABigNoisyPicture) {
         ASSERT_EQ(grid_[i], expected) << "pixel " << i;
         const Pixel shown = expected == NO_BLOCK ? 0 : table.colors[static_cast<std::size_t>(expected)];
         ASSERT_EQ(preview_.bits()[i], shown) << "pixel " << i;
+    }
+}
+
+// A buffer kept top row first, read with a negative step, converts as the same picture drawn into
+// a surface: one thread and two, rows narrower and wider than a run, one column.
+TEST_F(ConvertTest, TopDownRowsConvertLikeTheDrawnSurface) {
+    struct Size {
+        std::uint32_t width, height;
+    };
+    std::mt19937 random(11);
+    ColorTable table;
+    table.count = 300;
+    for (int i = 0; i < table.count; ++i) table.colors[static_cast<std::size_t>(i)] = random() | 0xFF000000u;
+    for (const Size size : {Size{7, 5}, Size{300, 300}, Size{1, 9000}, Size{5000, 3}}) {
+        SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+        std::vector<Pixel> topFirst(std::size_t{size.width} * size.height);
+        for (Pixel& p : topFirst) p = random();
+        Load(size.width, size.height, topFirst);
+        ASSERT_TRUE(ConvertToBlocks(table, source_, preview_, grid_));
+
+        PixelSurface preview;
+        ASSERT_TRUE(preview.Create(size.width, size.height));
+        BlockGrid grid;
+        const SourceRows rows{topFirst.data() + std::size_t{size.height - 1} * size.width,
+                              -std::ptrdiff_t{size.width}, size.width, size.height};
+        ASSERT_TRUE(ConvertToBlocks(table, rows, preview, grid));
+        EXPECT_TRUE(grid == grid_);
+        EXPECT_TRUE(std::equal(preview.bits(), preview.bits() + topFirst.size(), preview_.bits()));
+        source_.Release();
+        preview_.Release();
     }
 }
 

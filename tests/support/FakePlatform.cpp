@@ -69,6 +69,11 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
     return true;
 }
 
+const Pixel* PicturePixels(const Picture& picture) {
+    if (fake::CurrentScript().hidePixels) return nullptr;
+    return picture.data.pixels.data();
+}
+
 void StartPictureServices() { ++fake::CurrentScript().servicesRunning; }
 void StopPictureServices() { --fake::CurrentScript().servicesRunning; }
 

@@ -55,6 +55,7 @@ struct Script {
     int liveSurfaces = 0;
     int livePictures = 0;
     bool failDrawing = false;
+    bool hidePixels = false;  // PicturePixels gives null, as on Windows
     std::uint64_t lastDecodeLimit = 0;
 };
 
