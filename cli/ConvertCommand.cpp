@@ -138,10 +138,14 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
     const std::string picture = Shown(planned.picture);
     ConvertedPicture converted;
     {
+        // Kept at its own size, the picture is decoded into the grid's memory where it can be,
+        // and turned into blocks there. Declared first, so that it outlives the picture.
+        BlockGrid pixelsInGrid;
         LoadedPicture loaded;
         {
             CoreBudget::Grant grant(budget, 1);
-            loaded = LoadPicture(planned.picture);
+            loaded = options.fit ? LoadPicture(planned.picture)
+                                 : LoadPictureInto(planned.picture, pixelsInGrid);
         }
         if (loaded.status != ImportStatus::Ok) {
             report.failures.push_back(picture + ": " + loaded.message);
@@ -161,6 +165,8 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
             if (rendered.status == ImportStatus::Ok) {
                 rendered = ConvertDrawn(table, withPreview, converted);
             }
+        } else if (loaded.inGrid) {
+            rendered = ConvertInGrid(loaded, pixelsInGrid, table, withPreview, converted);
         } else {
             rendered = ConvertAtOwnSize(*loaded.picture, working, display, table, withPreview,
                                         converted);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -11,13 +12,20 @@
 namespace tesselbox {
 namespace {
 
+constexpr std::size_t RUN = 4096;  // pixels handed to a thread at a time
+
+bool Opaque(const SourceRows& source, Pixel pixel) {
+    return source.opaque || AlphaOf(pixel) >= ALPHA_THRESHOLD;
+}
+
 // One row of the grid: every pixel is searched, in one sweep that the index runs fastest; the
 // transparent ones, usually all of one color, then give up their answers.
-void ConvertRow(const ColorTable& table, const NearestColorIndex& index, const Pixel* source,
-                std::size_t width, Pixel* preview, std::int32_t* grid) {
-    index.FindAll(source, width, grid);
+void ConvertRow(const ColorTable& table, const NearestColorIndex& index, const SourceRows& source,
+                const Pixel* pixels, Pixel* preview, std::int32_t* grid) {
+    const std::size_t width = source.width;
+    index.FindAll(pixels, width, grid);
     for (std::size_t x = 0; x < width; ++x) {
-        if (AlphaOf(source[x]) < ALPHA_THRESHOLD) {
+        if (!Opaque(source, pixels[x])) {
             grid[x] = NO_BLOCK;
         } else if (preview != nullptr) {
             preview[x] = table.colors[static_cast<std::size_t>(grid[x])];
@@ -35,76 +43,89 @@ ExpectedCells CellsFor(const SourceRows& source) {
     ExpectedCells cells;
     for (std::size_t i = 0; i < count; i += step) {
         const Pixel pixel = source.Row(i / width)[i % width];
-        if (AlphaOf(pixel) >= ALPHA_THRESHOLD) cells.Add(pixel);
+        if (Opaque(source, pixel)) cells.Add(pixel);
     }
     return cells;
 }
 
 // The index parts, then the rows in runs, handed out one at a time, so a thread that starts
 // late, or shares its core with other programs, leaves the rest to the other instead of holding
-// up the end.
+// up the end. convertRows(index, begin, end) converts the rows [begin, end) of its own counting.
+template <typename ConvertRows>
 struct Work {
-    const ColorTable& table;
     const NearestColorIndex& index;
     const ExpectedCells& expected;
-    const SourceRows& source;
-    Pixel* preview;
-    std::int32_t* grid;
+    std::size_t rows;
     std::size_t rowsPerRun;
+    ConvertRows convertRows;
     std::atomic<int> nextPart{0};
     std::atomic<std::size_t> nextRow{0};
     std::atomic<bool> outOfMemory{false};  // the index builds its cells as it goes
 
     void Run() {
-        const std::size_t width = source.width, height = source.height;
         try {
             for (int part; (part = nextPart.fetch_add(1)) < NearestColorIndex::PARTS;) {
                 index.BuildAhead(expected, part);
             }
-            for (std::size_t begin; (begin = nextRow.fetch_add(rowsPerRun)) < height;) {
-                for (std::size_t y = begin; y < std::min(begin + rowsPerRun, height); ++y) {
-                    ConvertRow(table, index, source.Row(y), width,
-                               preview != nullptr ? preview + y * width : nullptr,
-                               grid + y * width);
-                }
+            for (std::size_t begin; (begin = nextRow.fetch_add(rowsPerRun)) < rows;) {
+                convertRows(index, begin, std::min(begin + rowsPerRun, rows));
             }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
-            nextRow = height;
+            nextRow = rows;
         }
     }
 };
+
+// Runs the conversion on one or two threads; false when memory ran out.
+template <typename ConvertRows>
+bool Convert(const ColorTable& table, const SourceRows& source, std::size_t rows,
+             std::size_t rowsPerRun, ConvertRows convertRows) {
+    try {
+        // Shared, so each cell is built once, by whichever thread needs it first.
+        const NearestColorIndex index(table);
+        const ExpectedCells expected = CellsFor(source);
+        Work<ConvertRows> work{index, expected, rows, rowsPerRun, convertRows};
+        std::thread helper;
+        if (std::uint64_t{source.width} * source.height >= PARALLEL_CONVERSION_PIXELS &&
+            std::thread::hardware_concurrency() != 1) {
+            try {
+                helper = std::thread(&Work<ConvertRows>::Run, &work);
+            } catch (const std::system_error&) {  // no thread to be had: one does it all
+            }
+        }
+        work.Run();
+        if (helper.joinable()) helper.join();
+        return !work.outOfMemory;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 
 }  // namespace
 
 bool ConvertToBlocks(const ColorTable& table, const SourceRows& source, PixelSurface& preview,
                      BlockGrid& grid) {
-    const std::size_t n = std::size_t{source.width} * source.height;
+    const std::size_t width = source.width;
     BlockGrid next;
     try {
-        next.resize(n);
+        next.resize(width * source.height);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (n > 0) {
-        try {
-            // Shared, so each cell is built once, by whichever thread needs it first.
-            const NearestColorIndex index(table);
-            const ExpectedCells expected = CellsFor(source);
-            constexpr std::size_t RUN = 4096;  // pixels
-            Work work{table, index, expected, source, preview.bits(), next.data(),
-                      std::max<std::size_t>(1, RUN / source.width)};
-            std::thread helper;
-            if (n >= PARALLEL_CONVERSION_PIXELS && std::thread::hardware_concurrency() != 1) {
-                try {
-                    helper = std::thread(&Work::Run, &work);
-                } catch (const std::system_error&) {  // no thread to be had: one does it all
-                }
+    if (!next.empty()) {
+        Pixel* previewBits = preview.bits();
+        std::int32_t* blocks = next.data();
+        const auto convertRows = [&](const NearestColorIndex& index, std::size_t begin,
+                                     std::size_t end) {
+            for (std::size_t y = begin; y < end; ++y) {
+                ConvertRow(table, index, source, source.Row(y),
+                           previewBits != nullptr ? previewBits + y * width : nullptr,
+                           blocks + y * width);
             }
-            work.Run();
-            if (helper.joinable()) helper.join();
-            if (work.outOfMemory) return false;
-        } catch (const std::bad_alloc&) {
+        };
+        if (!Convert(table, source, source.height, std::max<std::size_t>(1, RUN / width),
+                     convertRows)) {
             return false;
         }
     }
@@ -117,6 +138,41 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
     return ConvertToBlocks(table, SourceRows{source.bits(), std::ptrdiff_t{source.width()},
                                              source.width(), source.height()},
                            preview, grid);
+}
+
+bool ConvertToBlocksInPlace(const ColorTable& table, std::uint32_t width, std::uint32_t height,
+                            bool opaque, PixelSurface& preview, BlockGrid& grid) {
+    const std::size_t w = width;
+    if (grid.empty()) return true;
+    // Signed and unsigned 32-bit integers may alias, so the grid's memory is read as pixels.
+    const auto* pixels = reinterpret_cast<const Pixel*>(grid.data());
+    const SourceRows source{pixels + (std::size_t{height} - 1) * w, -std::ptrdiff_t{width}, width,
+                            height, opaque};
+    Pixel* previewBits = preview.bits();
+    std::int32_t* blocks = grid.data();
+    // Picture row r (from the top) becomes grid row height - 1 - r, where picture row
+    // height - 1 - r lies: the two rows are read before either is written.
+    const auto convertPairs = [&](const NearestColorIndex& index, std::size_t begin,
+                                  std::size_t end) {
+        BlockGrid top(w), bottom(w);
+        for (std::size_t r = begin; r < end; ++r) {
+            const std::size_t q = height - 1 - r;
+            ConvertRow(table, index, source, pixels + r * w,
+                       previewBits != nullptr ? previewBits + q * w : nullptr, top.data());
+            if (q != r) {
+                ConvertRow(table, index, source, pixels + q * w,
+                           previewBits != nullptr ? previewBits + r * w : nullptr, bottom.data());
+                std::memcpy(blocks + r * w, bottom.data(), w * sizeof(std::int32_t));
+            }
+            std::memcpy(blocks + q * w, top.data(), w * sizeof(std::int32_t));
+        }
+    };
+    if (!Convert(table, source, (std::size_t{height} + 1) / 2,
+                 std::max<std::size_t>(1, RUN / (2 * w)), convertPairs)) {
+        grid = BlockGrid();  // neither pixels nor blocks any more
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tesselbox

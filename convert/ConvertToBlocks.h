@@ -50,6 +50,7 @@ struct SourceRows {
     std::ptrdiff_t step;  // in pixels
     std::uint32_t width;
     std::uint32_t height;
+    bool opaque = false;  // every pixel becomes a block, whatever its alpha byte
 
     const Pixel* Row(std::size_t y) const { return bottomRow + static_cast<std::ptrdiff_t>(y) * step; }
 };
@@ -63,5 +64,11 @@ bool ConvertToBlocks(const ColorTable& table, const PixelSurface& source, PixelS
 // The same from pixels elsewhere; preview has the source's size.
 bool ConvertToBlocks(const ColorTable& table, const SourceRows& source, PixelSurface& preview,
                      BlockGrid& grid);
+
+// The same where the grid's own memory holds the picture, width × height Pixels top row first,
+// so that a large picture needs one buffer of its size instead of two. False, with the grid
+// emptied, only when memory for the color index cannot be had.
+bool ConvertToBlocksInPlace(const ColorTable& table, std::uint32_t width, std::uint32_t height,
+                            bool opaque, PixelSurface& preview, BlockGrid& grid);
 
 }  // namespace tesselbox

@@ -2,10 +2,14 @@
 
 #include "convert/Limits.h"
 
+#include <new>
+#include <utility>
+
 namespace tesselbox {
 
-LoadedPicture LoadPicture(const std::filesystem::path& path) {
-    platform::DecodedPicture decoded = platform::DecodePicture(path, MAX_PICTURE_PIXELS);
+namespace {
+
+LoadedPicture Loaded(platform::DecodedPicture decoded) {
     LoadedPicture loaded;
     loaded.picture.reset(decoded.picture);
     loaded.size = {decoded.width, decoded.height};
@@ -20,6 +24,32 @@ LoadedPicture LoadPicture(const std::filesystem::path& path) {
         loaded.message = "the picture could not be decoded";
     }
     if (loaded.status != ImportStatus::Ok) loaded.picture.reset();
+    return loaded;
+}
+
+}  // namespace
+
+LoadedPicture LoadPicture(const std::filesystem::path& path) {
+    return Loaded(platform::DecodePicture(path, MAX_PICTURE_PIXELS));
+}
+
+LoadedPicture LoadPictureInto(const std::filesystem::path& path, BlockGrid& grid) {
+    grid = BlockGrid();
+    const auto memoryFor = [&grid](std::uint32_t width, std::uint32_t height) -> Pixel* {
+        if (CheckWorkingSize(width, height)) return nullptr;
+        try {
+            grid.resize(std::size_t{width} * height);
+        } catch (const std::bad_alloc&) {
+            return nullptr;  // decoded as usual, which may still find the memory
+        }
+        // Signed and unsigned 32-bit integers may alias: the grid's memory holds pixels first.
+        return reinterpret_cast<Pixel*>(grid.data());
+    };
+    LoadedPicture loaded = Loaded(platform::DecodePictureInto(path, MAX_PICTURE_PIXELS, memoryFor));
+    loaded.inGrid = loaded.picture && !grid.empty() &&
+                    platform::PicturePixels(*loaded.picture).topRow ==
+                        reinterpret_cast<const Pixel*>(grid.data());
+    if (!loaded.inGrid) grid = BlockGrid();  // a picture decoded elsewhere keeps nothing there
     return loaded;
 }
 
@@ -55,10 +85,25 @@ RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedP
     return {};
 }
 
+RenderOutcome ConvertInGrid(LoadedPicture& loaded, BlockGrid& grid, const ColorTable& table,
+                            bool withPreview, ConvertedPicture& next) {
+    const PictureSize size = loaded.size;
+    const bool opaque = platform::PicturePixels(*loaded.picture).opaque;
+    loaded.picture.reset();  // its pixels are the grid's memory, about to become blocks
+    next.working = size;
+    next.display = FitToPanel(size);
+    if (withPreview && !next.preview.Create(size.width, size.height)) return NoMemory(size);
+    if (!ConvertToBlocksInPlace(table, size.width, size.height, opaque, next.preview, grid)) {
+        return NoMemory(size);
+    }
+    next.grid = std::move(grid);
+    return {};
+}
+
 RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
                                PictureSize display, const ColorTable& table, bool withPreview,
                                ConvertedPicture& next) {
-    const Pixel* pixels = platform::PicturePixels(picture);
+    const Pixel* pixels = platform::PicturePixels(picture).topRow;
     if (pixels == nullptr || size.width == 0 || size.height == 0) {
         RenderOutcome outcome = DrawAtWorkingSize(picture, size, display, next);
         if (outcome.status == ImportStatus::Ok) outcome = ConvertDrawn(table, withPreview, next);
@@ -72,7 +117,8 @@ RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize siz
     if (withPreview && !next.preview.Create(size.width, size.height)) return NoMemory(size);
     // The grid starts at the bottom row, which the decoded picture keeps last.
     const SourceRows rows{pixels + std::size_t{size.height - 1} * size.width,
-                          -std::ptrdiff_t{size.width}, size.width, size.height};
+                          -std::ptrdiff_t{size.width}, size.width, size.height,
+                          platform::PicturePixels(picture).opaque};
     if (!ConvertToBlocks(table, rows, next.preview, next.grid)) return NoMemory(size);
     return {};
 }

@@ -25,9 +25,15 @@ struct LoadedPicture {
     PictureSize size;
     ImportStatus status = ImportStatus::Unreadable;
     std::string message;  // English; empty when Ok
+    bool inGrid = false;  // decoded into the grid given to LoadPictureInto
 };
 
 LoadedPicture LoadPicture(const std::filesystem::path& path);
+
+// LoadPicture, but straight into `grid`'s memory where the platform can decode there (then
+// inGrid), so that converting it at its own size needs no second picture-sized buffer. The
+// picture must be let go before the grid; a grid that got no picture is left empty.
+LoadedPicture LoadPictureInto(const std::filesystem::path& path, BlockGrid& grid);
 
 struct ConvertedPicture {
     PictureSize working;  // the surfaces', the grid's and the schematic's size
@@ -58,6 +64,10 @@ RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedP
 // decoded pixels where they lie when the platform shows them, with no copy drawn and no source
 // surface made; otherwise draws and converts as above. Fills next's sizes, grid and, if asked,
 // preview; `picture` may be let go afterwards.
+// The same for a picture that LoadPictureInto left in `grid`: lets the picture go and converts
+// it where it lies, moving the grid into next.
+RenderOutcome ConvertInGrid(LoadedPicture& loaded, BlockGrid& grid, const ColorTable& table,
+                            bool withPreview, ConvertedPicture& next);
 RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
                                PictureSize display, const ColorTable& table, bool withPreview,
                                ConvertedPicture& next);

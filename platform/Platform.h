@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -45,10 +46,25 @@ void DisposePicture(Picture* picture);  // null is fine
 bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t width,
                  std::uint32_t height);
 
-// The decoded pixels as DrawPicture would copy them into a surface of the picture's own size, but
-// top row first with rows `width` pixels apart; null where the platform keeps them otherwise.
-// Lets a picture kept at its own size be converted without drawing a copy first.
-const Pixel* PicturePixels(const Picture& picture);
+// Where a decoded picture keeps its pixels: top row first, rows `width` pixels apart, as
+// DrawPicture would copy them into a surface of the picture's own size, except that the alpha
+// bytes of an opaque picture are to be read as 255. Lets a picture kept at its own size be
+// converted without drawing a copy first.
+struct ShownPixels {
+    const Pixel* topRow = nullptr;  // null where the platform keeps them otherwise
+    bool opaque = false;
+};
+ShownPixels PicturePixels(const Picture& picture);
+
+// Memory of the caller's for a decoded picture: width × height Pixels, or null for none.
+using PictureMemory = std::function<Pixel*(std::uint32_t width, std::uint32_t height)>;
+
+// DecodePicture, but straight into memory of the caller's where the platform can: once the size
+// is known it asks memoryFor, and a picture decoded there keeps its pixels there (PicturePixels
+// shows them at that address) and must be disposed of before that memory goes. Elsewhere it
+// decodes as DecodePicture does and leaves the memory as it was.
+DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
+                                 const PictureMemory& memoryFor);
 
 // Started before the first decode, stopped at shutdown (GDI+ on Windows; nothing elsewhere).
 void StartPictureServices();

@@ -22,7 +22,7 @@ struct SurfaceMemory {
 };
 
 struct Picture {
-    QImage image;  // premultiplied ARGB, top row first
+    QImage image;  // premultiplied ARGB, or opaque RGB where decoded into the caller's memory
 };
 
 SurfaceMemory* CreateSurfaceMemory(std::uint32_t width, std::uint32_t height, Pixel** bits) {
@@ -92,7 +92,24 @@ quint32 PngChunkPastTheEnd(QIODevice& device) {
 
 }  // namespace
 
-DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels) {
+namespace {
+
+// The formats whose pixels read as premultiplied ARGB once an opaque one's alpha is taken as 255.
+bool ShownAsTheyAre(QImage::Format format) {
+    return format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGB32;
+}
+
+// Whether the reader will write the pixels as they are to be shown, unturned, so that they can go
+// straight into the caller's memory.
+bool DecodesAsShown(QImageReader& reader, QSize size) {
+    return size.isValid() && !size.isEmpty() && ShownAsTheyAre(reader.imageFormat()) &&
+           reader.transformation() == QImageIOHandler::TransformationNone;
+}
+
+}  // namespace
+
+DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
+                                 const PictureMemory& memoryFor) {
     if (const quint32 claimed = PngChunkPastTheEnd(device)) {
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
                 "the picture cannot be read: a PNG chunk claims " + std::to_string(claimed) +
@@ -111,7 +128,27 @@ DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels) {
     }
     SetAllocationLimitFor(maxPixels);
     QImage image;
-    if (!reader.read(&image) || image.isNull()) {
+    bool read = false;
+    Pixel* memory = memoryFor && DecodesAsShown(reader, announced)
+                        ? memoryFor(std::uint32_t(announced.width()), std::uint32_t(announced.height()))
+                        : nullptr;
+    if (memory != nullptr) {
+        // A reader writes into an image of the right size and format instead of making its own.
+        const QImage::Format format = reader.imageFormat();
+        const auto* at = reinterpret_cast<const uchar*>(memory);
+        image = QImage(reinterpret_cast<uchar*>(memory), announced.width(), announced.height(),
+                       qsizetype{announced.width()} * 4, format);
+        read = reader.read(&image);
+        if (read && image.constBits() == at && image.size() == announced &&
+            image.format() == format) {
+            return {new Picture{image}, std::uint32_t(announced.width()),
+                    std::uint32_t(announced.height()), DecodeStatus::Ok, {}};
+        }
+        if (image.constBits() == at) image = image.copy();  // keeps nothing in the caller's memory
+    } else {
+        read = reader.read(&image);
+    }
+    if (!read || image.isNull()) {
         const std::string why = reader.errorString().toStdString();
         return {nullptr, 0, 0, DecodeStatus::Unreadable, "the picture cannot be read: " + why};
     }
@@ -132,13 +169,7 @@ DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels) {
 }
 
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels) {
-    QFile file(QFile::decodeName(QByteArray(path.c_str())));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {nullptr, 0, 0, DecodeStatus::Unreadable,
-                "cannot open the file: " + file.errorString().toStdString()};
-    }
-    // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
-    return DecodePictureFrom(file, maxPixels);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
+    return DecodePictureInto(path, maxPixels, {});
 }
 
 void DisposePicture(Picture* picture) { delete picture; }
@@ -151,10 +182,12 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
     // Over the zero surface, source-over compositing is a plain copy of premultiplied pixels.
     // Shrinking averages the covered area (Qt's smooth scaler), never nearest neighbour.
     const QImage scaled =
-        source.size() == surface.size()
-            ? source
-            : source.scaled(surface.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        source.size() != surface.size()
+            ? source.scaled(surface.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+        : source.format() != QImage::Format_ARGB32_Premultiplied
+            ? source.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+            : source;
     if (scaled.isNull()) return false;
     const std::size_t rowBytes = std::size_t{width} * 4;
     for (std::uint32_t y = 0; y < height; ++y) {
@@ -163,13 +196,24 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
     return true;
 }
 
-const Pixel* PicturePixels(const Picture& picture) {
+ShownPixels PicturePixels(const Picture& picture) {
     const QImage& image = picture.image;
-    if (image.format() != QImage::Format_ARGB32_Premultiplied ||
-        image.bytesPerLine() != qsizetype{image.width()} * 4) {
-        return nullptr;
+    if (!ShownAsTheyAre(image.format()) || image.bytesPerLine() != qsizetype{image.width()} * 4) {
+        return {};
     }
-    return reinterpret_cast<const Pixel*>(image.constBits());
+    return {reinterpret_cast<const Pixel*>(image.constBits()),
+            image.format() == QImage::Format_RGB32};
+}
+
+DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
+                                 const PictureMemory& memoryFor) {
+    QFile file(QFile::decodeName(QByteArray(path.c_str())));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {nullptr, 0, 0, DecodeStatus::Unreadable,
+                "cannot open the file: " + file.errorString().toStdString()};
+    }
+    // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
+    return DecodePictureFrom(file, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
 }
 
 void StartPictureServices() {}

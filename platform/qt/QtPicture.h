@@ -12,8 +12,10 @@ class QIODevice;
 
 namespace tesselbox::platform {
 
-// Decodes from any device (a file, bytes in memory) with the same rules as DecodePicture.
-DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels);
+// Decodes from any device (a file, bytes in memory) with the same rules as DecodePicture, and
+// with memoryFor as DecodePictureInto.
+DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
+                                 const PictureMemory& memoryFor = {});
 
 // A surface's pixels as a top-row-first image (a copy), e.g. to save the preview as PNG.
 QImage SurfaceToImage(const SurfaceMemory& memory);

@@ -154,7 +154,12 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
 }
 
 // GDI+ keeps its own bitmap, which is only read by drawing it.
-const Pixel* PicturePixels(const Picture&) { return nullptr; }
+ShownPixels PicturePixels(const Picture&) { return {}; }
+
+DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
+                                 const PictureMemory&) {
+    return DecodePicture(path, maxPixels);
+}
 
 void StartPictureServices() {
     if (servicesRunning) return;

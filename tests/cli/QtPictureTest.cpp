@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tesselbox::platform {
@@ -87,21 +88,41 @@ TEST(QtPicture, PngAlphaBecomesPremultipliedBottomUpPixels) {
     EXPECT_EQ(drawn.At(1, 1), MakePixel(255, 0, 5, 255));
 }
 
-// Read where they lie, the decoded pixels are those a surface of the picture's size gets drawn.
+// Read where they lie, the decoded pixels are those a surface of the picture's size gets drawn,
+// whether the decoder wrote them into memory of the caller's (opaque pictures) or its own.
 TEST(QtPicture, ShownPixelsAreTheDrawnOnesTopRowFirst) {
     QImage image(5, 3, QImage::Format_ARGB32);
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 5; ++x) image.setPixel(x, y, qRgba(40 * x, 80 * y, 7, 60 * x + 10 * y));
     }
-    for (const char* format : {"PNG", "JPEG", "BMP"}) {
-        SCOPED_TRACE(format);
-        const DecodedPicture decoded = DecodeBytes(Encode(image, format));
+    struct Case {
+        const char* format;
+        bool offered, inOffered;
+    };
+    for (const Case c : {Case{"PNG", true, false}, Case{"JPEG", true, true},
+                         Case{"BMP", true, true}, Case{"JPEG", false, false}}) {
+        SCOPED_TRACE(std::string(c.format) + (c.offered ? " into offered memory" : ""));
+        std::vector<Pixel> offered;
+        const PictureMemory memoryFor = [&](std::uint32_t width, std::uint32_t height) {
+            offered.assign(std::size_t{width} * height, 0);
+            return offered.data();
+        };
+        QByteArray bytes = QByteArray::fromStdString(Encode(image, c.format));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const DecodedPicture decoded =
+            DecodePictureFrom(buffer, LIMIT, c.offered ? memoryFor : PictureMemory());
         std::unique_ptr<Picture, PictureDeleter> owner(decoded.picture);
         ASSERT_EQ(decoded.status, DecodeStatus::Ok) << decoded.message;
-        const Pixel* shown = PicturePixels(*decoded.picture);
-        ASSERT_NE(shown, nullptr);
+        const ShownPixels shown = PicturePixels(*decoded.picture);
+        ASSERT_NE(shown.topRow, nullptr);
+        EXPECT_EQ(shown.topRow == offered.data(), c.inOffered);
         const Drawn drawn = Draw(decoded, decoded.width, decoded.height);
-        EXPECT_EQ(std::vector<Pixel>(shown, shown + drawn.pixels.size()), drawn.pixels);
+        std::vector<Pixel> read(shown.topRow, shown.topRow + drawn.pixels.size());
+        if (shown.opaque) {
+            for (Pixel& p : read) p |= 0xFF000000u;
+        }
+        EXPECT_EQ(read, drawn.pixels);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 
 namespace tesselbox {
 namespace {
@@ -59,6 +60,60 @@ TEST_F(ConvertAtOwnSizeTest, ShownPixelsConvertLikeDrawnOnes) {
                                    drawn.preview.bits()));
         }
     }
+}
+
+// Decoded into the grid's own memory and converted there, a picture gives what drawing it does:
+// odd and even heights (the middle row pairs with itself), opaque or with alpha.
+TEST_F(ConvertAtOwnSizeTest, PicturesDecodedIntoTheGridConvertLikeDrawnOnes) {
+    struct Case {
+        PictureSize size;
+        bool opaque;
+    };
+    std::mt19937 random(9);
+    for (const Case c : {Case{{301, 171}, false}, Case{{64, 300}, true}, Case{{5, 1}, false},
+                         Case{{1, 4000}, true}}) {
+        SCOPED_TRACE(std::to_string(c.size.width) + " x " + std::to_string(c.size.height));
+        fake::FakePicture picture{c.size.width, c.size.height, {}, c.opaque};
+        for (std::uint32_t i = 0; i < c.size.width * c.size.height; ++i) {
+            const Pixel p = random();  // an opaque picture's alpha bytes are read as 255
+            picture.pixels.push_back(c.opaque             ? p
+                                     : AlphaOf(p) >= 128 ? p | 0xFF000000u
+                                                         : p & 0x00FFFFFFu);
+        }
+        fake::CurrentScript().pictures["picture.png"] = picture;
+        const ConvertedPicture drawn = Convert(false, true, c.size);
+
+        fake::CurrentScript().hidePixels = false;
+        fake::CurrentScript().decodeInPlace = true;
+        BlockGrid pixelsInGrid;
+        LoadedPicture loaded = LoadPictureInto("picture.png", pixelsInGrid);
+        ASSERT_EQ(loaded.status, ImportStatus::Ok);
+        ASSERT_TRUE(loaded.inGrid);
+        ConvertedPicture converted;
+        const RenderOutcome outcome = ConvertInGrid(loaded, pixelsInGrid, table_, true, converted);
+        ASSERT_EQ(outcome.status, ImportStatus::Ok) << outcome.message;
+        EXPECT_FALSE(loaded.picture);
+        EXPECT_EQ(converted.working, c.size);
+        EXPECT_TRUE(converted.grid == drawn.grid);
+        EXPECT_TRUE(std::equal(converted.preview.bits(),
+                               converted.preview.bits() + converted.preview.pixelCount(),
+                               drawn.preview.bits()));
+        fake::CurrentScript().decodeInPlace = false;
+    }
+}
+
+// Where the platform decodes elsewhere, the grid is left empty and the picture converts as usual.
+TEST_F(ConvertAtOwnSizeTest, PicturesDecodedElsewhereLeaveTheGridEmpty) {
+    fake::CurrentScript().pictures["picture.png"] = {2, 1, {0xFFFF0000u, 0xFF0000FFu}};
+    BlockGrid pixelsInGrid(7, 1);
+    const LoadedPicture loaded = LoadPictureInto("picture.png", pixelsInGrid);
+    ASSERT_EQ(loaded.status, ImportStatus::Ok);
+    EXPECT_FALSE(loaded.inGrid);
+    EXPECT_TRUE(pixelsInGrid.empty());
+    ConvertedPicture converted;
+    ASSERT_EQ(ConvertAtOwnSize(*loaded.picture, {2, 1}, {2, 1}, table_, false, converted).status,
+              ImportStatus::Ok);
+    EXPECT_TRUE(converted.grid == (BlockGrid{2, 3}));
 }
 
 TEST_F(ConvertAtOwnSizeTest, BottomLeftPixelComesFirst) {

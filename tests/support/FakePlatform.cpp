@@ -12,6 +12,7 @@ struct SurfaceMemory {
 
 struct Picture {
     fake::FakePicture data;
+    const Pixel* inCallersMemory = nullptr;  // where DecodePictureInto put the pixels
 };
 
 SurfaceMemory* CreateSurfaceMemory(std::uint32_t width, std::uint32_t height, Pixel** bits) {
@@ -64,14 +65,29 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
         const std::size_t sy = std::size_t{y} * from.height / height;
         const Pixel* source = from.pixels.data() + sy * from.width;
         Pixel* row = target.pixels.data() + std::size_t{height - 1 - y} * width;
-        for (std::uint32_t x = 0; x < width; ++x) row[x] = source[columns[x]];
+        for (std::uint32_t x = 0; x < width; ++x) {
+            row[x] = from.opaque ? source[columns[x]] | 0xFF000000u : source[columns[x]];
+        }
     }
     return true;
 }
 
-const Pixel* PicturePixels(const Picture& picture) {
-    if (fake::CurrentScript().hidePixels) return nullptr;
-    return picture.data.pixels.data();
+ShownPixels PicturePixels(const Picture& picture) {
+    if (fake::CurrentScript().hidePixels) return {};
+    if (picture.inCallersMemory != nullptr) return {picture.inCallersMemory, picture.data.opaque};
+    return {picture.data.pixels.data(), picture.data.opaque};
+}
+
+DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
+                                 const PictureMemory& memoryFor) {
+    DecodedPicture decoded = DecodePicture(path, maxPixels);
+    if (decoded.status != DecodeStatus::Ok || !fake::CurrentScript().decodeInPlace) return decoded;
+    Picture& picture = *decoded.picture;
+    if (Pixel* memory = memoryFor(decoded.width, decoded.height)) {
+        std::copy(picture.data.pixels.begin(), picture.data.pixels.end(), memory);
+        picture.inCallersMemory = memory;
+    }
+    return decoded;
 }
 
 void StartPictureServices() { ++fake::CurrentScript().servicesRunning; }

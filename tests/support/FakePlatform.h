@@ -29,6 +29,7 @@ struct FakePicture {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::vector<Pixel> pixels;  // top row first, premultiplied
+    bool opaque = false;         // alpha bytes to be read as 255, as a decoded JPEG's
 };
 
 struct DialogAnswer {
@@ -55,7 +56,8 @@ struct Script {
     int liveSurfaces = 0;
     int livePictures = 0;
     bool failDrawing = false;
-    bool hidePixels = false;  // PicturePixels gives null, as on Windows
+    bool hidePixels = false;      // PicturePixels gives null, as on Windows
+    bool decodeInPlace = false;   // DecodePictureInto decodes into the caller's memory
     std::uint64_t lastDecodeLimit = 0;
 };
 
