@@ -36,14 +36,16 @@ void ConvertRow(const ColorTable& table, const NearestColorIndex& index, const S
 // The index cells the picture needs, from a sample of its pixels when it is large: a cell the
 // sample misses is built when first searched.
 ExpectedCells CellsFor(const SourceRows& source) {
-    constexpr std::size_t SAMPLES = std::size_t{1} << 17;
+    constexpr std::size_t SAMPLES = std::size_t{1} << 15;
     const std::size_t width = source.width;
-    const std::size_t count = width * source.height;
-    const std::size_t step = (count / SAMPLES) | 1;  // odd, so not a multiple of a row width
+    const std::size_t step = (width * source.height / SAMPLES) | 1;  // odd: not a row's multiple
     ExpectedCells cells;
-    for (std::size_t i = 0; i < count; i += step) {
-        const Pixel pixel = source.Row(i / width)[i % width];
-        if (Opaque(source, pixel)) cells.Add(pixel);
+    std::size_t x = 0;  // every step-th pixel in reading order
+    for (std::uint32_t y = 0; y < source.height; ++y, x -= width) {
+        const Pixel* row = source.Row(y);
+        for (; x < width; x += step) {
+            if (Opaque(source, row[x])) cells.Add(row[x]);
+        }
     }
     return cells;
 }
