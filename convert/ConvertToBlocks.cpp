@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -55,22 +56,43 @@ ExpectedCells CellsFor(const SourceRows& source) {
 // up the end. convertRows(index, begin, end) converts the rows [begin, end) of its own counting.
 template <typename ConvertRows>
 struct Work {
-    const NearestColorIndex& index;
-    const ExpectedCells& expected;
+    enum Stage { PREPARING, READY, GIVEN_UP };
+
+    const ColorTable& table;
+    const SourceRows& source;
     std::size_t rows;
     std::size_t rowsPerRun;
     ConvertRows convertRows;
+    // Shared, so each cell is built once, by whichever thread needs it first.
+    std::unique_ptr<const NearestColorIndex> index{};
+    ExpectedCells expected{};
+    std::atomic<int> stage{PREPARING};
     std::atomic<int> nextPart{0};
     std::atomic<std::size_t> nextRow{0};
     std::atomic<bool> outOfMemory{false};  // the index builds its cells as it goes
 
+    // The first thread's part, while a second one may be starting.
+    void Prepare() {
+        try {
+            index = std::make_unique<const NearestColorIndex>(table);
+            expected = CellsFor(source);
+            stage = READY;
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+            stage = GIVEN_UP;
+        }
+        stage.notify_all();
+    }
+
     void Run() {
+        stage.wait(PREPARING);
+        if (stage != READY) return;
         try {
             for (int part; (part = nextPart.fetch_add(1)) < NearestColorIndex::PARTS;) {
-                index.BuildAhead(expected, part);
+                index->BuildAhead(expected, part);
             }
             for (std::size_t begin; (begin = nextRow.fetch_add(rowsPerRun)) < rows;) {
-                convertRows(index, begin, std::min(begin + rowsPerRun, rows));
+                convertRows(*index, begin, std::min(begin + rowsPerRun, rows));
             }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
@@ -79,29 +101,24 @@ struct Work {
     }
 };
 
-// Runs the conversion on one or two threads; false when memory ran out.
+// Runs the conversion on one or two threads; false when memory ran out. A second thread is
+// started first, since it may take a while to get going.
 template <typename ConvertRows>
 bool Convert(const ColorTable& table, const SourceRows& source, std::size_t rows,
              std::size_t rowsPerRun, ConvertRows convertRows) {
-    try {
-        // Shared, so each cell is built once, by whichever thread needs it first.
-        const NearestColorIndex index(table);
-        const ExpectedCells expected = CellsFor(source);
-        Work<ConvertRows> work{index, expected, rows, rowsPerRun, convertRows};
-        std::thread helper;
-        if (std::uint64_t{source.width} * source.height >= PARALLEL_CONVERSION_PIXELS &&
-            std::thread::hardware_concurrency() != 1) {
-            try {
-                helper = std::thread(&Work<ConvertRows>::Run, &work);
-            } catch (const std::system_error&) {  // no thread to be had: one does it all
-            }
+    Work<ConvertRows> work{table, source, rows, rowsPerRun, convertRows};
+    std::thread helper;
+    if (std::uint64_t{source.width} * source.height >= PARALLEL_CONVERSION_PIXELS &&
+        std::thread::hardware_concurrency() != 1) {
+        try {
+            helper = std::thread(&Work<ConvertRows>::Run, &work);
+        } catch (const std::system_error&) {  // no thread to be had: one does it all
         }
-        work.Run();
-        if (helper.joinable()) helper.join();
-        return !work.outOfMemory;
-    } catch (const std::bad_alloc&) {
-        return false;
     }
+    work.Prepare();
+    work.Run();
+    if (helper.joinable()) helper.join();
+    return !work.outOfMemory;
 }
 
 }  // namespace

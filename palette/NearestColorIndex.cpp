@@ -147,6 +147,26 @@ struct NearestColorIndex::Cells {
         return List{groups, count};
     }
 
+    // The SSE4.1 search reads two groups for every list of up to two groups, so narrowing such a
+    // list down further gains nothing; the cell takes its parent's.
+    bool ShortEnough(const List& parent) const {
+        return instructions == kernels::Instructions::Sse41 && parent.count <= 2 * LANES;
+    }
+
+    // The parent's candidates that can be nearest to some color of the cell.
+    List Narrowed(int level, int red, int green, int blue, const List& parent,
+                  GroupCursor* cursor) {
+        const int shift = ShiftOf(level);
+        const int red0 = red << shift, green0 = green << shift, blue0 = blue << shift;
+        const int width = (1 << shift) - 1;
+        const Box box{red0, green0, blue0, red0 + width, green0 + width, blue0 + width};
+        const Candidate anchor =
+            kernels::At(parent.groups, kernels::AnchorPosition(instructions, parent, box));
+        Columns kept;
+        const std::uint32_t count = kernels::Keep(instructions, parent, box, anchor, kept);
+        return count == parent.count ? parent : Store(kept, count, cursor);
+    }
+
     // The cell at (red, green, blue), counted in cells of `level`, built with its ancestors if new.
     // New lists take their room through the cursor when there is one.
     List Get(int level, int red, int green, int blue, GroupCursor* cursor) {
@@ -157,15 +177,8 @@ struct NearestColorIndex::Cells {
         const List parent =
             level == 0 ? root : Get(level - 1, red >> 1, green >> 1, blue >> 1, cursor);
 
-        const int shift = ShiftOf(level);
-        const int red0 = red << shift, green0 = green << shift, blue0 = blue << shift;
-        const int width = (1 << shift) - 1;
-        const Box box{red0, green0, blue0, red0 + width, green0 + width, blue0 + width};
-        const Candidate anchor =
-            kernels::At(parent.groups, kernels::AnchorPosition(instructions, parent, box));
-        Columns kept;
-        const std::uint32_t count = kernels::Keep(instructions, parent, box, anchor, kept);
-        const List list = count == parent.count ? parent : Store(kept, count, cursor);
+        const List list = ShortEnough(parent) ? parent : Narrowed(level, red, green, blue, parent,
+                                                                   cursor);
 
         slot.count.store(list.count, std::memory_order_relaxed);
         const Group* expected = nullptr;

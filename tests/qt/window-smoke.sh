@@ -23,7 +23,8 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 # Xvfb picks a free display number itself and writes it once it is ready.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: the server would otherwise reset when the first Tesselbox leaves, and refuse the next.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 started+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
