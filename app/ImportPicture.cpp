@@ -4,8 +4,14 @@
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 
+#include <cstdint>
+#include <utility>
+
 namespace tesselbox {
 namespace {
+
+// From this many pixels on, drawing and converting a picture take long enough to be seen.
+constexpr std::uint64_t BUSY_PICTURE_PIXELS = std::uint64_t{1} << 22;
 
 void Report(ImportStatus status) {
     platform::ShowMessage(status == ImportStatus::TooLarge ? texts::PICTURE_TOO_LARGE
@@ -32,12 +38,22 @@ void ImportPicture(AppState& state) {
             platform::Answer::Yes) {
         working = display;
     }
-    const RenderOutcome rendered =
-        RenderPicture(*loaded.picture, working, display, state.colorTable, state.picture);
+    // Made aside: the panels may paint the current picture while a large one is made.
+    ConvertedPicture next;
+    RenderOutcome rendered;
+    const auto render = [&] {
+        rendered = RenderPicture(*loaded.picture, working, display, state.colorTable, next);
+    };
+    if (std::uint64_t{working.width} * working.height >= BUSY_PICTURE_PIXELS) {
+        platform::RunBusy(render);
+    } else {
+        render();
+    }
     if (rendered.status != ImportStatus::Ok) {
         Report(rendered.status);
         return;
     }
+    state.picture = std::move(next);
     platform::InvalidatePanel(layout::IDC_SOURCE_PANEL);
     platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
 }

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -58,35 +60,50 @@ template <typename ConvertRows>
 struct Work {
     enum Stage { PREPARING, READY, GIVEN_UP };
 
+    Work(const ColorTable& table_, const SourceRows& source_, std::size_t rows_,
+         std::size_t rowsPerRun_, ConvertRows convertRows_)
+        : table(table_), source(source_), rows(rows_), rowsPerRun(rowsPerRun_),
+          convertRows(convertRows_) {}
+
     const ColorTable& table;
     const SourceRows& source;
     std::size_t rows;
     std::size_t rowsPerRun;
     ConvertRows convertRows;
     // Shared, so each cell is built once, by whichever thread needs it first.
-    std::unique_ptr<const NearestColorIndex> index{};
-    ExpectedCells expected{};
-    std::atomic<int> stage{PREPARING};
+    std::unique_ptr<const NearestColorIndex> index;
+    ExpectedCells expected;
+    // A mutex and a condition, not atomic wait, which can miss its wake-up in MinGW's GCC 12.
+    std::mutex stageMutex;
+    std::condition_variable stageSet;
+    Stage stage = PREPARING;
     std::atomic<int> nextPart{0};
     std::atomic<std::size_t> nextRow{0};
     std::atomic<bool> outOfMemory{false};  // the index builds its cells as it goes
 
     // The first thread's part, while a second one may be starting.
     void Prepare() {
+        Stage reached = GIVEN_UP;
         try {
             index = std::make_unique<const NearestColorIndex>(table);
             expected = CellsFor(source);
-            stage = READY;
+            reached = READY;
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
-            stage = GIVEN_UP;
         }
-        stage.notify_all();
+        {
+            const std::lock_guard lock(stageMutex);
+            stage = reached;
+        }
+        stageSet.notify_all();
     }
 
     void Run() {
-        stage.wait(PREPARING);
-        if (stage != READY) return;
+        {
+            std::unique_lock lock(stageMutex);
+            stageSet.wait(lock, [this] { return stage != PREPARING; });
+            if (stage != READY) return;
+        }
         try {
             for (int part; (part = nextPart.fetch_add(1)) < NearestColorIndex::PARTS;) {
                 index->BuildAhead(expected, part);
@@ -106,7 +123,7 @@ struct Work {
 template <typename ConvertRows>
 bool Convert(const ColorTable& table, const SourceRows& source, std::size_t rows,
              std::size_t rowsPerRun, ConvertRows convertRows) {
-    Work<ConvertRows> work{table, source, rows, rowsPerRun, convertRows};
+    Work<ConvertRows> work(table, source, rows, rowsPerRun, convertRows);
     std::thread helper;
     if (std::uint64_t{source.width} * source.height >= PARALLEL_CONVERSION_PIXELS &&
         std::thread::hardware_concurrency() != 1) {

@@ -113,4 +113,9 @@ void FramePanelBlack(PanelCanvas& canvas, int width, int height);
 // Asks the panel with that control identifier to repaint later.
 void InvalidatePanel(int controlId);
 
+// Runs work on a second thread while the window goes on painting, takes no input, cannot be
+// closed and shows that it is busy; returns once work has, passing on what it threw. For work
+// that may take a noticeable time.
+void RunBusy(const std::function<void()>& work);
+
 }  // namespace tesselbox::platform

@@ -6,12 +6,21 @@
 #include "platform/qt/QtPanels.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+
+#include <exception>
+#include <limits>
+#include <system_error>
+#include <thread>
 
 namespace tesselbox::qt {
 namespace {
@@ -21,6 +30,7 @@ QPointer<QWidget> sourcePanel;
 QPointer<QWidget> previewPanel;
 bool commandRunning = false;
 bool busyCursor = false;
+bool busyWork = false;  // RunBusy is waiting for its work
 
 void EndBusyCursor() {
     if (busyCursor) QApplication::restoreOverrideCursor();
@@ -119,6 +129,14 @@ QWidget* MainWindow::Panel(int controlId) const {
 
 bool MainWindow::focusNextPrevChild(bool) { return false; }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (busyWork) {
+        event->ignore();  // the work under way writes into this window's state
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 QWidget* DialogOwner() { return mainWindow.data(); }
 
 void DialogOpening() { EndBusyCursor(); }
@@ -137,3 +155,40 @@ QWidget* FindPanel(int controlId) {
 }
 
 }  // namespace tesselbox::qt
+
+namespace tesselbox::platform {
+
+void RunBusy(const std::function<void()>& work) {
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {  // no thread to be had: the window waits
+        work();
+        return;
+    }
+    // A bar that only says "busy", shown if the work lasts; the window underneath keeps painting
+    // but takes no input until the work is done.
+    QProgressDialog progress(qt::DialogOwner());
+    progress.setWindowTitle(QString::fromUtf8(texts::APP_NAME));
+    progress.setCancelButton(nullptr);
+    progress.setRange(0, 0);
+    progress.setMinimumDuration(std::numeric_limits<int>::max());
+    progress.setWindowModality(Qt::WindowModal);
+    QTimer::singleShot(qt::BUSY_INDICATOR_DELAY_MS, &progress, [&progress] { progress.show(); });
+    qt::busyWork = true;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    qt::busyWork = false;
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace tesselbox::platform

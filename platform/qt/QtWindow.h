@@ -9,6 +9,7 @@
 #include <filesystem>
 
 class QApplication;
+class QCloseEvent;
 class QPushButton;
 
 namespace tesselbox::qt {
@@ -34,6 +35,8 @@ public:
 protected:
     // Tab does not move the focus between the buttons, as in the window's first version.
     bool focusNextPrevChild(bool next) override;
+    // Refused while a picture is being made on another thread.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     AppState state_;
@@ -42,6 +45,9 @@ private:
     QWidget* sourcePanel_ = nullptr;
     QWidget* previewPanel_ = nullptr;
 };
+
+// How long work under RunBusy goes on before the busy bar shows.
+inline constexpr int BUSY_INDICATOR_DELAY_MS = 250;
 
 // For the platform functions: the main window once it has started (owner of the dialogs), and
 // its panels by control identifier. Null before Start and after the window is gone.

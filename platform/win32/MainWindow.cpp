@@ -8,13 +8,18 @@
 #include "app/WindowLayout.h"
 #include "platform/win32/Win32Platform.h"
 
+#include <exception>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace tesselbox::win32 {
 namespace {
 
 HWND mainWindow = nullptr;
 HINSTANCE appInstance = nullptr;
+bool busyWork = false;  // RunBusy is waiting for its work
 
 AppState* StateOf(HWND window) {
     return reinterpret_cast<AppState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -115,8 +120,12 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             delete state;
             return DefWindowProcW(window, message, wParam, lParam);
         case WM_CLOSE:
-            DestroyWindow(window);
+            if (!busyWork) DestroyWindow(window);  // the work under way writes into the state
             return 0;
+        case WM_SETCURSOR:
+            if (!busyWork) return DefWindowProcW(window, message, wParam, lParam);
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
         case WM_DRAWITEM: {
             const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             platform::PanelCanvas canvas{item->hDC};
@@ -143,6 +152,57 @@ Answer ShowMessage(const std::string& text, MessageKind kind) {
     const int answer = MessageBoxW(win32::MainWindow(), wideText.c_str(), caption.c_str(), style);
     if (kind == MessageKind::Error) return Answer::Ok;
     return answer == IDYES ? Answer::Yes : Answer::No;  // a failed box counts as a refusal
+}
+
+void RunBusy(const std::function<void()>& work) {
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::exception_ptr failure;
+    std::thread worker;
+    if (done != nullptr) {
+        try {
+            worker = std::thread([&] {
+                try {
+                    work();
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                SetEvent(done);
+            });
+        } catch (const std::system_error&) {  // no thread to be had: the window waits
+        }
+    }
+    if (!worker.joinable()) {
+        if (done != nullptr) CloseHandle(done);
+        work();
+        return;
+    }
+    // The window keeps painting but takes no input, and shows the wait cursor, until the work
+    // is done; a quit message that comes meanwhile is posted again afterwards.
+    HWND window = win32::MainWindow();
+    const bool enabled = window != nullptr && !EnableWindow(window, FALSE);
+    win32::busyWork = true;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    std::optional<int> quitCode;
+    for (;;) {
+        const DWORD woken = MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken != WAIT_OBJECT_0 + 1) break;  // done, or waiting failed: join below
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quitCode = static_cast<int>(message.wParam);
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    worker.join();
+    CloseHandle(done);
+    win32::busyWork = false;
+    if (enabled) EnableWindow(window, TRUE);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (quitCode) PostQuitMessage(*quitCode);
+    if (failure) std::rethrow_exception(failure);
 }
 
 void InvalidatePanel(int controlId) {

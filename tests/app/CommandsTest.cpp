@@ -105,6 +105,18 @@ TEST_F(CommandsTest, ImportSetsWorkingAndDisplaySizes) {
     }
 }
 
+// Drawing and converting a picture of 2048 x 2048 pixels or more runs while the window shows
+// itself busy; a shrunk one is quick.
+TEST_F(CommandsTest, LargePicturesAreMadeWhileTheWindowShowsItselfBusy) {
+    for (const Answer answer : {Answer::Yes, Answer::No}) {
+        script().busyRuns = 0;
+        Import(fake::SolidPicture(2048, 2048, 0xFFFF0000), answer);
+        EXPECT_EQ(script().busyRuns, answer == Answer::No ? 1 : 0);
+        EXPECT_EQ(state_.picture.working.width, answer == Answer::No ? 2048u : 300u);
+        script().messageAnswers.clear();
+    }
+}
+
 TEST_F(CommandsTest, FailedImportsReportAndKeepTheCurrentPicture) {
     Import(fake::SolidPicture(2, 2, 0xFF0000FF));
     const BlockGrid before = state_.picture.grid;

@@ -3,6 +3,7 @@
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
+#include "platform/Platform.h"
 #include "platform/qt/QtPanels.h"
 #include "platform/qt/QtWindow.h"
 
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -23,9 +25,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <thread>
 
 using namespace tesselbox;
 
@@ -216,6 +222,42 @@ private slots:
         QCOMPARE(drawn.size(), QSize(64, 64));
         const QImage icon = w.windowIcon().pixmap(QSize(64, 64)).toImage();
         QCOMPARE(icon.convertToFormat(QImage::Format_RGB32), drawn.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Work under RunBusy runs on another thread while the window goes on handling events (a
+    // timer here); the window cannot be closed meanwhile, the busy bar shows once the work lasts,
+    // and what the work throws comes back.
+    void busyWorkKeepsTheWindowAlive() {
+        Fixture f;
+        QVERIFY(f.Open());
+        bool timerFired = false, closeRefused = false, barShown = false;
+        QTimer::singleShot(50, [&] { timerFired = true; });
+        QTimer::singleShot(100, [&] { closeRefused = !f.window.close() && f.window.isVisible(); });
+        QTimer::singleShot(qt::BUSY_INDICATOR_DELAY_MS + 150, [&] {
+            auto* bar = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            barShown = bar != nullptr && bar->isVisible();
+        });
+        std::thread::id workedOn;
+        std::atomic<bool> release{false};
+        QTimer::singleShot(qt::BUSY_INDICATOR_DELAY_MS + 300, [&] { release = true; });
+        platform::RunBusy([&] {
+            workedOn = std::this_thread::get_id();
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
+        QVERIFY(workedOn != std::this_thread::get_id());
+        QVERIFY(timerFired);
+        QVERIFY(closeRefused);
+        QVERIFY(barShown);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(f.window.close());
+
+        bool caught = false;
+        try {
+            platform::RunBusy([] { throw std::runtime_error("no"); });
+        } catch (const std::runtime_error&) {
+            caught = true;
+        }
+        QVERIFY(caught);
     }
 
     void tabDoesNotMoveFocus() {

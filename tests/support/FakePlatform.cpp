@@ -180,6 +180,11 @@ void FramePanelBlack(PanelCanvas& canvas, int width, int height) {
 
 void InvalidatePanel(int controlId) { fake::CurrentScript().invalidated.push_back(controlId); }
 
+void RunBusy(const std::function<void()>& work) {
+    ++fake::CurrentScript().busyRuns;
+    work();
+}
+
 }  // namespace tesselbox::platform
 
 namespace tesselbox::fake {

@@ -56,6 +56,7 @@ struct Script {
     int liveSurfaces = 0;
     int livePictures = 0;
     bool failDrawing = false;
+    int busyRuns = 0;  // RunBusy calls
     bool hidePixels = false;      // PicturePixels gives null, as on Windows
     bool decodeInPlace = false;   // DecodePictureInto decodes into the caller's memory
     std::uint64_t lastDecodeLimit = 0;

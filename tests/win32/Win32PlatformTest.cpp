@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
+#include <stdexcept>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -295,6 +296,26 @@ TEST_F(Win32Draw, PanelShrinksAPictureKeptLargerThanItsDisplaySize) {
     EXPECT_TRUE(Near(panel.At(100, 100), MakePixel(0, 0, 255), 0));
     EXPECT_TRUE(Near(panel.At(200, 100), MakePixel(255, 0, 0), 0));
     EXPECT_TRUE(Near(panel.At(200, 250), MakePixel(255, 255, 255), 0));
+}
+
+// Work under RunBusy runs on another thread while this one goes on dispatching messages (a
+// timer's here), and what it throws comes back.
+int busyTimerTicks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++busyTimerTicks; }
+
+TEST(Win32Busy, WorkRunsOnAnotherThreadWhileMessagesAreDispatched) {
+    busyTimerTicks = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, CountTick);
+    ASSERT_NE(timer, 0u);
+    DWORD workedOn = 0;
+    platform::RunBusy([&] {
+        workedOn = GetCurrentThreadId();
+        Sleep(300);
+    });
+    KillTimer(nullptr, timer);
+    EXPECT_NE(workedOn, GetCurrentThreadId());
+    EXPECT_GE(busyTimerTicks, 3);
+    EXPECT_THROW(platform::RunBusy([] { throw std::runtime_error("no"); }), std::runtime_error);
 }
 
 TEST(Win32CoreFiles, ReadAndReplaceFilesNamedOutsideTheSystemCodePage) {
