@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -77,6 +78,7 @@ struct Work {
     std::mutex stageMutex;
     std::condition_variable stageSet;
     Stage stage = PREPARING;
+    std::atomic<bool> prepared{false};  // stage is no longer PREPARING
     std::atomic<int> nextPart{0};
     std::atomic<std::size_t> nextRow{0};
     std::atomic<bool> outOfMemory{false};  // the index builds its cells as it goes
@@ -95,10 +97,15 @@ struct Work {
             const std::lock_guard lock(stageMutex);
             stage = reached;
         }
+        prepared = true;
         stageSet.notify_all();
     }
 
     void Run() {
+        // Preparing takes some tens of microseconds: a thread that arrives meanwhile looks again
+        // for a while before it sleeps, as waking it costs about as much.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
+        while (!prepared && std::chrono::steady_clock::now() < until) std::this_thread::yield();
         {
             std::unique_lock lock(stageMutex);
             stageSet.wait(lock, [this] { return stage != PREPARING; });
