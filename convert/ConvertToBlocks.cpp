@@ -189,7 +189,7 @@ bool ConvertToBlocksInPlace(const ColorTable& table, std::uint32_t width, std::u
     if (grid.empty()) return true;
     // Signed and unsigned 32-bit integers may alias, so the grid's memory is read as pixels.
     const auto* pixels = reinterpret_cast<const Pixel*>(grid.data());
-    const SourceRows source{pixels + (std::size_t{height} - 1) * w, -std::ptrdiff_t{width}, width,
+    const SourceRows source{pixels + std::size_t{height - 1} * w, -std::ptrdiff_t{width}, width,
                             height, opaque};
     Pixel* previewBits = preview.bits();
     std::int32_t* blocks = grid.data();

@@ -183,7 +183,10 @@ void RunBusy(const std::function<void()>& work) {
     progress.setRange(0, 0);
     progress.setMinimumDuration(std::numeric_limits<int>::max());
     progress.setWindowModality(Qt::WindowModal);
-    QTimer::singleShot(qt::BUSY_INDICATOR_DELAY_MS, &progress, [&progress] { progress.show(); });
+    QTimer showLater;
+    showLater.setSingleShot(true);
+    QObject::connect(&showLater, &QTimer::timeout, &progress, &QProgressDialog::show);
+    showLater.start(qt::BUSY_INDICATOR_DELAY_MS);
     qt::busyWork = true;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     qt::busyWork = false;
