@@ -64,12 +64,13 @@ RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedP
 // decoded pixels where they lie when the platform shows them, with no copy drawn and no source
 // surface made; otherwise draws and converts as above. Fills next's sizes, grid and, if asked,
 // preview; `picture` may be let go afterwards.
+RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
+                               PictureSize display, const ColorTable& table, bool withPreview,
+                               ConvertedPicture& next);
+
 // The same for a picture that LoadPictureInto left in `grid`: lets the picture go and converts
 // it where it lies, moving the grid into next.
 RenderOutcome ConvertInGrid(LoadedPicture& loaded, BlockGrid& grid, const ColorTable& table,
                             bool withPreview, ConvertedPicture& next);
-RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
-                               PictureSize display, const ColorTable& table, bool withPreview,
-                               ConvertedPicture& next);
 
 }  // namespace tesselbox

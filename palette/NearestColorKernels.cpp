@@ -274,6 +274,7 @@ TESSELBOX_TARGET_SSE41 std::uint32_t NearestKeySse41(List list, __m128i r, __m12
     return best;
 }
 
+// FindAllWith's loop again: a function built for SSE4.1 inlines only what is built for it too.
 TESSELBOX_TARGET_SSE41 void FindAllSse41(const FinestCells& cells, const Pixel* colors,
                                          std::size_t count, std::int32_t* indices) {
     // pshufb controls that spread one byte of a pixel over eight 16-bit lanes.

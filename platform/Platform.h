@@ -62,7 +62,7 @@ using PictureMemory = std::function<Pixel*(std::uint32_t width, std::uint32_t he
 // DecodePicture, but straight into memory of the caller's where the platform can: once the size
 // is known it asks memoryFor, and a picture decoded there keeps its pixels there (PicturePixels
 // shows them at that address) and must be disposed of before that memory goes. Elsewhere it
-// decodes as DecodePicture does and leaves the memory as it was.
+// decodes as DecodePicture does and keeps nothing in that memory.
 DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
                                  const PictureMemory& memoryFor);
 
