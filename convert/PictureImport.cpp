@@ -103,8 +103,8 @@ RenderOutcome ConvertInGrid(LoadedPicture& loaded, BlockGrid& grid, const ColorT
 RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
                                PictureSize display, const ColorTable& table, bool withPreview,
                                ConvertedPicture& next) {
-    const Pixel* pixels = platform::PicturePixels(picture).topRow;
-    if (pixels == nullptr || size.width == 0 || size.height == 0) {
+    const platform::ShownPixels shown = platform::PicturePixels(picture);
+    if (shown.topRow == nullptr || size.width == 0 || size.height == 0) {
         RenderOutcome outcome = DrawAtWorkingSize(picture, size, display, next);
         if (outcome.status == ImportStatus::Ok) outcome = ConvertDrawn(table, withPreview, next);
         return outcome;
@@ -116,9 +116,8 @@ RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize siz
     next.display = display;
     if (withPreview && !next.preview.Create(size.width, size.height)) return NoMemory(size);
     // The grid starts at the bottom row, which the decoded picture keeps last.
-    const SourceRows rows{pixels + std::size_t{size.height - 1} * size.width,
-                          -std::ptrdiff_t{size.width}, size.width, size.height,
-                          platform::PicturePixels(picture).opaque};
+    const SourceRows rows{shown.topRow + std::size_t{size.height - 1} * size.width,
+                          -std::ptrdiff_t{size.width}, size.width, size.height, shown.opaque};
     if (!ConvertToBlocks(table, rows, next.preview, next.grid)) return NoMemory(size);
     return {};
 }
