@@ -2,7 +2,7 @@
 // new one; a failed write is reported instead of being taken for success.
 #include "app/Commands.h"
 #include "app/Texts.h"
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 
 namespace tesselbox {
 

@@ -8,7 +8,7 @@
 #include "fileio/OpenFile.h"
 #include "fileio/ReplaceFile.h"
 #include "platform/qt/QtPicture.h"
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "convert/PixelSurface.h"
+#include "palette/BlockGrid.h"
 #include "palette/ColorTable.h"
-#include "schematic/SchematicWriter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,29 +15,6 @@
 namespace tesselbox {
 
 inline constexpr std::uint8_t ALPHA_THRESHOLD = 230;
-
-// Leaves new elements uninitialized, so a grid about to be filled costs no pass of zeros first.
-template <typename T>
-struct UninitializedAllocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = UninitializedAllocator<U>;
-    };
-    UninitializedAllocator() = default;
-    template <typename U>
-    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
-    template <typename U>
-    void construct(U* at) noexcept {
-        ::new (static_cast<void*>(at)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* at, Args&&... args) {
-        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-    }
-};
-
-// One entry per surface pixel, in the surfaces' order (bottom picture row first).
-using BlockGrid = std::vector<std::int32_t, UninitializedAllocator<std::int32_t>>;
 
 // From this many pixels on the conversion runs on two threads; below, a second costs more than it
 // saves.

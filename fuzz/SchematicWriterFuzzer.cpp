@@ -1,6 +1,6 @@
 // Fuzzes the schematic writer: random small grids and tables, and sides up to past the NBT limit
 // with no cells, written to memory and read back by a small NBT reader of its own.
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #include "fileio/ReplaceFile.h"
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "app/WindowLayout.h"
 #include "platform/win32/MainWindow.h"
 #include "platform/win32/Win32Platform.h"
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "palette/ColorTable.h"
 #include "platform/win32/Orientation.h"
 #include "platform/win32/Win32Platform.h"
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

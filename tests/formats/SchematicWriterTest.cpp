@@ -1,4 +1,4 @@
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

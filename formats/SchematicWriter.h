@@ -1,6 +1,7 @@
 // The MCEdit-style schematic: an uncompressed, big-endian NBT stream of 124 + 2N bytes.
 #pragma once
 
+#include "palette/BlockGrid.h"
 #include "palette/ColorTable.h"
 
 #include <cstdint>
@@ -10,7 +11,6 @@
 
 namespace tesselbox {
 
-inline constexpr std::int32_t NO_BLOCK = -1;
 // NBT stores Width and Length as signed 16-bit numbers.
 inline constexpr std::uint32_t MAX_SCHEMATIC_SIDE = 32767;
 

@@ -1,4 +1,4 @@
-#include "schematic/SchematicWriter.h"
+#include "formats/SchematicWriter.h"
 
 #include "fileio/ReplaceFile.h"
 
