@@ -1,0 +1,45 @@
+// Where the file writers put their bytes: a stream as it is, a stream through gzip, or memory.
+// Every sink buffers, and remembers the first failure so writers check once at the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tesselbox {
+
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    void Write(const void* data, std::size_t size);
+    void Byte(std::uint8_t value) { Write(&value, 1); }
+    // Pushes out what is buffered (and, through gzip, the stream's end); true when all went well.
+    bool Finish();
+    bool good() const { return good_; }
+    const std::string& error() const { return error_; }  // English, empty while good
+
+protected:
+    ByteSink();
+    // Takes a full or final buffer; returns false with error set on failure.
+    virtual bool Flush(const std::uint8_t* data, std::size_t size, bool last) = 0;
+    void Fail(std::string message);
+
+private:
+    std::vector<std::uint8_t> buffer_;
+    std::size_t used_ = 0;
+    bool good_ = true;
+    bool finished_ = false;
+    std::string error_;
+};
+
+// Writes into an open stream (the stream stays open).
+std::unique_ptr<ByteSink> MakeStreamSink(std::FILE* stream);
+// Gzip-compresses into an open stream.
+std::unique_ptr<ByteSink> MakeGzipSink(std::FILE* stream);
+// Appends to a string the caller keeps alive.
+std::unique_ptr<ByteSink> MakeMemorySink(std::string& out);
+
+}  // namespace tesselbox
