@@ -2,16 +2,16 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
-#include <limits>
+#include <deque>
+#include <future>
+#include <system_error>
+#include <thread>
 
 namespace tesselbox {
 
-namespace {
-constexpr std::size_t BUFFER_BYTES = std::size_t{1} << 16;
-}
-
-ByteSink::ByteSink() : buffer_(BUFFER_BYTES) {}
+ByteSink::ByteSink(std::size_t bufferBytes) : buffer_(bufferBytes) {}
 
 void ByteSink::Write(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -62,55 +62,107 @@ private:
     std::FILE* stream_;
 };
 
+// One piece of the gzip member: its raw deflate bytes and the CRC-32 of its input.
+struct GzipPiece {
+    std::vector<std::uint8_t> deflated;
+    uLong crc = 0;
+    uLong inputSize = 0;
+    std::string error;
+};
+
+GzipPiece DeflatePiece(std::vector<std::uint8_t> input, bool last) {
+    GzipPiece piece;
+    piece.inputSize = static_cast<uLong>(input.size());
+    piece.crc = crc32(crc32(0L, Z_NULL, 0), input.data(), static_cast<uInt>(input.size()));
+    z_stream stream{};
+    // windowBits -15: raw deflate; the sink writes the gzip header and trailer itself.
+    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        piece.error = "could not start gzip compression";
+        return piece;
+    }
+    piece.deflated.resize(deflateBound(&stream, piece.inputSize) + 16);
+    stream.next_in = input.data();
+    stream.avail_in = static_cast<uInt>(input.size());
+    stream.next_out = piece.deflated.data();
+    stream.avail_out = static_cast<uInt>(piece.deflated.size());
+    // A sync flush ends the piece on a byte boundary without ending the stream; the last piece
+    // ends it.
+    const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+    if (result != (last ? Z_STREAM_END : Z_OK) || stream.avail_in != 0 || stream.avail_out == 0) {
+        piece.error = "gzip compression failed";
+    }
+    piece.deflated.resize(piece.deflated.size() - stream.avail_out);
+    if (deflateEnd(&stream) != Z_OK && piece.error.empty() && last) piece.error = "gzip compression failed";
+    return piece;
+}
+
 class GzipSink final : public ByteSink {
 public:
-    explicit GzipSink(std::FILE* stream) : stream_(stream), out_(BUFFER_BYTES) {
-        // windowBits 15 + 16: a gzip header and trailer rather than zlib's.
-        if (deflateInit2(&zstream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8,
-                         Z_DEFAULT_STRATEGY) != Z_OK) {
-            Fail("could not start gzip compression");
-        } else {
-            started_ = true;
-        }
+    explicit GzipSink(std::FILE* stream)
+        : ByteSink(PIECE_BYTES), stream_(stream), inFlight_(std::max(1u, std::thread::hardware_concurrency())) {
+        // ID1 ID2, deflate, no flags, no time, no extra flags, unknown system.
+        const std::uint8_t header[10] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 0xFF};
+        Put(header, sizeof header);
     }
     ~GzipSink() override {
-        if (started_) deflateEnd(&zstream_);
+        for (auto& pending : pending_) pending.wait();
     }
     GzipSink(const GzipSink&) = delete;
     GzipSink& operator=(const GzipSink&) = delete;
 
 protected:
     bool Flush(const std::uint8_t* data, std::size_t size, bool last) override {
-        if (!started_) return false;
-        static_assert(BUFFER_BYTES <= std::numeric_limits<uInt>::max());
-        zstream_.next_in = const_cast<Bytef*>(data);  // zlib's API is not const; it does not write
-        zstream_.avail_in = static_cast<uInt>(size);
-        const int flush = last ? Z_FINISH : Z_NO_FLUSH;
-        for (;;) {
-            zstream_.next_out = out_.data();
-            zstream_.avail_out = static_cast<uInt>(out_.size());
-            const int result = deflate(&zstream_, flush);
-            const std::size_t produced = out_.size() - zstream_.avail_out;
-            // Z_BUF_ERROR means no progress was possible: the input is used up, or, while
-            // finishing, the stream is broken.
-            if (result == Z_STREAM_ERROR || (result == Z_BUF_ERROR && last && produced == 0)) {
-                Fail("gzip compression failed");
-                return false;
-            }
-            if (produced > 0 && std::fwrite(out_.data(), 1, produced, stream_) != produced) {
-                Fail("could not write");
-                return false;
-            }
-            if (last ? result == Z_STREAM_END : (zstream_.avail_out != 0 || result == Z_BUF_ERROR)) break;
+        std::vector<std::uint8_t> input(data, data + size);
+        try {
+            pending_.push_back(std::async(std::launch::async, DeflatePiece, std::move(input), last));
+        } catch (const std::system_error&) {  // no thread to be had: compress here
+            std::promise<GzipPiece> done;
+            done.set_value(DeflatePiece(std::vector<std::uint8_t>(data, data + size), last));
+            pending_.push_back(done.get_future());
         }
-        return true;
+        while (pending_.size() > (last ? 0 : inFlight_)) {
+            if (!WriteOldest()) return false;
+        }
+        if (last) {
+            std::uint8_t trailer[8];
+            for (int i = 0; i < 4; ++i) {
+                trailer[i] = static_cast<std::uint8_t>(crc_ >> (8 * i));
+                trailer[4 + i] = static_cast<std::uint8_t>(size_ >> (8 * i));  // the size modulo 2^32
+            }
+            Put(trailer, sizeof trailer);
+        }
+        return ok_;
     }
 
 private:
+    static constexpr std::size_t PIECE_BYTES = std::size_t{1} << 20;
+
+    bool WriteOldest() {
+        GzipPiece piece = pending_.front().get();
+        pending_.pop_front();
+        if (!piece.error.empty()) {
+            Fail(piece.error);
+            ok_ = false;
+            return false;
+        }
+        crc_ = crc32_combine(crc_, piece.crc, static_cast<z_off_t>(piece.inputSize));
+        size_ += piece.inputSize;
+        Put(piece.deflated.data(), piece.deflated.size());
+        return ok_;
+    }
+    void Put(const std::uint8_t* data, std::size_t size) {
+        if (ok_ && size > 0 && std::fwrite(data, 1, size, stream_) != size) {
+            Fail("could not write");
+            ok_ = false;
+        }
+    }
+
     std::FILE* stream_;
-    std::vector<Bytef> out_;
-    z_stream zstream_{};
-    bool started_ = false;
+    std::size_t inFlight_;
+    std::deque<std::future<GzipPiece>> pending_;
+    uLong crc_ = crc32(0L, Z_NULL, 0);
+    std::uint64_t size_ = 0;
+    bool ok_ = true;
 };
 
 class MemorySink final : public ByteSink {

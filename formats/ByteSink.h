@@ -22,7 +22,7 @@ public:
     const std::string& error() const { return error_; }  // English, empty while good
 
 protected:
-    ByteSink();
+    explicit ByteSink(std::size_t bufferBytes = std::size_t{1} << 16);
     // Takes a full or final buffer; returns false with error set on failure.
     virtual bool Flush(const std::uint8_t* data, std::size_t size, bool last) = 0;
     void Fail(std::string message);
@@ -37,7 +37,9 @@ private:
 
 // Writes into an open stream (the stream stays open).
 std::unique_ptr<ByteSink> MakeStreamSink(std::FILE* stream);
-// Gzip-compresses into an open stream.
+// Gzip-compresses into an open stream: one gzip member whose deflate stream is made of 1 MiB
+// pieces compressed on all cores at once (each piece ends on a byte boundary, so they join into
+// one valid stream). The bytes do not depend on the number of cores or the timing.
 std::unique_ptr<ByteSink> MakeGzipSink(std::FILE* stream);
 // Appends to a string the caller keeps alive.
 std::unique_ptr<ByteSink> MakeMemorySink(std::string& out);
