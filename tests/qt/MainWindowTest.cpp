@@ -3,9 +3,9 @@
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "platform/Platform.h"
-#include "platform/qt/QtPanels.h"
-#include "platform/qt/QtWindow.h"
+#include "platform/WindowServices.h"
+#include "qt/QtPanels.h"
+#include "qt/QtWindow.h"
 
 #include <QApplication>
 #include <QComboBox>

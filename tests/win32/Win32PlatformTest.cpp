@@ -1,10 +1,10 @@
 // The Win32 seam against real GDI, GDI+ and the file system: surfaces, decoding, drawing, the
 // panels, and core file I/O on names outside the system code page.
 #include "convert/PictureImport.h"
-#include "convert/PreviewPanels.h"
+#include "app/PreviewPanels.h"
 #include "palette/ColorTable.h"
-#include "platform/win32/Orientation.h"
-#include "platform/win32/Win32Platform.h"
+#include "win32/Orientation.h"
+#include "win32/Win32Platform.h"
 #include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 
@@ -52,13 +52,16 @@ struct PictureServices : ::testing::Test {
 // Decodes and draws a whole picture 1:1 into a new surface.
 PixelSurface DrawWhole(const fs::path& path) {
     LoadedPicture loaded = LoadPicture(path);
-    PixelSurface surface;
-    EXPECT_EQ(loaded.status, ImportStatus::Ok) << loaded.message;
-    if (loaded.status != ImportStatus::Ok) return surface;
-    EXPECT_TRUE(surface.Create(loaded.size.width, loaded.size.height));
-    EXPECT_TRUE(platform::DrawPicture(*loaded.picture, *surface.memory(), loaded.size.width,
-                                      loaded.size.height));
-    return surface;
+    EXPECT_TRUE(loaded.outcome().ok()) << loaded.outcome().message;
+    ConvertedPicture converted;
+    const ColorTable table = [] {
+        ColorTable one;
+        ParseColorTable("1,0,0,0,0\n", one);
+        return one;
+    }();
+    const PictureSize size = loaded.size();
+    EXPECT_TRUE(MakeBlocks(std::move(loaded), table, {size}, converted).ok());
+    return std::move(converted.source);
 }
 
 // A JPEG head: SOI, an optional JFIF APP0, an APP1 "Exif" block whose one IFD entry is given.

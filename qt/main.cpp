@@ -1,5 +1,5 @@
 // The Tesselbox window program. The exit code is 0 on every path, also when the color table fails.
-#include "platform/qt/QtWindow.h"
+#include "qt/QtWindow.h"
 
 #include <QApplication>
 

@@ -1,9 +1,9 @@
-#include "platform/qt/QtWindow.h"
+#include "qt/QtWindow.h"
 
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "platform/qt/QtPanels.h"
+#include "qt/QtPanels.h"
 
 #include <QApplication>
 #include <QCloseEvent>
