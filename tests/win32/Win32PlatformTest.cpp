@@ -340,6 +340,14 @@ TEST(Win32CoreFiles, ReadAndReplaceFilesNamedOutsideTheSystemCodePage) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2)
         << "no temporary file left behind";
+
+    // A read-only file is refused, as opening it for writing would be, and stays as it was.
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    const auto before = fs::file_size(target);
+    const SchematicOutcome refused = WriteSchematicFile(target, {0, 0, nullptr, &table});
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(refused.status, SchematicStatus::OpenFailed);
+    EXPECT_EQ(fs::file_size(target), before);
 }
 
 }  // namespace
