@@ -42,7 +42,7 @@ constexpr std::uint32_t MAX_SCHEM_SIDE = 65535;  // Width and Length are read as
 constexpr std::uint64_t MAX_NBT_ARRAY = std::numeric_limits<std::int32_t>::max();
 
 // The blocks one picture uses, numbered for the file: air is 0, then each distinct state of the
-// used table entries in table order.
+// used table entries in table order (or, for a .schem, most used first).
 struct BlockPalette {
     std::vector<BlockState> states;
     std::vector<std::int32_t> indexOfCell;  // [entry + 1]: the palette index; [0] is NO_BLOCK's
@@ -71,7 +71,10 @@ void ForEachRowTopFirst(const BlockFileSource& source, RowFunction row) {
     }
 }
 
-BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockState>& entryStates) {
+// mostUsedFirst numbers the states by how many cells use them (ties in table order, air first),
+// so that in a .schem as many cells as possible take one-byte varints.
+BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockState>& entryStates,
+                         bool mostUsedFirst) {
     const std::size_t entries = entryStates.size();
     std::vector<std::uint64_t> counts(entries + 1, 0);  // [entry + 1]
     ForEachRowTopFirst(source, [&](const std::int32_t* cells) {
@@ -80,16 +83,41 @@ BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockS
     BlockPalette palette;
     palette.states.push_back(BlockState{"minecraft:air", {}});
     palette.indexOfCell.assign(entries + 1, 0);
+    std::vector<std::uint64_t> uses{counts[0]};  // per palette index
     std::map<std::string, std::int32_t> indexOf{{"minecraft:air", 0}};
     for (std::size_t entry = 0; entry < entries; ++entry) {
         if (counts[entry + 1] == 0) continue;
         const auto [at, added] =
             indexOf.emplace(entryStates[entry].ToString(), static_cast<std::int32_t>(palette.states.size()));
-        if (added) palette.states.push_back(entryStates[entry]);
-        const std::int32_t index = at->second;
-        palette.indexOfCell[entry + 1] = index;
-        if (index != 0) palette.blockCells += counts[entry + 1];
-        if (index >= 128) palette.twoByteCells += counts[entry + 1];
+        if (added) {
+            palette.states.push_back(entryStates[entry]);
+            uses.push_back(0);
+        }
+        palette.indexOfCell[entry + 1] = at->second;
+        uses[static_cast<std::size_t>(at->second)] += counts[entry + 1];
+    }
+    if (mostUsedFirst) {
+        std::vector<std::int32_t> order(palette.states.size());
+        for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::int32_t>(i);
+        std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+            return uses[static_cast<std::size_t>(a)] > uses[static_cast<std::size_t>(b)];
+        });
+        std::vector<std::int32_t> newIndex(order.size());
+        std::vector<BlockState> states(order.size());
+        std::vector<std::uint64_t> sortedUses(order.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const auto old = static_cast<std::size_t>(order[i]);
+            newIndex[old] = static_cast<std::int32_t>(i);
+            states[i] = std::move(palette.states[old]);
+            sortedUses[i] = uses[old];
+        }
+        for (std::int32_t& index : palette.indexOfCell) index = newIndex[static_cast<std::size_t>(index)];
+        palette.states = std::move(states);
+        uses = std::move(sortedUses);
+    }
+    for (std::size_t i = 0; i < uses.size(); ++i) {
+        if (palette.states[i].name != "minecraft:air") palette.blockCells += uses[i];
+        if (i >= 128) palette.twoByteCells += uses[i];
     }
     return palette;
 }
@@ -124,7 +152,7 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
     prepared.version = options.gameVersion != nullptr ? options.gameVersion : &NewestGameVersion();
     TableBlockStates resolved = ResolveTableBlockStates(*source.table, *prepared.version);
     if (!resolved.ok()) return Refuse(BlockFileStatus::NoBlockName, resolved.message);
-    prepared.palette = MakePalette(source, resolved.states);
+    prepared.palette = MakePalette(source, resolved.states, options.format == BlockFileFormat::Schem);
     if (options.format == BlockFileFormat::Schem && cells + prepared.palette.twoByteCells > MAX_NBT_ARRAY) {
         return Refuse(BlockFileStatus::TooLarge,
                       "a .schem holds at most " + std::to_string(MAX_NBT_ARRAY) + " bytes of blocks; this picture needs " +

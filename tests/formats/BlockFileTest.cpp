@@ -94,8 +94,9 @@ BlockFileOptions Options(BlockFileFormat format, int schemVersion = 2) {
     return options;
 }
 
+// Most used first (red wool, twice), then ties in table order with air first.
 std::string SchemPalette() {
-    return Tag(10, "Palette") + Int("minecraft:air", 0) + Int("minecraft:red_wool", 1) +
+    return Tag(10, "Palette") + Int("minecraft:red_wool", 0) + Int("minecraft:air", 1) +
            Int("minecraft:grass_block[snowy=false]", 2) + END;
 }
 std::string SchemHead(int version) {
@@ -105,7 +106,7 @@ std::string SchemHead(int version) {
            Tag(11, "Offset") + BigEndian(3, 4) + BigEndian(0, 12);
 }
 // x + z·Width: top row (z = 0) first; palette indices as one-byte varints.
-const std::string TINY_CELLS = BigEndian(4, 4) + Bytes({1, 1, 2, 0});
+const std::string TINY_CELLS = BigEndian(4, 4) + Bytes({0, 0, 2, 1});
 
 TEST(BlockFileBytes, SchemVersion2) {
     const std::string expected = Tag(10, "Schematic") + SchemHead(2) + Int("PaletteMax", 3) + SchemPalette() +
