@@ -103,7 +103,7 @@ std::string SchemHead(int version) {
     return Int("Version", version) + Int("DataVersion", 3700) +
            Tag(10, "Metadata") + String("Name", "Tiny") + Long("Date", TIME) + END +
            Short("Width", 2) + Short("Height", 1) + Short("Length", 2) +
-           Tag(11, "Offset") + BigEndian(3, 4) + BigEndian(0, 12);
+           Tag(11, "Offset") + BigEndian(3, 4) + BigEndian(0, 4) + BigEndian(0, 4) + BigEndian(0, 4);
 }
 // x + z·Width: top row (z = 0) first; palette indices as one-byte varints.
 const std::string TINY_CELLS = BigEndian(4, 4) + Bytes({0, 0, 2, 1});
