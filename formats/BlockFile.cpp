@@ -57,6 +57,9 @@ struct Prepared {
     std::string name;
 };
 
+// Where a grid cell's entry sits in the arrays that keep NO_BLOCK at 0.
+std::size_t Slot(std::int32_t cell) { return static_cast<std::size_t>(std::int64_t{cell} + 1); }
+
 BlockFileOutcome Refuse(BlockFileStatus status, std::string message) { return {status, std::move(message)}; }
 
 std::string Size(const BlockFileSource& source) {
@@ -78,7 +81,7 @@ BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockS
     const std::size_t entries = entryStates.size();
     std::vector<std::uint64_t> counts(entries + 1, 0);  // [entry + 1]
     ForEachRowTopFirst(source, [&](const std::int32_t* cells) {
-        for (std::uint32_t x = 0; x < source.width; ++x) ++counts[static_cast<std::size_t>(cells[x] + 1)];
+        for (std::uint32_t x = 0; x < source.width; ++x) ++counts[Slot(cells[x])];
     });
     BlockPalette palette;
     palette.states.push_back(BlockState{"minecraft:air", {}});
@@ -208,7 +211,7 @@ void EmitSchemBlocks(NbtWriter& nbt, const BlockFileSource& source, const BlockP
     ForEachRowTopFirst(source, [&](const std::int32_t* cells) {
         std::size_t used = 0;
         for (std::uint32_t x = 0; x < source.width; ++x) {
-            const auto index = static_cast<std::uint32_t>(palette.indexOfCell[static_cast<std::size_t>(cells[x] + 1)]);
+            const auto index = static_cast<std::uint32_t>(palette.indexOfCell[Slot(cells[x])]);
             if (index < 128) {
                 row[used++] = static_cast<std::uint8_t>(index);
             } else {
@@ -317,7 +320,7 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, const Prepared
     ForEachRowTopFirst(source, [&](const std::int32_t* row) {
         for (std::uint32_t x = 0; x < source.width; ++x) {
             const auto index =
-                static_cast<std::uint64_t>(prepared.palette.indexOfCell[static_cast<std::size_t>(row[x] + 1)]);
+                static_cast<std::uint64_t>(prepared.palette.indexOfCell[Slot(row[x])]);
             word |= index << filled;
             filled += bits;
             if (filled >= 64) {

@@ -147,13 +147,13 @@ TableBlockStates ResolveTableBlockStates(const ColorTable& table, const GameVers
     result.states.resize(static_cast<std::size_t>(std::max(table.count, 0)));
     for (std::size_t i = 0; i < result.states.size(); ++i) {
         if (BlockStateFor(table.blockIds[i], table.blockData[i], version, result.states[i])) continue;
-        const std::string idData =
-            std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i]);
-        const std::string where = table.lines[i] > 0 ? "line " + std::to_string(table.lines[i])
-                                                     : "entry " + std::to_string(i + 1);
-        result.message = "color table " + where + ": block " + idData +
-                         " has no block name in Minecraft " + std::string(version.name) +
-                         "; only .schematic files can hold it";
+        std::string& message = result.message;
+        message = "color table ";
+        message += table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1);
+        message += ": block " + std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i]);
+        message += " has no block name in Minecraft ";
+        message += version.name;
+        message += "; only .schematic files can hold it";
         result.states.clear();
         return result;
     }

@@ -147,8 +147,8 @@ TEST(BlockFileBytes, LitematicEntryCrossesIntoTheNextLong) {
     // Five palette entries take three bits; cell 21 (= 3, 0b011) has its low bit in bit 63 of the
     // first long and the rest in the second. Cells: 0 1 2 3 4 repeated, then 0 and 3.
     const ColorTable table = TableWith({{1, 0}, {3, 0}, {4, 0}, {5, 0}});
-    std::vector<std::int32_t> grid;
-    for (int x = 0; x < 22; ++x) grid.push_back(x % 5 - 1);
+    std::vector<std::int32_t> grid(22);
+    for (int x = 0; x < 22; ++x) grid[static_cast<std::size_t>(x)] = x % 5 - 1;
     grid[21] = 2;
     const std::string nbt = WriteAndGunzip({22, 1, grid.data(), &table}, Options(BlockFileFormat::Litematic));
     const std::string states = Tag(12, "BlockStates") + BigEndian(2, 4) + BigEndian(0x88d111a223444688, 8) +
@@ -165,7 +165,7 @@ TEST(BlockFileRead, EveryFormatRoundTrips) {
         const ColorTable table = DistinctTable(entries);
         ASSERT_EQ(table.count, entries);
         const std::uint32_t width = 41, height = 13;  // odd sizes, more cells than entries
-        std::vector<std::int32_t> grid(width * height);
+        std::vector<std::int32_t> grid(std::size_t{width} * height);
         for (std::size_t i = 0; i < grid.size(); ++i) grid[i] = static_cast<std::int32_t>((i * 11) % static_cast<std::size_t>(entries + 1)) - 1;  // every entry and air
         const BlockFileSource source{width, height, grid.data(), &table};
         for (const GameVersion* version : {&SupportedGameVersions().front(), &NewestGameVersion()}) {
