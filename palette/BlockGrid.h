@@ -14,6 +14,10 @@ namespace tesselbox {
 
 inline constexpr std::int32_t NO_BLOCK = -1;
 
+// The longest side of a grid, and so of a picture's working size: NBT stores a schematic's Width and
+// Length as signed 16-bit numbers.
+inline constexpr std::uint32_t MAX_PICTURE_SIDE = 32767;
+
 // New elements are zero without a pass of zeros: the memory comes from calloc, which takes large
 // blocks as fresh pages that are zero already. A grid about to be filled costs nothing more, and a
 // decoder that leaves part of a damaged picture unwritten leaves zeros there, not stale memory.
