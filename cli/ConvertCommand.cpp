@@ -141,7 +141,11 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
             CoreBudget::Grant grant(budget, 1);
             loaded = LoadPicture(planned.picture);
         }
-        for (const std::string& note : loaded.notes()) report.notes.push_back(picture + ": " + note);
+        for (const std::string& note : loaded.notes()) {
+            std::string line = picture;
+            line.append(": ").append(note);
+            report.notes.push_back(std::move(line));
+        }
         if (!loaded.outcome().ok()) {
             report.failures.push_back(picture + ": " + loaded.outcome().message);
             return report;
