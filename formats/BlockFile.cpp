@@ -128,9 +128,9 @@ BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockS
 BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& options, Prepared& prepared) {
     const std::uint64_t cells = std::uint64_t{source.width} * source.height;
     if (options.format == BlockFileFormat::Schematic) {
-        if (source.width > MAX_SCHEMATIC_SIDE || source.height > MAX_SCHEMATIC_SIDE) {
+        if (source.width > MAX_PICTURE_SIDE || source.height > MAX_PICTURE_SIDE) {
             return Refuse(BlockFileStatus::TooLarge, "a schematic side may be at most " +
-                                                         std::to_string(MAX_SCHEMATIC_SIDE) +
+                                                         std::to_string(MAX_PICTURE_SIDE) +
                                                          " blocks; this picture is " + Size(source));
         }
         return {};

@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const BlockFileOutcome outcome = WriteBlockNbt(*sink, source, options);
     if (!sink->Finish()) Fail("the memory sink failed");
 
-    const std::uint32_t sideLimit = options.format == BlockFileFormat::Schematic ? MAX_SCHEMATIC_SIDE
+    const std::uint32_t sideLimit = options.format == BlockFileFormat::Schematic ? MAX_PICTURE_SIDE
                                     : options.format == BlockFileFormat::Schem   ? 65535
                                                                                  : 0xFFFFFFFFu;
     const bool tooLarge = width > sideLimit || height > sideLimit;
