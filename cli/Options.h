@@ -1,6 +1,8 @@
 // The command line, parsed: what to do and with which settings, or why the line makes no sense.
 #pragma once
 
+#include "formats/BlockFile.h"
+
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -21,6 +23,11 @@ struct ConvertOptions {
     bool materials = false;
     bool quiet = false;
     unsigned jobs = 0;  // pictures at a time; 0: one per processor
+    // --format; without it each output's extension decides (and a folder gets .schematic).
+    std::optional<BlockFileFormat> format = std::nullopt;
+    bool gzip = false;                        // --gzip: a .schematic compressed
+    const GameVersion* gameVersion = nullptr;  // --mc-version; nullptr: the newest
+    int schemVersion = 2;                     // --schem-version
     friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;
 };
 
