@@ -1,8 +1,8 @@
-// The program's start-up, shutdown and commands, written once over the platform seam.
+// The program's start-up, shutdown and commands, written once over the window services.
 #pragma once
 
 #include "app/AppState.h"
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <cstdint>
 

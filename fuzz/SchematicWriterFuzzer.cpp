@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const Written written = WriteToMemory({width, height, grid.data(), table.get()});
-    const bool fits = width <= tesselbox::MAX_SCHEMATIC_SIDE && height <= tesselbox::MAX_SCHEMATIC_SIDE;
+    const bool fits = width <= tesselbox::MAX_PICTURE_SIDE && height <= tesselbox::MAX_PICTURE_SIDE;
     if (!fits) {
         if (written.ok || !written.bytes.empty()) Fail("an oversized side must write nothing");
         return 0;

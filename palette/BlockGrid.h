@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -12,7 +14,13 @@ namespace tesselbox {
 
 inline constexpr std::int32_t NO_BLOCK = -1;
 
-// Leaves new elements uninitialized, so a grid about to be filled costs no pass of zeros first.
+// The longest side of a grid, and so of a picture's working size: NBT stores a schematic's Width and
+// Length as signed 16-bit numbers.
+inline constexpr std::uint32_t MAX_PICTURE_SIDE = 32767;
+
+// New elements are zero without a pass of zeros: the memory comes from calloc, which takes large
+// blocks as fresh pages that are zero already. A grid about to be filled costs nothing more, and a
+// decoder that leaves part of a damaged picture unwritten leaves zeros there, not stale memory.
 template <typename T>
 struct UninitializedAllocator : std::allocator<T> {
     template <typename U>
@@ -22,6 +30,13 @@ struct UninitializedAllocator : std::allocator<T> {
     UninitializedAllocator() = default;
     template <typename U>
     UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t count) {
+        if (count > std::size_t(-1) / sizeof(T)) throw std::bad_array_new_length();
+        void* memory = std::calloc(count, sizeof(T));
+        if (memory == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(memory);
+    }
+    void deallocate(T* memory, std::size_t) noexcept { std::free(memory); }
     template <typename U>
     void construct(U* at) noexcept {
         ::new (static_cast<void*>(at)) U;

@@ -71,12 +71,12 @@ struct SizeCase {
     PictureSize workingAfterYes;
 };
 
+// The fitting rule itself is tested with FitToPanel; here, what the command does with its answer.
 TEST_F(CommandsTest, ImportSetsWorkingAndDisplaySizes) {
     const SizeCase cases[] = {
-        {{300, 300}, false, {300, 300}, {300, 300}},   {{120, 80}, false, {120, 80}, {120, 80}},
-        {{301, 300}, true, {300, 299}, {300, 299}},    {{300, 301}, true, {299, 300}, {299, 300}},
-        {{1000, 1000}, true, {300, 300}, {300, 300}},  {{600, 400}, true, {300, 200}, {300, 200}},
-        {{1920, 1080}, true, {300, 168}, {300, 168}},  {{400, 164}, true, {300, 122}, {300, 122}},
+        {{300, 300}, false, {300, 300}, {300, 300}},
+        {{120, 80}, false, {120, 80}, {120, 80}},
+        {{600, 400}, true, {300, 200}, {300, 200}},
         {{1000, 3}, true, {300, 0}, {300, 0}},
     };
     for (const SizeCase& c : cases) {
