@@ -94,9 +94,10 @@ if(HELP2MAN_PROGRAM)
   add_custom_command(OUTPUT "${PROJECT_BINARY_DIR}/packaging/tesselbox-cli.1.gz"
     COMMAND "${HELP2MAN_PROGRAM}" --no-info --no-discard-stderr
             --name "turn pictures into Minecraft block art and .schematic files"
+            --include "${CMAKE_CURRENT_LIST_DIR}/tesselbox-cli.h2m"
             --output "${PROJECT_BINARY_DIR}/packaging/tesselbox-cli.1" $<TARGET_FILE:tesselbox-cli>
     COMMAND "${GZIP_PROGRAM}" -9nf "${PROJECT_BINARY_DIR}/packaging/tesselbox-cli.1"
-    DEPENDS tesselbox-cli VERBATIM)
+    DEPENDS tesselbox-cli "${CMAKE_CURRENT_LIST_DIR}/tesselbox-cli.h2m" VERBATIM)
 else()
   message(STATUS "help2man not found: tesselbox-cli gets no man page")
 endif()
