@@ -20,9 +20,10 @@
 namespace tesselbox::cli {
 namespace {
 
+// "or:" continues the usage as GNU tools write it, which help2man reads into the man page's synopsis.
 constexpr const char* USAGE = R"(Usage: tesselbox-cli convert [options] PICTURE...
-       tesselbox-cli palette [FILE]
-       tesselbox-cli --help | --version
+   or: tesselbox-cli palette [FILE]
+   or: tesselbox-cli --help | --version
 )";
 
 constexpr const char* HELP = R"(
