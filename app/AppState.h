@@ -3,7 +3,7 @@
 
 #include "convert/PictureImport.h"
 #include "palette/ColorTable.h"
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <filesystem>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <cstdint>
 

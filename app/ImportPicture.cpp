@@ -26,31 +26,26 @@ void ImportPicture(AppState& state) {
         platform::ChooseOpenFile(state.fileDialog, texts::PICTURE_FILTERS, texts::PICTURE_EXTENSION);
     if (!path) return;
 
-    const LoadedPicture loaded = LoadPicture(*path);
-    if (loaded.status != ImportStatus::Ok) {
-        Report(loaded.status);
+    LoadedPicture loaded = LoadPicture(*path);
+    if (!loaded.outcome().ok()) {
+        Report(loaded.outcome().status);
         return;
     }
-    const PictureSize display = FitToPanel(loaded.size);
-    PictureSize working = loaded.size;
-    if (NeedsShrinking(loaded.size) &&
-        platform::ShowMessage(texts::ASK_SHRINK, platform::MessageKind::Question) ==
-            platform::Answer::Yes) {
-        working = display;
-    }
+    const bool shrink = NeedsShrinking(loaded.size()) &&
+                        platform::ShowMessage(texts::ASK_SHRINK, platform::MessageKind::Question) ==
+                            platform::Answer::Yes;
+    const PictureRequest request{WorkingSize(loaded.size(), shrink)};
     // Made aside: the panels may paint the current picture while a large one is made.
     ConvertedPicture next;
-    RenderOutcome rendered;
-    const auto render = [&] {
-        rendered = RenderPicture(*loaded.picture, working, display, state.colorTable, next);
-    };
-    if (std::uint64_t{working.width} * working.height >= BUSY_PICTURE_PIXELS) {
-        platform::RunBusy(render);
+    ImportOutcome made;
+    const auto make = [&] { made = MakeBlocks(std::move(loaded), state.colorTable, request, next); };
+    if (std::uint64_t{request.working.width} * request.working.height >= BUSY_PICTURE_PIXELS) {
+        platform::RunBusy(make);
     } else {
-        render();
+        make();
     }
-    if (rendered.status != ImportStatus::Ok) {
-        Report(rendered.status);
+    if (!made.ok()) {
+        Report(made.status);
         return;
     }
     state.picture = std::move(next);

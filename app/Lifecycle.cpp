@@ -2,7 +2,7 @@
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "convert/PreviewPanels.h"
+#include "app/PreviewPanels.h"
 
 namespace tesselbox {
 

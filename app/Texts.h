@@ -1,7 +1,7 @@
 // Every text the window shows, in UTF-8; the platforms convert as their APIs need.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // Surface memory on the heap: all the benchmarks need of the platform.
-#include "platform/Platform.h"
+#include "platform/PictureServices.h"
 
 #include <vector>
 

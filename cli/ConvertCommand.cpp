@@ -7,11 +7,8 @@
 #include "convert/PictureImport.h"
 #include "fileio/OpenFile.h"
 #include "fileio/ReplaceFile.h"
-#include "platform/qt/QtPicture.h"
 #include "formats/SchematicWriter.h"
-
-#include <QBuffer>
-#include <QImageWriter>
+#include "platform/PictureServices.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -38,6 +35,7 @@ struct PlannedPicture {
 
 struct PictureReport {
     std::vector<std::string> failures;  // each names the picture and what went wrong
+    std::vector<std::string> notes;     // each names the picture; not failures
     PictureSize working;
     std::optional<BillOfMaterials> materials;  // when asked for and the picture was converted
 };
@@ -116,17 +114,13 @@ std::optional<std::string> WritePreview(const fs::path& path, const ConvertedPic
                std::to_string(converted.working.width) + " x " +
                std::to_string(converted.working.height) + " pixels";
     }
-    const QImage image = platform::SurfaceToImage(*converted.preview.memory());
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (image.isNull() || !writer.write(image)) {
-        return "cannot make the preview " + Shown(path) + ": " + writer.errorString().toStdString();
+    std::vector<std::uint8_t> png;
+    std::string why;
+    if (!platform::EncodePng(*converted.preview.memory(), png, why)) {
+        return "cannot make the preview " + Shown(path) + ": " + why;
     }
     const WriteOutcome written = ReplaceFile(path, [&](std::FILE* file) {
-        const auto size = static_cast<std::size_t>(png.size());
-        return std::fwrite(png.constData(), 1, size, file) == size;
+        return std::fwrite(png.data(), 1, png.size(), file) == png.size();
     });
     if (!written.ok()) return written.message;
     return std::nullopt;
@@ -138,44 +132,30 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
     const std::string picture = Shown(planned.picture);
     ConvertedPicture converted;
     {
-        // Kept at its own size, the picture is decoded into the grid's memory where it can be,
-        // and turned into blocks there. Declared first, so that it outlives the picture.
-        BlockGrid pixelsInGrid;
         LoadedPicture loaded;
         {
             CoreBudget::Grant grant(budget, 1);
-            loaded = options.fit ? LoadPicture(planned.picture)
-                                 : LoadPictureInto(planned.picture, pixelsInGrid);
+            loaded = LoadPicture(planned.picture);
         }
-        if (loaded.status != ImportStatus::Ok) {
-            report.failures.push_back(picture + ": " + loaded.message);
+        for (const std::string& note : loaded.notes()) report.notes.push_back(picture + ": " + note);
+        if (!loaded.outcome().ok()) {
+            report.failures.push_back(picture + ": " + loaded.outcome().message);
             return report;
         }
-        // The window's rule: the display size always fits the panel; the working size is the
-        // display size when the user agrees to shrink (--fit), else the picture's own.
-        const PictureSize display = FitToPanel(loaded.size);
-        const PictureSize working = options.fit ? display : loaded.size;
-        const bool twoThreads = std::uint64_t{working.width} * working.height >= PARALLEL_CONVERSION_PIXELS;
+        // --fit answers the window's question whether to shrink; the source is not kept.
+        const PictureSize size = loaded.size();
+        const PictureRequest request{WorkingSize(size, options.fit), false,
+                                     planned.preview.has_value(), options.choice};
+        const bool twoThreads = std::uint64_t{request.working.width} * request.working.height >=
+                                PARALLEL_CONVERSION_PIXELS;
         CoreBudget::Grant grant(budget, twoThreads ? 2 : 1);
-        const bool withPreview = planned.preview.has_value();
-        RenderOutcome rendered;
-        if (working != loaded.size) {
-            rendered = DrawAtWorkingSize(*loaded.picture, working, display, converted);
-            loaded.picture.reset();  // drawn: its memory is better spent on the grid
-            if (rendered.status == ImportStatus::Ok) {
-                rendered = ConvertDrawn(table, withPreview, converted);
-            }
-        } else if (loaded.inGrid) {
-            rendered = ConvertInGrid(loaded, pixelsInGrid, table, withPreview, converted);
-        } else {
-            rendered = ConvertAtOwnSize(*loaded.picture, working, display, table, withPreview,
-                                        converted);
-        }
-        if (rendered.status != ImportStatus::Ok) {
-            std::string failure = picture + ": " + rendered.message;
-            if (!options.fit && rendered.status == ImportStatus::TooLarge) {
-                failure += " (--fit would make it " + std::to_string(display.width) + " x " +
-                           std::to_string(display.height) + ")";
+        const ImportOutcome made = MakeBlocks(std::move(loaded), table, request, converted);
+        if (!made.ok()) {
+            std::string failure = picture + ": " + made.message;
+            if (!options.fit && made.status == ImportStatus::TooLarge) {
+                const PictureSize fitted = FitToPanel(size);
+                failure += " (--fit would make it " + std::to_string(fitted.width) + " x " +
+                           std::to_string(fitted.height) + ")";
             }
             report.failures.push_back(failure);
             return report;
@@ -318,6 +298,9 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         for (std::size_t i = 0; i < plan.size(); ++i) {
             const PictureReport& report = batch.Next(i);
             progress.Clear();
+            if (!options.quiet) {
+                for (const std::string& note : report.notes) err << "tesselbox-cli: note: " << note << "\n";
+            }
             for (const std::string& failure : report.failures) {
                 err << "tesselbox-cli: " << failure << "\n";
             }

@@ -1,6 +1,8 @@
 // The command line, parsed: what to do and with which settings, or why the line makes no sense.
 #pragma once
 
+#include "convert/ConversionChoice.h"
+
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -19,6 +21,7 @@ struct ConvertOptions {
     std::optional<std::filesystem::path> preview = std::nullopt;
     bool fit = true;
     bool materials = false;
+    ConversionChoice choice = {};  // --match and --dither
     bool quiet = false;
     unsigned jobs = 0;  // pictures at a time; 0: one per processor
     friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;

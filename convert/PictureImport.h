@@ -1,76 +1,85 @@
-// The road from a picture file to a converted picture, shared by the window and the command line:
-// decode, then draw at the working size and convert. Nothing here asks the user anything.
+// The one road from a picture file to blocks, for the window and the command line alike: load a
+// picture, then make what the caller wants of it at a working size. Which memory the pixels pass
+// through is chosen here, not by the callers. Nothing here asks the user anything.
 #pragma once
 
+#include "convert/ConversionChoice.h"
 #include "convert/ConvertToBlocks.h"
 #include "convert/FitToPanel.h"
 #include "convert/PixelSurface.h"
+#include "palette/BlockGrid.h"
 #include "palette/ColorTable.h"
-#include "platform/Platform.h"
+#include "platform/PictureServices.h"
 
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tesselbox {
 
 enum class ImportStatus { Ok, Unreadable, TooLarge };
 
-struct PictureDisposer {
-    void operator()(platform::Picture* picture) const { platform::DisposePicture(picture); }
+struct ImportOutcome {
+    ImportStatus status = ImportStatus::Ok;
+    std::string message;  // English, names the size and the limit where one was broken; empty when Ok
+    bool ok() const { return status == ImportStatus::Ok; }
 };
 
-struct LoadedPicture {
-    std::unique_ptr<platform::Picture, PictureDisposer> picture;
-    PictureSize size;
-    ImportStatus status = ImportStatus::Unreadable;
-    std::string message;  // English; empty when Ok
-    bool inGrid = false;  // decoded into the grid given to LoadPictureInto
+// A decoded picture, and the memory it was decoded into where the platform could decode into
+// memory of ours: that memory becomes the grid when the picture is converted at its own size.
+class LoadedPicture {
+public:
+    const ImportOutcome& outcome() const { return outcome_; }
+    PictureSize size() const { return size_; }
+    // What the decoder remarked (English), such as a damaged color profile it ignored.
+    const std::vector<std::string>& notes() const { return notes_; }
+
+private:
+    struct Disposer {
+        void operator()(platform::Picture* picture) const { platform::DisposePicture(picture); }
+    };
+    friend LoadedPicture LoadPicture(const std::filesystem::path& path);
+    friend struct PictureRoad;
+
+    ImportOutcome outcome_{ImportStatus::Unreadable, "no picture"};
+    PictureSize size_;
+    std::vector<std::string> notes_;
+    BlockGrid memory_;  // declared before picture_, which may keep its pixels here: goes after it
+    std::unique_ptr<platform::Picture, Disposer> picture_;
 };
 
 LoadedPicture LoadPicture(const std::filesystem::path& path);
 
-// LoadPicture, but straight into `grid`'s memory where the platform can decode there (then
-// inGrid), so that converting it at its own size needs no second picture-sized buffer. The
-// picture must be let go before the grid; a grid that got no picture is left empty.
-LoadedPicture LoadPictureInto(const std::filesystem::path& path, BlockGrid& grid);
+// The working size of a picture: its own, or, when the user agrees to shrink it, its size fitted
+// into the panel.
+PictureSize WorkingSize(PictureSize picture, bool shrinkToPanel);
+
+struct PictureRequest {
+    PictureSize working;      // the surfaces', the grid's and the written file's size
+    bool keepSource = true;   // the picture as drawn at the working size (the window's left panel)
+    bool makePreview = true;  // the blocks' colors (the right panel, the command line's PNG)
+    ConversionChoice choice = {};  // how each block is picked; every output sees the same blocks
+};
 
 struct ConvertedPicture {
-    PictureSize working;  // the surfaces', the grid's and the schematic's size
-    PictureSize display;  // the size the panels show it at
-    PixelSurface source;
+    PictureSize working;
+    PictureSize display;  // the size the panels show it at: the picture's own, fitted to the panel
+    PixelSurface source;  // empty unless kept
     PixelSurface preview;
     BlockGrid grid;
 };
 
-struct RenderOutcome {
-    ImportStatus status = ImportStatus::Ok;
-    std::string message;  // English; empty when Ok
-};
+// Makes what was asked for into out, which is left as it was on failure (a working size beyond
+// the limits, no memory, a picture that could not be drawn). Takes the picture: its memory may
+// become the grid, and it is let go as soon as it has been read, so that a big picture never needs
+// more than two picture-sized buffers at once.
+ImportOutcome MakeBlocks(LoadedPicture&& picture, const ColorTable& table,
+                         const PictureRequest& request, ConvertedPicture& out);
 
-// Draws the picture at the working size and converts it into out, which is left as it was on
-// failure (a working size beyond the limits, no memory, a failed drawing).
-RenderOutcome RenderPicture(const platform::Picture& picture, PictureSize working,
-                            PictureSize display, const ColorTable& table, ConvertedPicture& out);
-
-// The same in two steps, so that the decoded picture can be let go in between and the preview
-// left out: a big picture then never needs more than two picture-sized buffers at once.
-// Step one makes next's sizes and source surface, step two its grid and, if asked, its preview.
-RenderOutcome DrawAtWorkingSize(const platform::Picture& picture, PictureSize working,
-                                PictureSize display, ConvertedPicture& next);
-RenderOutcome ConvertDrawn(const ColorTable& table, bool withPreview, ConvertedPicture& next);
-
-// Both steps for a picture kept at its own size, as the command line wants it: converts the
-// decoded pixels where they lie when the platform shows them, with no copy drawn and no source
-// surface made; otherwise draws and converts as above. Fills next's sizes, grid and, if asked,
-// preview; `picture` may be let go afterwards.
-RenderOutcome ConvertAtOwnSize(const platform::Picture& picture, PictureSize size,
-                               PictureSize display, const ColorTable& table, bool withPreview,
-                               ConvertedPicture& next);
-
-// The same for a picture that LoadPictureInto left in `grid`: lets the picture go and converts
-// it where it lies, moving the grid into next.
-RenderOutcome ConvertInGrid(LoadedPicture& loaded, BlockGrid& grid, const ColorTable& table,
-                            bool withPreview, ConvertedPicture& next);
+// Converts the source that picture kept again with another choice, replacing its grid and preview;
+// picture is left as it was on failure (no source kept, no memory).
+ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choice,
+                           ConvertedPicture& picture);
 
 }  // namespace tesselbox

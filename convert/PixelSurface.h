@@ -4,7 +4,7 @@
 #pragma once
 
 #include "palette/Pixel.h"
-#include "platform/Platform.h"
+#include "platform/PictureServices.h"
 
 #include <cstdint>
 #include <utility>

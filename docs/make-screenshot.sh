@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Rebuilds docs/screenshot-linux.png: paints a landscape with ImageMagick (no outside photo), opens
 # it in the window under Xvfb, agrees to fit it into 300 x 300 and captures the window.
-# usage: docs/make-screenshot.sh [TESSELBOX]   (default build/release/platform/qt/tesselbox)
+# usage: docs/make-screenshot.sh [TESSELBOX]   (default build/release/qt/tesselbox)
 # needs: imagemagick xvfb xdotool x11-utils fonts-wqy-microhei
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-tesselbox=$(realpath "${1:-$root/build/release/platform/qt/tesselbox}")
+tesselbox=$(realpath "${1:-$root/build/release/qt/tesselbox}")
 convert=/usr/bin/convert  # ImageMagick itself
 work=$(mktemp -d)
 started=()

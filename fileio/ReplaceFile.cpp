@@ -21,6 +21,16 @@ namespace fs = std::filesystem;
 
 std::string Reason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
 
+// 0 when the user may write the existing file, else the reason (errno). Renaming over it would
+// replace a file the user may not write, which opening it for writing would refuse.
+int WriteRefusal(const fs::path& file) {
+#ifdef _WIN32
+    return _waccess(file.c_str(), 2) == 0 ? 0 : errno;
+#else
+    return access(file.c_str(), W_OK) == 0 ? 0 : errno;
+#endif
+}
+
 bool SyncToDisk(std::FILE* file) {
 #ifdef _WIN32
     return _commit(_fileno(file)) == 0;
@@ -85,6 +95,13 @@ WriteOutcome ReplaceFile(const fs::path& target, const std::function<bool(std::F
                     "cannot open " + DisplayPath(target) + " for writing: " + Reason(errno)};
         }
         return WriteAndClose(file, target, produce, false);
+    }
+
+    if (fs::exists(status)) {
+        if (const int refusal = WriteRefusal(real)) {
+            return {WriteStatus::OpenFailed,
+                    "cannot open " + DisplayPath(target) + " for writing: " + Reason(refusal)};
+        }
     }
 
     fs::path temporary;

@@ -1,17 +1,24 @@
-// Fuzzes picture import from raw bytes: the real Qt decoder, fitting into the panel, drawing at the
-// shrunk and at the full size, and conversion. Any bytes must end in a picture or in a status.
+// Fuzzes picture import from raw bytes: the real Qt decoder, fitting into the panel, and the
+// conversion road at the shrunk and at the full size, where the road that reads the decoded pixels
+// in place must give the grid that the drawn copy gives. Any bytes must end in a picture or in a
+// status.
 #include "convert/FitToPanel.h"
 #include "convert/Limits.h"
 #include "convert/PictureImport.h"
-#include "platform/qt/QtPicture.h"
+#include "qt/QtPicture.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -30,7 +37,7 @@ std::unique_ptr<ColorTable> g_table;
     std::abort();
 }
 
-void CheckRendered(const RenderOutcome& outcome, PictureSize working, const ConvertedPicture& out) {
+void CheckRendered(const ImportOutcome& outcome, PictureSize working, const ConvertedPicture& out) {
     if (CheckWorkingSize(working.width, working.height)) {
         if (outcome.status != ImportStatus::TooLarge) Fail("a size beyond the limits was drawn");
         return;
@@ -71,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     platform::DecodedPicture decoded = platform::DecodePictureFrom(buffer, FUZZ_MAX_PIXELS);
-    const std::unique_ptr<platform::Picture, PictureDisposer> picture(decoded.picture);
+    struct Disposer {
+        void operator()(platform::Picture* p) const { platform::DisposePicture(p); }
+    };
+    const std::unique_ptr<platform::Picture, Disposer> picture(decoded.picture);
     const PictureSize decodedSize{decoded.width, decoded.height};
 
     switch (decoded.status) {
@@ -96,11 +106,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (display.width > decodedSize.width || display.height > decodedSize.height) Fail("display grew");
     if (NeedsShrinking(decodedSize) == (display == decodedSize)) Fail("fitting changed a fitting picture");
 
+    // The road starts from a file, as the window's and the command line's do.
+    struct TemporaryFile {
+        std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("tesselbox-fuzz-" + std::to_string(::getpid()));
+        ~TemporaryFile() { std::filesystem::remove(path); }
+    };
+    static const TemporaryFile temporary;
+    const std::filesystem::path& file = temporary.path;
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    const auto road = [&](PictureSize working, bool keepSource, ConvertedPicture& out) {
+        LoadedPicture loaded = LoadPicture(file);
+        if (!loaded.outcome().ok() || !(loaded.size() == decodedSize)) Fail("decoded differently from a file");
+        return MakeBlocks(std::move(loaded), *g_table, {working, keepSource, true}, out);
+    };
     ConvertedPicture shrunk;
-    CheckRendered(RenderPicture(*picture, display, display, *g_table, shrunk), display, shrunk);
+    CheckRendered(road(display, true, shrunk), display, shrunk);
     if (std::uint64_t{decodedSize.width} * decodedSize.height <= FULL_SIZE_PIXELS) {
         ConvertedPicture full;
-        CheckRendered(RenderPicture(*picture, decodedSize, display, *g_table, full), decodedSize, full);
+        CheckRendered(road(decodedSize, true, full), decodedSize, full);
+        ConvertedPicture inPlace;
+        if (road(decodedSize, false, inPlace).ok() != !full.grid.empty()) Fail("the in-place road refused");
+        if (inPlace.grid != full.grid) Fail("the in-place road gave another grid than the drawn copy");
+        if (inPlace.preview.pixelCount() != full.preview.pixelCount() ||
+            (full.preview.HasPixels() &&
+             std::memcmp(inPlace.preview.bits(), full.preview.bits(), full.grid.size() * sizeof(Pixel)) != 0))
+            Fail("the in-place road gave another preview");
     }
     return 0;
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -12,7 +14,9 @@ namespace tesselbox {
 
 inline constexpr std::int32_t NO_BLOCK = -1;
 
-// Leaves new elements uninitialized, so a grid about to be filled costs no pass of zeros first.
+// New elements are zero without a pass of zeros: the memory comes from calloc, which takes large
+// blocks as fresh pages that are zero already. A grid about to be filled costs nothing more, and a
+// decoder that leaves part of a damaged picture unwritten leaves zeros there, not stale memory.
 template <typename T>
 struct UninitializedAllocator : std::allocator<T> {
     template <typename U>
@@ -22,6 +26,13 @@ struct UninitializedAllocator : std::allocator<T> {
     UninitializedAllocator() = default;
     template <typename U>
     UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t count) {
+        if (count > std::size_t(-1) / sizeof(T)) throw std::bad_array_new_length();
+        void* memory = std::calloc(count, sizeof(T));
+        if (memory == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(memory);
+    }
+    void deallocate(T* memory, std::size_t) noexcept { std::free(memory); }
     template <typename U>
     void construct(U* at) noexcept {
         ::new (static_cast<void*>(at)) U;

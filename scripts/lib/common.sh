@@ -2,6 +2,13 @@
 set -euo pipefail
 
 TESSELBOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Everything the scripts start reads file names as UTF-8: Wine cannot map a name outside the system
+# code page without it. Where the environment names no UTF-8 locale (a minimal root, cron, a CI
+# runner without a login shell), C.UTF-8, which every Debian 12 has.
+if [ "$(LC_ALL="${LC_ALL:-}" locale charmap 2>/dev/null)" != UTF-8 ]; then
+  export LC_ALL=C.UTF-8
+fi
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 say() { printf '==> %s\n' "$*" >&2; }
@@ -25,7 +32,7 @@ ensure_packages() {
 
 # What building the core, the Qt window and the command-line tool needs.
 BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev
-                qt6-image-formats-plugins fonts-wqy-microhei)
+                qt6-image-formats-plugins qt6-translations-l10n fonts-wqy-microhei)
 
 # Cross-building the Windows program, and running it under Wine on a virtual X display. Wine's X11
 # libraries are only recommended by the wine package, so they are named here.

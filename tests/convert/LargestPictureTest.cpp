@@ -46,11 +46,10 @@ protected:
         // the picture itself costs nothing.
         fake::CurrentScript().pictures["two-colors.png"] = {2, 1, {0xFFFF0000u, 0xFF0000FFu}};
         loaded_ = LoadPicture("two-colors.png");
-        ASSERT_EQ(loaded_.status, ImportStatus::Ok);
+        ASSERT_TRUE(loaded_.outcome().ok());
         if (!ResetPeak()) GTEST_SKIP() << "cannot reset the peak resident size here";
         startBytes_ = StatusBytes("VmRSS");
     }
-    void TearDown() override { loaded_.picture.reset(); }
 
     std::uint64_t PeakGrowth() const { return StatusBytes("VmHWM") - startBytes_; }
 
@@ -66,8 +65,7 @@ TEST_F(LargestPicture, ConvertsWithinTheDocumentedCap) {
     const PictureSize largest{16384, 16384};
     ASSERT_FALSE(CheckWorkingSize(largest.width, largest.height));
     ConvertedPicture out;
-    const RenderOutcome outcome =
-        RenderPicture(*loaded_.picture, largest, FitToPanel(largest), table_, out);
+    const ImportOutcome outcome = MakeBlocks(std::move(loaded_), table_, {largest}, out);
     ASSERT_EQ(outcome.status, ImportStatus::Ok) << outcome.message;
     EXPECT_LE(PeakGrowth(), DOCUMENTED_CAP + ALLOWANCE) << "peak growth in MiB: " << PeakGrowth() / MiB;
 
@@ -81,7 +79,7 @@ TEST_F(LargestPicture, OneBeyondIsRefusedBeforeAnyLargeAllocation) {
     const PictureSize beyond[] = {{16385, 16384}, {16384, 16385}, {MAX_PICTURE_SIDE + 1, 1}};
     for (const PictureSize size : beyond) {
         ConvertedPicture out;
-        const RenderOutcome outcome = RenderPicture(*loaded_.picture, size, {300, 300}, table_, out);
+        const ImportOutcome outcome = MakeBlocks(LoadPicture("two-colors.png"), table_, {size}, out);
         EXPECT_EQ(outcome.status, ImportStatus::TooLarge) << size.width << " x " << size.height;
         EXPECT_NE(outcome.message.find(std::to_string(size.width) + " x " + std::to_string(size.height)),
                   std::string::npos)

@@ -96,18 +96,33 @@ TEST(ReplaceFile, UnwritablePlacesAreReportedAndChangeNothing) {
 
 #ifndef _WIN32
 
-TEST(ReplaceFile, ReadOnlyFolderIsReported) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root writes into read-only folders; the CTest entry "
-                        "ReplaceFile.ReadOnlyFolderAsUnprivilegedUser runs this case as user 65534";
+// A file or a folder the user may not write is reported and stays as it was. Root writes anything,
+// so as root these cases skip here and run again as an unprivileged user (CTest entry
+// ReplaceFile.ReadOnlyAsUnprivilegedUser).
+TEST(ReplaceFile, ReadOnlyTargetsAreReported) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes anything";
+    struct Case {
+        const char* name;
+        fs::perms folder;
+        fs::perms file;
+    };
+    const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    for (const Case c : {Case{"read-only folder", fs::perms::owner_read | fs::perms::owner_exec,
+                              fs::perms::owner_read | fs::perms::owner_write},
+                         Case{"read-only file (0444)", fs::perms::owner_all, readOnly}}) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        WriteBytes(folder / "keep.bin", "precious");
+        fs::permissions(folder / "keep.bin", c.file);
+        fs::permissions(folder.path(), c.folder);
+        const WriteOutcome outcome = ReplaceFile(folder / "keep.bin", kWriteHello);
+        fs::permissions(folder.path(), fs::perms::owner_all);
+        EXPECT_EQ(outcome.status, WriteStatus::OpenFailed);
+        EXPECT_NE(outcome.message.find("keep.bin"), std::string::npos) << outcome.message;
+        EXPECT_EQ(ReadBytes(folder / "keep.bin"), "precious");
+        EXPECT_EQ(fs::status(folder / "keep.bin").permissions() & fs::perms::all, c.file);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
     }
-    TempFolder folder;
-    WriteBytes(folder / "keep.bin", "precious");
-    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    const WriteOutcome outcome = ReplaceFile(folder / "keep.bin", kWriteHello);
-    fs::permissions(folder.path(), fs::perms::owner_all);
-    EXPECT_EQ(outcome.status, WriteStatus::OpenFailed);
-    EXPECT_EQ(ReadBytes(folder / "keep.bin"), "precious");
 }
 
 // A "full" character device of our own (1, 7), so a mistake can never touch the system's.

@@ -3,9 +3,9 @@
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "platform/Platform.h"
-#include "platform/qt/QtPanels.h"
-#include "platform/qt/QtWindow.h"
+#include "platform/WindowServices.h"
+#include "qt/QtPanels.h"
+#include "qt/QtWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <atomic>
 #include <chrono>
@@ -258,6 +259,30 @@ private slots:
             caught = true;
         }
         QVERIFY(caught);
+    }
+
+    // A Chinese desktop gets Qt's own buttons in Chinese around our texts; an English one keeps
+    // Qt's English.
+    void qtTextsFollowTheDesktopLanguage_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("yes");
+        QTest::addColumn<QString>("no");
+        QTest::newRow("zh_CN") << "zh_CN" << QString::fromUtf8("是(&Y)") << QString::fromUtf8("否(&N)");
+        QTest::newRow("en_US") << "en_US" << "&Yes" << "&No";
+    }
+    void qtTextsFollowTheDesktopLanguage() {
+        QFETCH(QString, locale);
+        QFETCH(QString, yes);
+        QFETCH(QString, no);
+        auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
+        QTranslator* translator = qt::InstallQtTranslations(*application, QLocale(locale));
+        QMessageBox box(QMessageBox::Question, "Tesselbox", "?", QMessageBox::Yes | QMessageBox::No);
+        const QString shownYes = box.button(QMessageBox::Yes)->text();
+        const QString shownNo = box.button(QMessageBox::No)->text();
+        if (translator != nullptr) QCoreApplication::removeTranslator(translator);
+        delete translator;
+        QCOMPARE(shownYes, yes);
+        QCOMPARE(shownNo, no);
     }
 
     void tabDoesNotMoveFocus() {

@@ -1,5 +1,5 @@
 // Every file of tests/data/bad/pictures, one defect each, through the real Qt decoder and the core's
-// import: the decoded size or the failure, and what RenderPicture leaves at the size the panel
+// import: the decoded size or the failure, and what the conversion road leaves at the size the panel
 // shows (the user shrinks) and at the full size (the user does not).
 #include "convert/FitToPanel.h"
 #include "convert/Limits.h"
@@ -29,7 +29,7 @@ ColorTable TestTable() {
     return table;
 }
 
-// After RenderPicture: the whole grid (bottom picture row first), or only its two left corners.
+// After the road: the whole grid (bottom picture row first), or only its two left corners.
 struct Rendered {
     PictureSize working;
     BlockGrid grid;
@@ -100,11 +100,11 @@ TEST(BadPictures, EachFileHasAnExpectationAndEachExpectationAFile) {
     EXPECT_EQ(files, expected);
 }
 
-void ExpectRendered(const platform::Picture& picture, PictureSize working, PictureSize display,
+void ExpectRendered(const fs::path& path, PictureSize working, PictureSize display,
                     const Rendered& expected) {
     static const ColorTable table = TestTable();
     ConvertedPicture out;
-    const RenderOutcome outcome = RenderPicture(picture, working, display, table, out);
+    const ImportOutcome outcome = MakeBlocks(LoadPicture(path), table, {working}, out);
     ASSERT_EQ(outcome.status, ImportStatus::Ok) << outcome.message;
     EXPECT_EQ(out.working, expected.working);
     EXPECT_EQ(out.display, display);
@@ -127,34 +127,29 @@ TEST(BadPictures, ImportAsExpected) {
     for (const auto& [name, expected] : Expectations()) {
         SCOPED_TRACE(name);
         const LoadedPicture loaded = LoadPicture(BAD_PICTURES / name);
-        EXPECT_EQ(loaded.status, expected.status) << loaded.message;
-        if (loaded.status != expected.status) continue;
-        EXPECT_EQ(loaded.size, expected.size);
-        EXPECT_EQ(loaded.message.empty(), loaded.status == ImportStatus::Ok) << loaded.message;
-        EXPECT_NE(loaded.message.find(expected.messageNames), std::string::npos) << loaded.message;
-        if (loaded.status != ImportStatus::Ok) {
-            EXPECT_EQ(loaded.picture, nullptr);
-            continue;
-        }
-        ASSERT_NE(loaded.picture, nullptr);
-        const PictureSize display = FitToPanel(loaded.size);
+        const ImportOutcome& outcome = loaded.outcome();
+        EXPECT_EQ(outcome.status, expected.status) << outcome.message;
+        if (outcome.status != expected.status) continue;
+        EXPECT_EQ(loaded.size(), expected.size);
+        EXPECT_EQ(outcome.message.empty(), outcome.ok()) << outcome.message;
+        EXPECT_NE(outcome.message.find(expected.messageNames), std::string::npos) << outcome.message;
+        if (!outcome.ok()) continue;
+        const PictureSize display = FitToPanel(loaded.size());
         ASSERT_TRUE(expected.shrunk && expected.full);
-        ExpectRendered(*loaded.picture, display, display, *expected.shrunk);
-        ExpectRendered(*loaded.picture, loaded.size, display, *expected.full);
+        ExpectRendered(BAD_PICTURES / name, display, display, *expected.shrunk);
+        ExpectRendered(BAD_PICTURES / name, loaded.size(), display, *expected.full);
     }
 }
 
 // A failed render leaves the picture the program already holds as it was.
 TEST(BadPictures, FailedRenderKeepsThePreviousPicture) {
-    const LoadedPicture one = LoadPicture(BAD_PICTURES / "png-1x1-one-pixel.png");
-    ASSERT_EQ(one.status, ImportStatus::Ok);
+    const fs::path one = BAD_PICTURES / "png-1x1-one-pixel.png";
     const ColorTable table = TestTable();
     ConvertedPicture held;
-    ASSERT_EQ(RenderPicture(*one.picture, {1, 1}, {1, 1}, table, held).status, ImportStatus::Ok);
+    ASSERT_EQ(MakeBlocks(LoadPicture(one), table, {{1, 1}}, held).status, ImportStatus::Ok);
     const Pixel* heldPixels = held.source.bits();
 
-    const RenderOutcome refused =
-        RenderPicture(*one.picture, {MAX_PICTURE_SIDE + 1, 1}, {300, 0}, table, held);
+    const ImportOutcome refused = MakeBlocks(LoadPicture(one), table, {{MAX_PICTURE_SIDE + 1, 1}}, held);
     EXPECT_EQ(refused.status, ImportStatus::TooLarge);
     EXPECT_NE(refused.message.find(std::to_string(MAX_PICTURE_SIDE + 1)), std::string::npos);
     EXPECT_EQ(held.working, (PictureSize{1, 1}));

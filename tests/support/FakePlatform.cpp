@@ -12,7 +12,7 @@ struct SurfaceMemory {
 
 struct Picture {
     fake::FakePicture data;
-    const Pixel* inCallersMemory = nullptr;  // where DecodePictureInto put the pixels
+    const Pixel* inCallersMemory = nullptr;  // where DecodePicture put the pixels
 };
 
 SurfaceMemory* CreateSurfaceMemory(std::uint32_t width, std::uint32_t height, Pixel** bits) {
@@ -30,20 +30,24 @@ void ReleaseSurfaceMemory(SurfaceMemory* memory) {
     delete memory;
 }
 
-DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels) {
+namespace {
+
+DecodedPicture Decode(const std::filesystem::path& path, std::uint64_t maxPixels) {
     fake::Script& script = fake::CurrentScript();
     script.lastDecodeLimit = maxPixels;
     const auto found = script.pictures.find(path);
     if (found == script.pictures.end()) {
-        return {nullptr, 0, 0, DecodeStatus::Unreadable, "not a picture"};
+        return {nullptr, 0, 0, DecodeStatus::Unreadable, "not a picture", {}};
     }
     const fake::FakePicture& picture = found->second;
     if (std::uint64_t{picture.width} * picture.height > maxPixels) {
-        return {nullptr, picture.width, picture.height, DecodeStatus::TooLarge, "too large"};
+        return {nullptr, picture.width, picture.height, DecodeStatus::TooLarge, "too large", {}};
     }
     ++script.livePictures;
-    return {new Picture{picture}, picture.width, picture.height, DecodeStatus::Ok, {}};
+    return {new Picture{picture}, picture.width, picture.height, DecodeStatus::Ok, {}, {}};
 }
+
+}  // namespace
 
 void DisposePicture(Picture* picture) {
     if (picture == nullptr) return;
@@ -78,10 +82,12 @@ ShownPixels PicturePixels(const Picture& picture) {
     return {picture.data.pixels.data(), picture.data.opaque};
 }
 
-DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
-                                 const PictureMemory& memoryFor) {
-    DecodedPicture decoded = DecodePicture(path, maxPixels);
-    if (decoded.status != DecodeStatus::Ok || !fake::CurrentScript().decodeInPlace) return decoded;
+DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
+                             const PictureMemory& memoryFor) {
+    DecodedPicture decoded = Decode(path, maxPixels);
+    if (decoded.status != DecodeStatus::Ok || !memoryFor || !fake::CurrentScript().decodeInPlace) {
+        return decoded;
+    }
     Picture& picture = *decoded.picture;
     if (Pixel* memory = memoryFor(decoded.width, decoded.height)) {
         std::copy(picture.data.pixels.begin(), picture.data.pixels.end(), memory);

@@ -2,7 +2,7 @@
 // the test queued, and panels paint into a plain 300 × 300 pixel buffer.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <cstdint>
 #include <deque>
@@ -58,7 +58,7 @@ struct Script {
     bool failDrawing = false;
     int busyRuns = 0;  // RunBusy calls
     bool hidePixels = false;      // PicturePixels gives null, as on Windows
-    bool decodeInPlace = false;   // DecodePictureInto decodes into the caller's memory
+    bool decodeInPlace = false;   // DecodePicture decodes into the caller's memory, given any
     std::uint64_t lastDecodeLimit = 0;
 };
 

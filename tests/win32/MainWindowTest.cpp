@@ -4,8 +4,8 @@
 #include "app/AppState.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "platform/win32/MainWindow.h"
-#include "platform/win32/Win32Platform.h"
+#include "win32/MainWindow.h"
+#include "win32/Win32Platform.h"
 #include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 

@@ -1,10 +1,10 @@
 // The Win32 seam against real GDI, GDI+ and the file system: surfaces, decoding, drawing, the
 // panels, and core file I/O on names outside the system code page.
 #include "convert/PictureImport.h"
-#include "convert/PreviewPanels.h"
+#include "app/PreviewPanels.h"
 #include "palette/ColorTable.h"
-#include "platform/win32/Orientation.h"
-#include "platform/win32/Win32Platform.h"
+#include "win32/Orientation.h"
+#include "win32/Win32Platform.h"
 #include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 
@@ -52,13 +52,16 @@ struct PictureServices : ::testing::Test {
 // Decodes and draws a whole picture 1:1 into a new surface.
 PixelSurface DrawWhole(const fs::path& path) {
     LoadedPicture loaded = LoadPicture(path);
-    PixelSurface surface;
-    EXPECT_EQ(loaded.status, ImportStatus::Ok) << loaded.message;
-    if (loaded.status != ImportStatus::Ok) return surface;
-    EXPECT_TRUE(surface.Create(loaded.size.width, loaded.size.height));
-    EXPECT_TRUE(platform::DrawPicture(*loaded.picture, *surface.memory(), loaded.size.width,
-                                      loaded.size.height));
-    return surface;
+    EXPECT_TRUE(loaded.outcome().ok()) << loaded.outcome().message;
+    ConvertedPicture converted;
+    const ColorTable table = [] {
+        ColorTable one;
+        ParseColorTable("1,0,0,0,0\n", one);
+        return one;
+    }();
+    const PictureSize size = loaded.size();
+    EXPECT_TRUE(MakeBlocks(std::move(loaded), table, {size}, converted).ok());
+    return std::move(converted.source);
 }
 
 // A JPEG head: SOI, an optional JFIF APP0, an APP1 "Exif" block whose one IFD entry is given.
@@ -337,6 +340,14 @@ TEST(Win32CoreFiles, ReadAndReplaceFilesNamedOutsideTheSystemCodePage) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2)
         << "no temporary file left behind";
+
+    // A read-only file is refused, as opening it for writing would be, and stays as it was.
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    const auto before = fs::file_size(target);
+    const SchematicOutcome refused = WriteSchematicFile(target, {0, 0, nullptr, &table});
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(refused.status, SchematicStatus::OpenFailed);
+    EXPECT_EQ(fs::file_size(target), before);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "convert/PreviewPanels.h"
+#include "app/PreviewPanels.h"
 
 #include "convert/Limits.h"
 

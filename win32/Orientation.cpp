@@ -1,4 +1,4 @@
-#include "platform/win32/Orientation.h"
+#include "win32/Orientation.h"
 
 #include "fileio/OpenFile.h"
 

@@ -1,5 +1,5 @@
 // The Windows program's entry: register the class, create the window, run the message loop.
-#include "platform/win32/MainWindow.h"
+#include "win32/MainWindow.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     tesselbox::win32::RegisterMainClass(instance);

@@ -1,7 +1,7 @@
 // The panels' drawing target on Qt: a painter on the panel widget (or, in tests, on an image).
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <QPainter>
 

@@ -1,5 +1,5 @@
 // UTF-8 (the core's texts) to UTF-16 (the W entry points).
-#include "platform/win32/Win32Platform.h"
+#include "win32/Win32Platform.h"
 
 namespace tesselbox::win32 {
 

@@ -9,13 +9,19 @@
 #include <filesystem>
 
 class QApplication;
+class QLocale;
+class QTranslator;
 class QCloseEvent;
 class QPushButton;
 
 namespace tesselbox::qt {
 
-// Application name, version and icon, set before the first window.
+// Application name, version, icon and Qt's own texts in the user's language, set before the first
+// window.
 void ConfigureApplication(QApplication& application);
+// Qt's translations for that locale (its dialogs' and buttons' texts), owned by the application;
+// null where there are none (English needs none).
+QTranslator* InstallQtTranslations(QApplication& application, const QLocale& locale);
 
 class MainWindow : public QWidget {
 public:
@@ -32,8 +38,14 @@ public:
     QPushButton* Button(int controlId) const;
     QWidget* Panel(int controlId) const;
 
+    // The work under way, through the window services.
+    void SetBusyWork(bool busy) { busyWork_ = busy; }
+    void DialogClosed();
+    void EndBusyCursor();
+
 protected:
-    // Tab does not move the focus between the buttons, as in the window's first version.
+    // Tab does not move the focus: the window has two buttons and two panels, and the buttons are
+    // clicked, so a focus frame wandering between them would only be noise.
     bool focusNextPrevChild(bool next) override;
     // Refused while a picture is being made on another thread.
     void closeEvent(QCloseEvent* event) override;
@@ -44,15 +56,19 @@ private:
     QPushButton* generateButton_ = nullptr;
     QWidget* sourcePanel_ = nullptr;
     QWidget* previewPanel_ = nullptr;
+    bool commandRunning_ = false;
+    bool busyCursor_ = false;
+    bool busyWork_ = false;  // RunBusy is waiting for its work
 };
 
 // How long work under RunBusy goes on before the busy bar shows.
 inline constexpr int BUSY_INDICATOR_DELAY_MS = 250;
 
-// For the platform functions: the main window once it has started (owner of the dialogs), and
+// For the window services: the main window once it has started (owner of the dialogs), and
 // its panels by control identifier. Null before Start and after the window is gone.
 QWidget* DialogOwner();
 QWidget* FindPanel(int controlId);
+void SetBusyWork(bool busy);
 
 // Around each dialog of a button command. Once its last dialog has closed a command may work a
 // while (a large picture kept at full size): the window repaints what the dialog covered at once

@@ -1,5 +1,5 @@
 // The panels' drawing on the DRAWITEMSTRUCT's device context.
-#include "platform/win32/Win32Platform.h"
+#include "win32/Win32Platform.h"
 
 namespace tesselbox::platform {
 

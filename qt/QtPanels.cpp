@@ -1,9 +1,9 @@
 // Panel painting on Qt. The surface is bottom-up, so it is drawn through a vertical flip rather
 // than mirrored into a copy, which for a picture kept at full size would be large.
-#include "platform/qt/QtPanels.h"
+#include "qt/QtPanels.h"
 
-#include "platform/qt/QtPicture.h"
-#include "platform/qt/QtWindow.h"
+#include "qt/QtPicture.h"
+#include "qt/QtWindow.h"
 
 #include <QPaintDevice>
 #include <QWidget>

@@ -1,7 +1,7 @@
 // Pictures and surfaces on Windows: DIB sections in memory DCs, decoded and drawn by GDI+ through
 // its flat interface.
-#include "platform/win32/Orientation.h"
-#include "platform/win32/Win32Platform.h"
+#include "win32/Orientation.h"
+#include "win32/Win32Platform.h"
 
 #include <gdiplus.h>
 
@@ -94,7 +94,9 @@ void ReleaseSurfaceMemory(SurfaceMemory* memory) {
     delete memory;
 }
 
-DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels) {
+// GDI+ keeps its own bitmap, so memory of the caller's is never used.
+DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
+                             const PictureMemory&) {
     DecodedPicture decoded;
     Gdiplus::GpImage* loaded = nullptr;
     if (gdip::GdipLoadImageFromFile(path.c_str(), &loaded) != Gdiplus::Ok || loaded == nullptr) {
@@ -155,11 +157,6 @@ bool DrawPicture(const Picture& picture, SurfaceMemory& target, std::uint32_t wi
 
 // GDI+ keeps its own bitmap, which is only read by drawing it.
 ShownPixels PicturePixels(const Picture&) { return {}; }
-
-DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
-                                 const PictureMemory&) {
-    return DecodePicture(path, maxPixels);
-}
 
 void StartPictureServices() {
     if (servicesRunning) return;

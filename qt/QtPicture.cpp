@@ -1,13 +1,16 @@
 // Decoding with QImageReader and surfaces over calloc'ed memory wrapped by a QImage. The surface
 // image is stored upside down (row 0 is the picture's bottom row), as the core expects.
-#include "platform/qt/QtPicture.h"
+#include "qt/QtPicture.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
+#include <QtGlobal>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -90,6 +93,41 @@ quint32 PngChunkPastTheEnd(QIODevice& device) {
     return pastTheEnd;
 }
 
+// Qt's BMP reader takes pixel rows that the file does not hold from a buffer it never filled, so a
+// cut-off BMP would decode differently each time. Such a file is refused instead: returns how many
+// bytes its uncompressed pixels need beyond the end of the file, or 0. The last row may lack its
+// padding. The device is left where it was.
+qint64 BmpPixelsPastTheEnd(QIODevice& device) {
+    uchar head[34];
+    if (device.isSequential() || device.peek(reinterpret_cast<char*>(head), 34) != 34 ||
+        head[0] != 'B' || head[1] != 'M') {
+        return 0;
+    }
+    const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(head + at); };
+    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(head + at); };
+    const qint64 offset = u32(10);
+    const quint32 headerSize = u32(14);
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 bits = 0;
+    if (headerSize == 12) {
+        width = u16(18);
+        height = u16(20);
+        bits = u16(24);
+    } else {
+        const quint32 compression = u32(30);
+        if (compression != 0 && compression != 3 && compression != 6) return 0;  // RLE: any length
+        width = std::abs(qint64(qint32(u32(18))));
+        height = std::abs(qint64(qint32(u32(22))));
+        bits = u16(28);
+    }
+    if (width == 0 || height == 0 || bits == 0 || bits > 32) return 0;  // the reader refuses these
+    const qint64 rowBytes = (width * bits + 7) / 8;
+    const qint64 stride = (width * bits + 31) / 32 * 4;
+    const qint64 needed = device.pos() + offset + stride * (height - 1) + rowBytes;
+    return std::max<qint64>(0, needed - device.size());
+}
+
 }  // namespace
 
 namespace {
@@ -97,6 +135,20 @@ namespace {
 // The formats whose pixels read as premultiplied ARGB once an opaque one's alpha is taken as 255.
 bool ShownAsTheyAre(QImage::Format format) {
     return format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGB32;
+}
+
+// An all-zero image of that size and format for the reader to write into, which it does where the
+// size and format fit: a damaged file whose pixels run out then leaves zeros, the same on every
+// decode, instead of whatever the memory held. From calloc, which costs no pass of zeros for a large
+// picture. Null where it cannot be made; the reader then makes its own.
+QImage ZeroImage(QSize size, QImage::Format format) {
+    if (!size.isValid() || size.isEmpty() || format == QImage::Format_Invalid) return {};
+    const qsizetype bytesPerLine =
+        (qsizetype{size.width()} * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
+    void* pixels = std::calloc(std::size_t(bytesPerLine) * std::size_t(size.height()), 1);
+    if (pixels == nullptr) return {};
+    return QImage(static_cast<uchar*>(pixels), size.width(), size.height(), bytesPerLine, format,
+                  std::free, pixels);
 }
 
 // Whether the reader will write the pixels as they are to be shown, unturned, so that they can go
@@ -108,12 +160,68 @@ bool DecodesAsShown(QImageReader& reader, QSize size) {
 
 }  // namespace
 
-DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
-                                 const PictureMemory& memoryFor) {
+namespace {
+
+// What the decoders say while a picture of this thread is decoded, such as libpng's warning about a
+// known incorrect sRGB profile, which many photos carry.
+thread_local std::vector<std::string>* decoderNotes = nullptr;
+
+// Qt's message handler is one for the process: the one it had before ours passes on what is not
+// the decoders'. Decoder chatter outside a decode is harmless and dropped.
+QtMessageHandler& PassedOn() {
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+void RouteDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg && type != QtDebugMsg && decoderNotes != nullptr) {
+        const std::string note = text.toStdString();
+        if (std::find(decoderNotes->begin(), decoderNotes->end(), note) == decoderNotes->end()) {
+            decoderNotes->push_back(note);
+        }
+        return;
+    }
+    const bool fromDecoder =
+        context.category != nullptr && std::strncmp(context.category, "qt.gui.imageio", 14) == 0;
+    if (fromDecoder && type != QtCriticalMsg && type != QtFatalMsg) return;
+    if (PassedOn() != nullptr) {
+        PassedOn()(type, context, text);
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+    }
+}
+
+// Collects the decoders' messages on this thread while it lives.
+class DecoderNotes {
+public:
+    DecoderNotes() : outer_(decoderNotes) {
+        static std::once_flag installed;
+        std::call_once(installed, [] { PassedOn() = qInstallMessageHandler(RouteDecoderMessages); });
+        decoderNotes = &notes_;
+    }
+    ~DecoderNotes() { decoderNotes = outer_; }
+    DecoderNotes(const DecoderNotes&) = delete;
+    DecoderNotes& operator=(const DecoderNotes&) = delete;
+    std::vector<std::string> Take() {
+        decoderNotes = outer_;
+        return std::move(notes_);
+    }
+
+private:
+    std::vector<std::string>* outer_;
+    std::vector<std::string> notes_;
+};
+
+DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const PictureMemory& memoryFor) {
     if (const quint32 claimed = PngChunkPastTheEnd(device)) {
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
                 "the picture cannot be read: a PNG chunk claims " + std::to_string(claimed) +
-                    " bytes, more than the file holds"};
+                    " bytes, more than the file holds", {}};
+    }
+    if (const qint64 missing = BmpPixelsPastTheEnd(device)) {
+        return {nullptr, 0, 0, DecodeStatus::Unreadable,
+                "the picture cannot be read: its pixels end " + std::to_string(missing) +
+                    " bytes before the BMP says", {}};
     }
     QImageReader reader(&device);
     reader.setAutoTransform(true);  // honour the stored orientation; no color conversion
@@ -124,7 +232,7 @@ DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
                 DecodeStatus::TooLarge,
                 "the picture is " + std::to_string(announced.width()) + " x " +
                     std::to_string(announced.height()) + " pixels; at most " +
-                    std::to_string(maxPixels) + " pixels are allowed"};
+                    std::to_string(maxPixels) + " pixels are allowed", {}};
     }
     SetAllocationLimitFor(maxPixels);
     QImage image;
@@ -142,34 +250,41 @@ DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
         if (read && image.constBits() == at && image.size() == announced &&
             image.format() == format) {
             return {new Picture{image}, std::uint32_t(announced.width()),
-                    std::uint32_t(announced.height()), DecodeStatus::Ok, {}};
+                    std::uint32_t(announced.height()), DecodeStatus::Ok, {}, {}};
         }
         if (image.constBits() == at) image = image.copy();  // keeps nothing in the caller's memory
     } else {
+        image = ZeroImage(announced, reader.imageFormat());
         read = reader.read(&image);
     }
     if (!read || image.isNull()) {
         const std::string why = reader.errorString().toStdString();
-        return {nullptr, 0, 0, DecodeStatus::Unreadable, "the picture cannot be read: " + why};
+        return {nullptr, 0, 0, DecodeStatus::Unreadable, "the picture cannot be read: " + why, {}};
     }
     if (std::uint64_t(image.width()) * std::uint64_t(image.height()) > maxPixels) {
         return {nullptr, std::uint32_t(image.width()), std::uint32_t(image.height()),
                 DecodeStatus::TooLarge, "the picture has more than " + std::to_string(maxPixels) +
-                                            " pixels"};
+                                            " pixels", {}};
     }
     if (image.format() != QImage::Format_ARGB32_Premultiplied) {
         image.convertTo(QImage::Format_ARGB32_Premultiplied);
         if (image.isNull()) {
-            return {nullptr, 0, 0, DecodeStatus::TooLarge, "not enough memory for the picture"};
+            return {nullptr, 0, 0, DecodeStatus::TooLarge, "not enough memory for the picture", {}};
         }
     }
     const auto width = std::uint32_t(image.width());
     const auto height = std::uint32_t(image.height());
-    return {new Picture{std::move(image)}, width, height, DecodeStatus::Ok, {}};
+    return {new Picture{std::move(image)}, width, height, DecodeStatus::Ok, {}, {}};
 }
 
-DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels) {
-    return DecodePictureInto(path, maxPixels, {});
+}  // namespace
+
+DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
+                                 const PictureMemory& memoryFor) {
+    DecoderNotes notes;
+    DecodedPicture decoded = DecodeFrom(device, maxPixels, memoryFor);
+    decoded.notes = notes.Take();
+    return decoded;
 }
 
 void DisposePicture(Picture* picture) { delete picture; }
@@ -205,15 +320,29 @@ ShownPixels PicturePixels(const Picture& picture) {
             image.format() == QImage::Format_RGB32};
 }
 
-DecodedPicture DecodePictureInto(const std::filesystem::path& path, std::uint64_t maxPixels,
-                                 const PictureMemory& memoryFor) {
+DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
+                             const PictureMemory& memoryFor) {
     QFile file(QFile::decodeName(QByteArray(path.c_str())));
     if (!file.open(QIODevice::ReadOnly)) {
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
-                "cannot open the file: " + file.errorString().toStdString()};
+                "cannot open the file: " + file.errorString().toStdString(), {}};
     }
     // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
     return DecodePictureFrom(file, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
+}
+
+bool EncodePng(const SurfaceMemory& surface, std::vector<std::uint8_t>& png, std::string& error) {
+    const QImage image = SurfaceToImage(surface);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (image.isNull() || !writer.write(image)) {
+        error = image.isNull() ? "not enough memory" : writer.errorString().toStdString();
+        return false;
+    }
+    png.assign(bytes.cbegin(), bytes.cend());
+    return true;
 }
 
 void StartPictureServices() {}

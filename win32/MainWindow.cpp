@@ -1,12 +1,12 @@
 // The main window and its four child controls, and the seam's window half that needs them:
 // message boxes and panel repaints.
-#include "platform/win32/MainWindow.h"
+#include "win32/MainWindow.h"
 
 #include "app/AppState.h"
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "platform/win32/Win32Platform.h"
+#include "win32/Win32Platform.h"
 
 #include <exception>
 #include <memory>

@@ -2,7 +2,7 @@
 // command-line tool and the fuzzers use beyond the seam.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/PictureServices.h"
 
 #include <QImage>
 
@@ -13,7 +13,7 @@ class QIODevice;
 namespace tesselbox::platform {
 
 // Decodes from any device (a file, bytes in memory) with the same rules as DecodePicture, and
-// with memoryFor as DecodePictureInto.
+// with memoryFor as DecodePicture.
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
                                  const PictureMemory& memoryFor = {});
 

@@ -1,21 +1,24 @@
-#include "platform/qt/QtWindow.h"
+#include "qt/QtWindow.h"
 
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "platform/qt/QtPanels.h"
+#include "qt/QtPanels.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPainter>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 
 #include <exception>
 #include <limits>
@@ -25,17 +28,9 @@
 namespace tesselbox::qt {
 namespace {
 
-QPointer<QWidget> mainWindow;
-QPointer<QWidget> sourcePanel;
-QPointer<QWidget> previewPanel;
-bool commandRunning = false;
-bool busyCursor = false;
-bool busyWork = false;  // RunBusy is waiting for its work
-
-void EndBusyCursor() {
-    if (busyCursor) QApplication::restoreOverrideCursor();
-    busyCursor = false;
-}
+// The one running window. The window services are free functions that the commands call without
+// a window at hand; the dialogs, the message boxes and the panels they reach belong to this one.
+QPointer<MainWindow> runningWindow;
 
 QRect ToQRect(layout::Rect r) { return {r.x, r.y, r.width, r.height}; }
 
@@ -65,6 +60,17 @@ void ConfigureApplication(QApplication& application) {
     application.setApplicationVersion(TESSELBOX_VERSION);
     application.setDesktopFileName("tesselbox");
     application.setWindowIcon(QIcon(":/tesselbox/icon-64.png"));
+    InstallQtTranslations(application, QLocale::system());
+}
+
+QTranslator* InstallQtTranslations(QApplication& application, const QLocale& locale) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(locale, "qt", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
 }
 
 MainWindow::MainWindow(std::filesystem::path colorTablePath) {
@@ -83,21 +89,26 @@ MainWindow::MainWindow(std::filesystem::path colorTablePath) {
 
 MainWindow::~MainWindow() {
     OnDestroy(state_);
-    if (mainWindow == this) mainWindow = nullptr;
+    EndBusyCursor();
+}
+
+void MainWindow::EndBusyCursor() {
+    if (busyCursor_) QApplication::restoreOverrideCursor();
+    busyCursor_ = false;
 }
 
 bool MainWindow::Start() {
     if (!OnCreate(state_)) return false;
-    mainWindow = this;
+    runningWindow = this;
 
     auto addButton = [this](const char* text, layout::Rect where, int controlId) {
         auto* button = new QPushButton(QString::fromUtf8(text), this);
         button->setGeometry(ToQRect(where));
         connect(button, &QPushButton::clicked, this,
                 [this, controlId] {
-                    commandRunning = true;
+                    commandRunning_ = true;
                     DispatchCommand(state_, 0, controlId);
-                    commandRunning = false;
+                    commandRunning_ = false;
                     EndBusyCursor();
                 });
         return button;
@@ -110,8 +121,6 @@ bool MainWindow::Start() {
     sourcePanel_->setGeometry(ToQRect(layout::SOURCE_PANEL));
     previewPanel_ = new PanelWidget(state_, layout::IDC_PREVIEW_PANEL, this);
     previewPanel_->setGeometry(ToQRect(layout::PREVIEW_PANEL));
-    sourcePanel = sourcePanel_;
-    previewPanel = previewPanel_;
     return true;
 }
 
@@ -130,28 +139,34 @@ QWidget* MainWindow::Panel(int controlId) const {
 bool MainWindow::focusNextPrevChild(bool) { return false; }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (busyWork) {
+    if (busyWork_) {
         event->ignore();  // the work under way writes into this window's state
         return;
     }
     QWidget::closeEvent(event);
 }
 
-QWidget* DialogOwner() { return mainWindow.data(); }
-
-void DialogOpening() { EndBusyCursor(); }
-
-void DialogClosed() {
-    if (!commandRunning || mainWindow == nullptr) return;
-    mainWindow->repaint();
-    if (!busyCursor) QApplication::setOverrideCursor(Qt::WaitCursor);
-    busyCursor = true;
+void MainWindow::DialogClosed() {
+    if (!commandRunning_) return;
+    repaint();
+    if (!busyCursor_) QApplication::setOverrideCursor(Qt::WaitCursor);
+    busyCursor_ = true;
 }
 
-QWidget* FindPanel(int controlId) {
-    if (controlId == layout::IDC_SOURCE_PANEL) return sourcePanel.data();
-    if (controlId == layout::IDC_PREVIEW_PANEL) return previewPanel.data();
-    return nullptr;
+QWidget* DialogOwner() { return runningWindow.data(); }
+
+void DialogOpening() {
+    if (runningWindow) runningWindow->EndBusyCursor();
+}
+
+void DialogClosed() {
+    if (runningWindow) runningWindow->DialogClosed();
+}
+
+QWidget* FindPanel(int controlId) { return runningWindow ? runningWindow->Panel(controlId) : nullptr; }
+
+void SetBusyWork(bool busy) {
+    if (runningWindow) runningWindow->SetBusyWork(busy);
 }
 
 }  // namespace tesselbox::qt
@@ -187,9 +202,9 @@ void RunBusy(const std::function<void()>& work) {
     showLater.setSingleShot(true);
     QObject::connect(&showLater, &QTimer::timeout, &progress, &QProgressDialog::show);
     showLater.start(qt::BUSY_INDICATOR_DELAY_MS);
-    qt::busyWork = true;
+    qt::SetBusyWork(true);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    qt::busyWork = false;
+    qt::SetBusyWork(false);
     worker.join();
     if (failure) std::rethrow_exception(failure);
 }

@@ -1,6 +1,6 @@
 // The open and save dialogs on the one OPENFILENAMEW record they share. Only the filter index
 // carries over from dialog to dialog; everything else is set again by each call.
-#include "platform/win32/Win32Platform.h"
+#include "win32/Win32Platform.h"
 
 #include <commdlg.h>
 

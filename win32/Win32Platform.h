@@ -2,7 +2,7 @@
 // opaque types, UTF-8 to UTF-16 conversion and the main window the boxes and dialogs belong to.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <windows.h>
 

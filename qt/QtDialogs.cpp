@@ -2,8 +2,8 @@
 // a native dialog would take its patterns from the text shown ("(*.jpg;*.png;*.bmp)"), where the
 // semicolons make them match nothing, and only Qt's can be told otherwise.
 #include "app/Texts.h"
-#include "platform/Platform.h"
-#include "platform/qt/QtWindow.h"
+#include "platform/WindowServices.h"
+#include "qt/QtWindow.h"
 
 #include <QFile>
 #include <QFileDialog>

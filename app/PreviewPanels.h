@@ -3,7 +3,7 @@
 #pragma once
 
 #include "convert/PixelSurface.h"
-#include "platform/Platform.h"
+#include "platform/WindowServices.h"
 
 #include <cstdint>
 
