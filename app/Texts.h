@@ -18,6 +18,13 @@ inline constexpr const char* WRITE_FILE_FAILED = "写入文件失败！";
 inline constexpr const char* READ_PICTURE_FAILED = "读取图片失败！";
 inline constexpr const char* PICTURE_TOO_LARGE = "图片太大！";
 
+// The preview panel's menu.
+inline constexpr const char* MATCH_RGB = "颜色匹配：RGB";
+inline constexpr const char* MATCH_PERCEPTUAL = "颜色匹配：感知";
+inline constexpr const char* DITHER_NONE = "抖动：无";
+inline constexpr const char* DITHER_FLOYD_STEINBERG = "抖动：Floyd–Steinberg";
+inline constexpr const char* DITHER_ORDERED = "抖动：有序（Bayer）";
+
 inline constexpr std::array<platform::FileFilter, 2> PICTURE_FILTERS = {{
     {"图片文件(*.jpg;*.png;*.bmp)", "*.jpg;*.png;*.bmp"},
     {"所有文件(*.*)", "*.*"},
