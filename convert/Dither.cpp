@@ -9,6 +9,7 @@
 #include "palette/PerceptualMatch.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -35,12 +36,24 @@ public:
         }
     }
     std::int32_t Find(Pixel pixel, std::int32_t hint) const {
-        return perceptual_ ? perceptual_->Find(pixel, hint) : rgb_->Find(pixel);
+        if (perceptual_) return perceptual_->Find(pixel, hint);
+        // The diffused colors repeat: the last few answers save most searches.
+        const std::size_t slot = (pixel * 0x9E3779B1u) >> 24;
+        if (recent_[slot].color == (pixel | 0xFF000000u)) return recent_[slot].index;
+        const std::int32_t index = rgb_->Find(pixel);
+        recent_[slot] = {pixel | 0xFF000000u, index};
+        return index;
     }
 
 private:
+    struct Answer {
+        Pixel color = 0;  // opaque when filled
+        std::int32_t index = 0;
+    };
     std::unique_ptr<PerceptualIndex> perceptual_;
     std::unique_ptr<NearestColorIndex> rgb_;
+    // Used by the one thread that dithers; plain matching goes to the index directly.
+    mutable std::array<Answer, 256> recent_{};
 };
 
 struct Triple {
@@ -54,14 +67,23 @@ Triple ToTriple(const Lab& c) {
     return {static_cast<float>(c.L), static_cast<float>(c.a), static_cast<float>(c.b)};
 }
 
-// The error space: a pixel's color in it, and the 8-bit color a value in it rounds to.
+// The diffused value is matched at 6 bits a channel: the diffusion pays back the rounding like any
+// other error, and the index then meets at most 65³ distinct colors instead of millions.
+Pixel Coarse(Pixel pixel) {
+    const auto level = [](std::uint8_t v) {
+        return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3));
+    };
+    return MakePixel(level(RedOf(pixel)), level(GreenOf(pixel)), level(BlueOf(pixel)));
+}
+
+// The error space: a pixel's color in it, and the color a value in it is matched as.
 struct LinearSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LinearOf(pixel)); }
-    static Pixel Rounded(const Triple& v) { return PixelOf(LinearRgb{v.x, v.y, v.z}); }
+    static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearRgb{v.x, v.y, v.z})); }
 };
 struct LabSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LabOf(pixel)); }
-    static Pixel Rounded(const Triple& v) { return PixelOf(LinearOf(Lab{v.x, v.y, v.z})); }
+    static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearOf(Lab{v.x, v.y, v.z}))); }
 };
 
 // Grid row y holds picture row height - 1 - y; rows go top to bottom, every other one backwards.
