@@ -46,9 +46,25 @@ const std::array<double, 256>& LinearLevels() {
 }
 
 std::uint8_t SrgbLevelOf(double linear) {
+    // A first guess from 4096 even slices of [0, 1], each holding at most two level steps, then
+    // the steps themselves.
+    constexpr int SLICES = 4096;
+    static const std::array<std::uint8_t, SLICES + 1> guesses = [] {
+        const std::array<double, 255>& steps = LevelSteps();
+        std::array<std::uint8_t, SLICES + 1> g{};
+        for (int i = 0; i <= SLICES; ++i) {
+            g[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(
+                std::upper_bound(steps.begin(), steps.end(), static_cast<double>(i) / SLICES) -
+                steps.begin());
+        }
+        return g;
+    }();
+    if (!(linear > 0.0)) return 0;  // also NaN
+    if (linear >= 1.0) return 255;
     const std::array<double, 255>& steps = LevelSteps();
-    return static_cast<std::uint8_t>(std::upper_bound(steps.begin(), steps.end(), linear) -
-                                     steps.begin());
+    unsigned level = guesses[static_cast<std::size_t>(linear * SLICES)];
+    while (level < 255 && linear >= steps[level]) ++level;
+    return static_cast<std::uint8_t>(level);
 }
 
 LinearRgb LinearOf(Pixel pixel) {

@@ -229,7 +229,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     return tableIndex_[at(bestAt)];
 }
 
-std::int32_t PerceptualIndex::Remembered(Pixel pixel, std::int32_t hint) const {
+std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
     std::atomic<Block*>& slot = blocks_[BlockOf(pixel)];
     Block* block = slot.load(std::memory_order_acquire);
     if (block == nullptr) {
@@ -247,12 +247,10 @@ std::int32_t PerceptualIndex::Remembered(Pixel pixel, std::int32_t hint) const {
     return found;
 }
 
-std::int32_t PerceptualIndex::Find(Pixel pixel) const { return Remembered(pixel, -1); }
-
 void PerceptualIndex::FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const {
     std::int32_t previous = -1;
     for (std::size_t i = 0; i < count; ++i) {
-        previous = Remembered(colors[i], previous);
+        previous = Find(colors[i], previous);
         indices[i] = previous;
     }
 }

@@ -25,15 +25,15 @@ public:
     PerceptualIndex(const PerceptualIndex&) = delete;
     PerceptualIndex& operator=(const PerceptualIndex&) = delete;
 
-    // Each 24-bit color is searched once and remembered; several threads may ask at once.
-    std::int32_t Find(Pixel pixel) const;
+    // Each 24-bit color is searched once and remembered; several threads may ask at once. `hint`,
+    // a table index likely to be near (a neighbor's answer), only makes a search faster.
+    std::int32_t Find(Pixel pixel, std::int32_t hint = -1) const;
     void FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const;
-    // Without the memory; `hint`, a table index likely to be near, only makes it faster.
+    // Without the memory.
     std::int32_t Search(const Lab& color, std::int32_t hint = -1) const;
 
 private:
     struct Block;
-    std::int32_t Remembered(Pixel pixel, std::int32_t hint) const;
 
     // Distinct colors in table order, then sorted by lightness for the search.
     std::vector<double> lightness_, a_, b_, chroma_;
