@@ -52,8 +52,8 @@ std::uint8_t SrgbLevelOf(double linear) {
     static const std::array<std::uint8_t, SLICES + 1> guesses = [] {
         const std::array<double, 255>& steps = LevelSteps();
         std::array<std::uint8_t, SLICES + 1> g{};
-        for (int i = 0; i <= SLICES; ++i) {
-            g[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(
+        for (std::size_t i = 0; i < g.size(); ++i) {
+            g[i] = static_cast<std::uint8_t>(
                 std::upper_bound(steps.begin(), steps.end(), static_cast<double>(i) / SLICES) -
                 steps.begin());
         }

@@ -376,7 +376,8 @@ TEST(ConvertCommand, MatchAndDitherReachEveryOutput) {
         std::map<std::string, int> counts;
         for (int y = 0; y < written.height(); ++y) {
             for (int x = 0; x < written.width(); ++x) {
-                const std::size_t at = static_cast<std::size_t>(y * written.width() + x);
+                const auto at = static_cast<std::size_t>(y) * static_cast<std::size_t>(written.width()) +
+                                static_cast<std::size_t>(x);
                 const auto id = static_cast<unsigned char>(schematic.blocks[at]);
                 const QRgb shown = written.pixel(x, y);
                 ASSERT_EQ(shown, id == 0 ? 0u : table.colors[id - 1u]) << c.name << " " << x << "," << y;

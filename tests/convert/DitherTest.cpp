@@ -114,7 +114,7 @@ TEST_F(Dither, FloydSteinbergKeepsTheLightOfAFlatFieldBetweenTwoEntries) {
         const auto mix = [&](double x, double y) { return x + (y - x) * c.share; };
         const Pixel color =
             PixelOf({mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)});
-        const Picture field{SIDE, SIDE, std::vector<Pixel>(SIDE * SIDE, color)};
+        const Picture field{SIDE, SIDE, std::vector<Pixel>(std::size_t{SIDE} * SIDE, color)};
         const Converted out = Convert(table, field, {c.match, DitherMode::FloydSteinberg});
         double mean[3] = {0, 0, 0};
         for (std::int32_t block : out.grid) {

@@ -105,6 +105,7 @@ TEST(PerceptualIndex, AnswersWhatThePlainScanAnswers) {
         const PerceptualIndex index(table);
         std::uint64_t state = 77;
         std::vector<Pixel> sample;
+        sample.reserve(3000 + 256);
         for (int i = 0; i < 3000; ++i) sample.push_back(static_cast<Pixel>(Next(state)) | 0xFF000000u);
         for (Pixel v = 0; v < 256; ++v) sample.push_back(0xFF000000u | (v * 0x010101u));
         std::vector<std::int32_t> found(sample.size());
@@ -121,6 +122,7 @@ TEST(PerceptualIndex, TwoThreadsGetThePlainScansAnswers) {
     const ColorTable table = TableOf(Tables()[0].colors);
     const PerceptualIndex index(table);
     std::vector<Pixel> sample;
+    sample.reserve(2000);
     std::uint64_t state = 5;
     for (int i = 0; i < 2000; ++i) sample.push_back(static_cast<Pixel>(Next(state)) & 0x3F3F3Fu);
     std::vector<std::int32_t> first(sample.size()), second(sample.size());
