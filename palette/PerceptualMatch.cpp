@@ -185,7 +185,10 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         const double da = a_[e] - color.a, db = b_[e] - color.b;
         const double chromaMean = 0.75 * (chroma + chroma_[e]);  // at least C̄'
         const double widest = 1.0 + 0.045 * chromaMean;
-        if (Beyond(l2 + RotationFloor(chromaMean) * (da * da + db * db) / (widest * widest), best2)) {
+        // Two hues in the upper half-plane (b > 0, which a' keeps) have their mean there too,
+        // at least 95 degrees from 275, where RT is below 1e-6.
+        const double floor = color.b > 0.0 && b_[e] > 0.0 ? 1.0 - 1e-6 : RotationFloor(chromaMean);
+        if (Beyond(l2 + floor * (da * da + db * db) / (widest * widest), best2)) {
             return true;
         }
         const double cMean7 = Pow7((chroma + chroma_[e]) / 2.0);
