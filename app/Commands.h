@@ -1,4 +1,4 @@
-// The program's start-up, shutdown and commands, written once over the platform seam.
+// The program's start-up, shutdown and commands, written once over the window services.
 #pragma once
 
 #include "app/AppState.h"

@@ -17,6 +17,8 @@ inline constexpr const char* OPEN_FILE_FAILED = "打开文件失败！";
 inline constexpr const char* WRITE_FILE_FAILED = "写入文件失败！";
 inline constexpr const char* READ_PICTURE_FAILED = "读取图片失败！";
 inline constexpr const char* PICTURE_TOO_LARGE = "图片太大！";
+// A color table block that has no name in today's game: only a .schematic can hold it.
+inline constexpr const char* NO_MODERN_BLOCK_NAME = "颜色表中有方块在新版本中没有名称，只能保存为.schematic文件！";
 
 // The preview panel's menu.
 inline constexpr const char* MATCH_RGB = "颜色匹配：RGB";

@@ -1,8 +1,9 @@
 // The generate command. Every write is checked and an existing file is replaced only by a complete
-// new one; a failed write is reported instead of being taken for success.
+// new one; a failed write is reported instead of being taken for success. A name typed with
+// .schem or .litematic gets that format for the newest game version; any other the .schematic.
 #include "app/Commands.h"
 #include "app/Texts.h"
-#include "formats/SchematicWriter.h"
+#include "formats/BlockFile.h"
 
 namespace tesselbox {
 
@@ -11,15 +12,20 @@ void WriteSchematic(AppState& state) {
                                                texts::SCHEMATIC_EXTENSION);
     if (!path) return;
     const ConvertedPicture& p = state.picture;
-    const SchematicSource source{p.working.width, p.working.height, p.grid.data(),
-                                 &state.colorTable};
-    const SchematicOutcome outcome = WriteSchematicFile(*path, source);
+    const BlockFileSource source{p.working.width, p.working.height, p.grid.data(), &state.colorTable};
+    BlockFileOptions options;
+    options.format = FormatFromExtension(*path);
+    const std::u8string stem = path->stem().u8string();  // Litematica shows it; UTF-8 on every system
+    options.name.assign(stem.begin(), stem.end());
+    const BlockFileOutcome outcome = WriteBlockFile(*path, source, options);
     const char* text = nullptr;
     switch (outcome.status) {
-        case SchematicStatus::Ok: return;
-        case SchematicStatus::OpenFailed: text = texts::OPEN_FILE_FAILED; break;
-        case SchematicStatus::WriteFailed: text = texts::WRITE_FILE_FAILED; break;
-        case SchematicStatus::TooLarge: text = texts::PICTURE_TOO_LARGE; break;
+        case BlockFileStatus::Ok: return;
+        case BlockFileStatus::OpenFailed: text = texts::OPEN_FILE_FAILED; break;
+        case BlockFileStatus::WriteFailed: text = texts::WRITE_FILE_FAILED; break;
+        case BlockFileStatus::TooLarge:
+        case BlockFileStatus::BadOption: text = texts::PICTURE_TOO_LARGE; break;
+        case BlockFileStatus::NoBlockName: text = texts::NO_MODERN_BLOCK_NAME; break;
     }
     platform::ShowMessage(text, platform::MessageKind::Error);
 }

@@ -3,6 +3,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/Options.h"
 #include "cli/PaletteSource.h"
+#include "palette/BlockStates.h"
 #include "palette/ColorTable.h"
 
 #include <memory>
@@ -27,11 +28,18 @@ constexpr const char* USAGE = R"(Usage: tesselbox-cli convert [options] PICTURE.
 constexpr const char* HELP = R"(
 Turns pictures (JPEG, PNG, BMP and more) into flat Minecraft block art: every pixel that is
 opaque enough becomes the block of the nearest color in the color table, and the result is
-written as an MCEdit .schematic file, one block high.
+written as a block file one block high: an MCEdit .schematic, a Sponge .schem (WorldEdit, FAWE)
+or a Litematica .litematic.
 
 convert options:
-  -o, --output PATH    the schematic to write (one picture), or an existing folder where each
-                       picture gets NAME.schematic; default: beside each picture, NAME.schematic
+  -o, --output PATH    the file to write (one picture), or an existing folder where each
+                       picture gets NAME.schematic (or the --format's extension); default:
+                       beside each picture; the extension chooses the format
+      --format FORMAT  schematic, schem or litematic, whatever the output's extension
+      --gzip           compress the .schematic (WorldEdit and FAWE read only that); .schem and
+                       .litematic are always compressed
+      --mc-version V   the Minecraft version whose block names .schem and .litematic use
+      --schem-version N  2 (the default; WorldEdit 7.2 and later, FAWE, Litematica) or 3
       --palette FILE   the color table; default: Colors.txt in the current folder if there is
                        one, else the one installed with the program
       --fit            shrink a picture larger than 300 x 300 to fit inside it (the default)
@@ -39,7 +47,8 @@ convert options:
       --preview PATH   also write the picture in its blocks' colors as PNG, transparent where
                        no block goes; with several pictures an existing folder (NAME-blocks.png)
       --materials      print the blocks needed on standard output: the count, id:data and name
-                       of each, most used first, then the totals
+                       of each, most used first, then the totals; with --mc-version or a .schem
+                       or .litematic output, each block's name in that version too
       --match RULE     how the nearest color is measured: rgb, distance of the 8-bit channels
                        (the default), or perceptual, CIEDE2000 as the eye sees color difference
       --dither MODE    none (the default); floyd-steinberg, which spreads each block's error to
@@ -47,7 +56,9 @@ convert options:
                        or ordered, a fixed 8 x 8 pattern that is easy to build by hand
   -j, --jobs N         pictures converted at a time (default: one per processor)
   -q, --quiet          no notes or progress on standard error, only errors
+)";
 
+constexpr const char* HELP_END = R"(
 palette prints the color table as read: one "id,data,red,green,blue" line per entry, in order.
 
 Exit status: 0 when everything was done, 1 when a file could not be read or written (the other
@@ -78,7 +89,10 @@ int Dispatch(std::span<const std::string> args, std::ostream& out, std::ostream&
         return EXIT_USAGE;
     }
     switch (parsed.command) {
-        case Command::Help: out << USAGE << HELP; return EXIT_DONE;
+        case Command::Help:
+            out << USAGE << HELP << "\nMinecraft versions: " << SupportedGameVersionList() << " (default "
+                << NewestGameVersion().name << ")\n" << HELP_END;
+            return EXIT_DONE;
         case Command::Version:
             out << "tesselbox-cli " << TESSELBOX_VERSION << "\n";
             return EXIT_DONE;

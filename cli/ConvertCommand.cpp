@@ -7,9 +7,10 @@
 #include "convert/PictureImport.h"
 #include "fileio/OpenFile.h"
 #include "fileio/ReplaceFile.h"
-#include "formats/SchematicWriter.h"
+#include "formats/BlockFile.h"
 #include "platform/PictureServices.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -29,7 +30,8 @@ namespace fs = std::filesystem;
 
 struct PlannedPicture {
     fs::path picture;
-    fs::path schematic;
+    fs::path schematic;  // the block file, whatever its format
+    BlockFileFormat format = BlockFileFormat::Schematic;
     std::optional<fs::path> preview;
 };
 
@@ -79,15 +81,17 @@ std::optional<std::string> PlanOutputs(const ConvertOptions& options,
     for (const fs::path& picture : options.pictures) {
         claimed.emplace(SameFileKey(picture), "the picture " + Shown(picture));
     }
+    const std::string extension(FormatExtension(options.format.value_or(BlockFileFormat::Schematic)));
     for (const fs::path& picture : options.pictures) {
-        PlannedPicture planned{picture, {}, std::nullopt};
+        PlannedPicture planned{picture, {}, BlockFileFormat::Schematic, std::nullopt};
         if (!options.output) {
-            planned.schematic = fs::path(picture).replace_extension(".schematic");
+            planned.schematic = fs::path(picture).replace_extension(extension);
         } else if (outputIsFolder) {
-            planned.schematic = *options.output / WithName(picture, ".schematic");
+            planned.schematic = *options.output / WithName(picture, extension);
         } else {
             planned.schematic = *options.output;
         }
+        planned.format = options.format.value_or(FormatFromExtension(planned.schematic));
         if (options.preview) {
             planned.preview = previewIsFolder ? *options.preview / WithName(picture, "-blocks.png")
                                               : *options.preview;
@@ -137,7 +141,11 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
             CoreBudget::Grant grant(budget, 1);
             loaded = LoadPicture(planned.picture);
         }
-        for (const std::string& note : loaded.notes()) report.notes.push_back(picture + ": " + note);
+        for (const std::string& note : loaded.notes()) {
+            std::string line = picture;
+            line.append(": ").append(note);
+            report.notes.push_back(std::move(line));
+        }
         if (!loaded.outcome().ok()) {
             report.failures.push_back(picture + ": " + loaded.outcome().message);
             return report;
@@ -162,10 +170,24 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         }
     }
     report.working = converted.working;
-    const SchematicSource source{converted.working.width, converted.working.height,
+    const BlockFileSource source{converted.working.width, converted.working.height,
                                  converted.grid.data(), &table};
-    const SchematicOutcome written = WriteSchematicFile(planned.schematic, source);
-    if (!written.ok()) report.failures.push_back(picture + ": " + written.message);
+    BlockFileOptions fileOptions;
+    fileOptions.format = planned.format;
+    fileOptions.gzip = options.gzip;
+    fileOptions.gameVersion = options.gameVersion;
+    fileOptions.schemVersion = options.schemVersion;
+    const std::u8string stem = planned.picture.stem().u8string();
+    fileOptions.name.assign(stem.begin(), stem.end());
+    const BlockFileOutcome written = WriteBlockFile(planned.schematic, source, fileOptions);
+    if (!written.ok()) {
+        // Size and name refusals do not name the file; open and write failures do.
+        const bool named = written.status == BlockFileStatus::OpenFailed ||
+                           written.status == BlockFileStatus::WriteFailed ||
+                           planned.format == BlockFileFormat::Schematic;
+        report.failures.push_back(picture + ": " + (named ? "" : Shown(planned.schematic) + ": ") +
+                                  written.message);
+    }
     if (planned.preview) {
         if (auto failure = WritePreview(*planned.preview, converted)) {
             report.failures.push_back(picture + ": " + *failure);
@@ -281,6 +303,28 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         return EXIT_FILE_FAILED;
     }
 
+    // A block without a name in the chosen version stops every modern file before any work.
+    const GameVersion& version = options.gameVersion ? *options.gameVersion : NewestGameVersion();
+    const bool modern = std::any_of(plan.begin(), plan.end(), [](const PlannedPicture& planned) {
+        return planned.format != BlockFileFormat::Schematic;
+    });
+    if (modern) {
+        const TableBlockStates states = ResolveTableBlockStates(*table, version);
+        if (!states.ok()) {
+            err << "tesselbox-cli: " << (options.palette ? Shown(*options.palette) + ": " : "") << states.message
+                << "\n";
+            return EXIT_FILE_FAILED;
+        }
+    }
+    std::vector<std::string> blockNames;  // for --materials: each entry's name in that version
+    if (options.materials && (modern || options.gameVersion != nullptr)) {
+        for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
+            BlockState state;
+            const bool named = BlockStateFor(table->blockIds[i], table->blockData[i], version, state);
+            blockNames.push_back(named ? state.ToString() : "-");
+        }
+    }
+
     const unsigned processors = environment.processors != 0
                                     ? environment.processors
                                     : std::max(1u, std::thread::hardware_concurrency());
@@ -311,7 +355,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
                     out << Shown(plan[i].picture) << " (" << report.working.width << " x "
                         << report.working.height << "):\n";
                 }
-                PrintMaterials(out, *report.materials);
+                PrintMaterials(out, *report.materials, blockNames);
                 if (several) out << "\n";
                 allMaterials = allMaterials ? AddMaterials(*allMaterials, *report.materials)
                                             : *report.materials;
@@ -322,7 +366,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
     }
     if (converted > 1) {
         out << "all " << converted << " pictures:\n";
-        PrintMaterials(out, *allMaterials);
+        PrintMaterials(out, *allMaterials, blockNames);
     }
     const bool printed = CheckOutput(out, err);
     if (failed > 0 && several) {

@@ -68,7 +68,8 @@ BillOfMaterials AddMaterials(const BillOfMaterials& a, const BillOfMaterials& b)
     return sum;
 }
 
-void PrintMaterials(std::ostream& out, const BillOfMaterials& bill) {
+void PrintMaterials(std::ostream& out, const BillOfMaterials& bill,
+                    const std::vector<std::string>& blockNames) {
     // The count column is as wide as the largest number printed, so the lines line up.
     const std::uint64_t widest = std::max(bill.blocks, bill.emptyCells);
     const int width = static_cast<int>(std::to_string(widest).size());
@@ -79,6 +80,8 @@ void PrintMaterials(std::ostream& out, const BillOfMaterials& bill) {
         std::snprintf(line.data(), line.size(), "%*llu  %-7s", width,
                       static_cast<unsigned long long>(material.count), block.c_str());
         std::string text = line.data();
+        const auto entry = static_cast<std::size_t>(material.firstEntry);
+        if (entry < blockNames.size()) text += "  " + blockNames[entry];
         if (!material.name.empty()) text += "  " + material.name;
         while (!text.empty() && text.back() == ' ') text.pop_back();
         out << text << "\n";

@@ -30,6 +30,8 @@ struct BillOfMaterials {
 BillOfMaterials CountMaterials(const BlockGrid& grid, const ColorTable& table);
 // The sum of two bills, e.g. over a batch.
 BillOfMaterials AddMaterials(const BillOfMaterials& a, const BillOfMaterials& b);
-void PrintMaterials(std::ostream& out, const BillOfMaterials& bill);
+// blockNames, when not empty, holds each table entry's block state, shown beside its id:data.
+void PrintMaterials(std::ostream& out, const BillOfMaterials& bill,
+                    const std::vector<std::string>& blockNames = {});
 
 }  // namespace tesselbox::cli

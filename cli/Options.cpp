@@ -109,6 +109,28 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
                     error = "--dither takes none, floyd-steinberg or ordered, not \"" + *value + "\"";
                 }
             }
+        } else if (argument == "--gzip") {
+            options.gzip = true;
+        } else if (Names(argument, "--format")) {
+            if (auto value = walk.Value(argument, "--format", error)) {
+                options.format = FormatFromName(*value);
+                if (!options.format) error = "--format is schematic, schem or litematic, not \"" + *value + "\"";
+            }
+        } else if (Names(argument, "--mc-version")) {
+            if (auto value = walk.Value(argument, "--mc-version", error)) {
+                options.gameVersion = FindGameVersion(*value);
+                if (options.gameVersion == nullptr) {
+                    error = "--mc-version " + *value + " is not one of " + SupportedGameVersionList();
+                }
+            }
+        } else if (Names(argument, "--schem-version")) {
+            if (auto value = walk.Value(argument, "--schem-version", error)) {
+                if (*value == "2" || *value == "3") {
+                    options.schemVersion = *value == "2" ? 2 : 3;
+                } else {
+                    error = "--schem-version is 2 or 3, not \"" + *value + "\"";
+                }
+            }
         } else if (Names(argument, "-j") || Names(argument, "--jobs")) {
             const bool isShort = !argument.starts_with("--");
             if (auto value = walk.Value(argument, isShort ? "-j" : "--jobs", error)) {

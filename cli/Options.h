@@ -2,6 +2,7 @@
 #pragma once
 
 #include "convert/ConversionChoice.h"
+#include "formats/BlockFile.h"
 
 #include <filesystem>
 #include <optional>
@@ -24,6 +25,11 @@ struct ConvertOptions {
     ConversionChoice choice = {};  // --match and --dither
     bool quiet = false;
     unsigned jobs = 0;  // pictures at a time; 0: one per processor
+    // --format; without it each output's extension decides (and a folder gets .schematic).
+    std::optional<BlockFileFormat> format = std::nullopt;
+    bool gzip = false;                        // --gzip: a .schematic compressed
+    const GameVersion* gameVersion = nullptr;  // --mc-version; nullptr: the newest
+    int schemVersion = 2;                     // --schem-version
     friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;
 };
 

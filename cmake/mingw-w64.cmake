@@ -14,8 +14,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# One .exe with no DLL beside it: the C++ runtime and winpthread are linked in.
+# One .exe with no DLL beside it: the C++ runtime, winpthread and zlib are linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # Test programs run under Wine; WINEPREFIX comes from the environment.
 find_program(TESSELBOX_WINE NAMES wine)

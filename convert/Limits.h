@@ -1,6 +1,8 @@
 // The largest picture Tesselbox works on, checked before anything of that size is allocated.
 #pragma once
 
+#include "palette/BlockGrid.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,8 +10,6 @@
 namespace tesselbox {
 
 inline constexpr std::uint32_t PANEL_SIZE = 300;
-// NBT's Width and Length are signed 16-bit.
-inline constexpr std::uint32_t MAX_PICTURE_SIDE = 32767;
 // 16384 × 16384: two surfaces and the grid at 4 bytes a pixel stay within 3 GiB.
 inline constexpr std::uint64_t MAX_PICTURE_PIXELS = std::uint64_t{16384} * 16384;
 

@@ -38,11 +38,12 @@ struct PictureRoad {
         const auto memoryFor = [&memory](std::uint32_t width, std::uint32_t height) -> Pixel* {
             if (CheckWorkingSize(width, height)) return nullptr;
             try {
-                memory.resize(std::size_t{width} * height);
+                ResizeZeroed(memory, std::size_t{width} * height);
             } catch (const std::bad_alloc&) {
                 return nullptr;  // decoded as usual, which may still find the memory
             }
-            // Signed and unsigned 32-bit integers may alias: the grid's memory holds pixels first.
+            // Zero: a damaged picture's unwritten pixels read the same on every decode. Signed and
+            // unsigned 32-bit integers may alias: the grid's memory holds pixels first.
             return reinterpret_cast<Pixel*>(memory.data());
         };
         platform::DecodedPicture decoded = platform::DecodePicture(path, MAX_PICTURE_PIXELS, memoryFor);

@@ -80,7 +80,7 @@ void WriteCells(NbtOut& out, const SchematicSource& source, CellByte cellByte) {
 }  // namespace
 
 bool WriteSchematicStream(std::FILE* stream, const SchematicSource& source) {
-    if (source.width > MAX_SCHEMATIC_SIDE || source.height > MAX_SCHEMATIC_SIDE) return false;
+    if (source.width > MAX_PICTURE_SIDE || source.height > MAX_PICTURE_SIDE) return false;
     const std::uint32_t cells = source.width * source.height;
     NbtOut out(stream);
     out.Tag(TAG_COMPOUND, "Schematic");
@@ -110,9 +110,9 @@ bool WriteSchematicStream(std::FILE* stream, const SchematicSource& source) {
 }
 
 SchematicOutcome WriteSchematicFile(const std::filesystem::path& path, const SchematicSource& source) {
-    if (source.width > MAX_SCHEMATIC_SIDE || source.height > MAX_SCHEMATIC_SIDE) {
+    if (source.width > MAX_PICTURE_SIDE || source.height > MAX_PICTURE_SIDE) {
         return {SchematicStatus::TooLarge,
-                "a schematic side may be at most " + std::to_string(MAX_SCHEMATIC_SIDE) +
+                "a schematic side may be at most " + std::to_string(MAX_PICTURE_SIDE) +
                     " blocks; this picture is " + std::to_string(source.width) + " x " +
                     std::to_string(source.height)};
     }

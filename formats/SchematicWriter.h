@@ -11,9 +11,6 @@
 
 namespace tesselbox {
 
-// NBT stores Width and Length as signed 16-bit numbers.
-inline constexpr std::uint32_t MAX_SCHEMATIC_SIDE = 32767;
-
 std::uint32_t SwapBytes16(std::uint32_t value);
 std::uint32_t SwapBytes32(std::uint32_t value);
 
@@ -28,7 +25,7 @@ struct SchematicSource {
 std::uint64_t SchematicFileSize(std::uint32_t width, std::uint32_t height);
 
 // Streams the file into an open stream; false when a write failed or a side is above
-// MAX_SCHEMATIC_SIDE (then nothing is written).
+// MAX_PICTURE_SIDE (then nothing is written).
 bool WriteSchematicStream(std::FILE* stream, const SchematicSource& source);
 
 enum class SchematicStatus { Ok, TooLarge, OpenFailed, WriteFailed };

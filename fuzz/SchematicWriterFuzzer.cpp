@@ -1,6 +1,7 @@
 // Fuzzes the schematic writer: random small grids and tables, and sides up to past the NBT limit
-// with no cells, written to memory and read back by a small NBT reader of its own.
+// with no cells, written to memory and read back by our small NBT reader (tests/support).
 #include "formats/SchematicWriter.h"
+#include "tests/support/NbtReader.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,93 +19,6 @@ using tesselbox::NO_BLOCK;
     std::fprintf(stderr, "schematic check failed: %s\n", what);
     std::abort();
 }
-
-// ---- A small NBT reader: enough of the format to see every tag the writer could put out ------
-
-struct Tag {
-    std::uint8_t type = 0;
-    std::string name;
-    std::int64_t number = 0;               // Byte, Short, Int, Long
-    std::string text;                      // String
-    std::vector<std::uint8_t> bytes;       // Byte_Array
-    std::uint8_t elementType = 0;          // List
-    std::vector<Tag> children;             // List elements (unnamed) or Compound members
-};
-
-class NbtReader {
-public:
-    explicit NbtReader(std::string_view bytes) : bytes_(bytes) {}
-    std::size_t at() const { return at_; }
-
-    Tag Named() {
-        Tag tag;
-        tag.type = Unsigned(1);
-        if (tag.type != 0) {
-            tag.name = Text();
-            Payload(tag, 0);
-        }
-        return tag;
-    }
-
-private:
-    std::uint64_t Unsigned(int size) {  // big-endian
-        if (bytes_.size() - at_ < static_cast<std::size_t>(size)) Fail("file ends inside a tag");
-        std::uint64_t value = 0;
-        for (int i = 0; i < size; ++i) value = value << 8 | static_cast<std::uint8_t>(bytes_[at_++]);
-        return value;
-    }
-    std::int64_t Signed(int size) {
-        const std::uint64_t value = Unsigned(size);
-        const int unused = 64 - 8 * size;
-        return static_cast<std::int64_t>(value << unused) >> unused;
-    }
-    std::string Text() {
-        const std::size_t length = Unsigned(2);
-        if (bytes_.size() - at_ < length) Fail("file ends inside a string");
-        std::string text(bytes_.substr(at_, length));
-        at_ += length;
-        return text;
-    }
-    void Payload(Tag& tag, int depth) {
-        if (depth > 16) Fail("nesting too deep");
-        switch (tag.type) {
-            case 1: tag.number = Signed(1); break;
-            case 2: tag.number = Signed(2); break;
-            case 3: tag.number = Signed(4); break;
-            case 4: tag.number = Signed(8); break;
-            case 7: {
-                const std::int64_t length = Signed(4);
-                if (length < 0 || bytes_.size() - at_ < static_cast<std::uint64_t>(length))
-                    Fail("byte array length");
-                tag.bytes.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
-                                 bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + length));
-                at_ += static_cast<std::size_t>(length);
-                break;
-            }
-            case 8: tag.text = Text(); break;
-            case 9: {
-                tag.elementType = static_cast<std::uint8_t>(Unsigned(1));
-                const std::int64_t count = Signed(4);
-                if (count < 0) Fail("negative list length");
-                for (std::int64_t i = 0; i < count; ++i) {
-                    Tag element;
-                    element.type = tag.elementType;
-                    Payload(element, depth + 1);
-                    tag.children.push_back(std::move(element));
-                }
-                break;
-            }
-            case 10:
-                for (Tag member = Named(); member.type != 0; member = Named())
-                    tag.children.push_back(std::move(member));
-                break;
-            default: Fail("unknown tag type");
-        }
-    }
-
-    std::string_view bytes_;
-    std::size_t at_ = 0;
-};
 
 // Numbers from the input's bytes, front to back; zeros once it is used up.
 class ByteSource {
@@ -146,7 +60,7 @@ Written WriteToMemory(const tesselbox::SchematicSource& source) {
     return written;
 }
 
-void ExpectTag(const Tag& tag, std::uint8_t type, std::string_view name) {
+void ExpectTag(const tesselbox::testing::NbtNode& tag, std::uint8_t type, std::string_view name) {
     if (tag.type != type || tag.name != name) Fail("tag order, type or name");
 }
 
@@ -180,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const Written written = WriteToMemory({width, height, grid.data(), table.get()});
-    const bool fits = width <= tesselbox::MAX_SCHEMATIC_SIDE && height <= tesselbox::MAX_SCHEMATIC_SIDE;
+    const bool fits = width <= tesselbox::MAX_PICTURE_SIDE && height <= tesselbox::MAX_PICTURE_SIDE;
     if (!fits) {
         if (written.ok || !written.bytes.empty()) Fail("an oversized side must write nothing");
         return 0;
@@ -189,12 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (written.bytes.size() != 124 + 2 * cells) Fail("file size is not 124 + 2N");
     if (tesselbox::SchematicFileSize(width, height) != written.bytes.size()) Fail("SchematicFileSize");
 
-    NbtReader reader(written.bytes);
-    const Tag root = reader.Named();
-    if (reader.at() != written.bytes.size()) Fail("bytes after the root compound");
+    std::string error;
+    const tesselbox::testing::NbtNode root = tesselbox::testing::ReadNbt(written.bytes, error);
+    if (!error.empty()) Fail(error.c_str());
     ExpectTag(root, 10, "Schematic");
     if (root.children.size() != 8) Fail("the root holds eight tags");
-    const std::vector<Tag>& tags = root.children;
+    const std::vector<tesselbox::testing::NbtNode>& tags = root.children;
     ExpectTag(tags[0], 2, "Height");
     ExpectTag(tags[1], 2, "Length");
     ExpectTag(tags[2], 2, "Width");
@@ -205,14 +119,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ExpectTag(tags[7], 7, "Data");
     if (tags[0].number != 1 || tags[1].number != height || tags[2].number != width)
         Fail("Height, Length or Width");
-    for (const Tag* list : {&tags[3], &tags[4]}) {
+    for (const tesselbox::testing::NbtNode* list : {&tags[3], &tags[4]}) {
         if (list->elementType != 10 || !list->children.empty()) Fail("entity lists");
     }
     if (tags[5].text != "Alpha") Fail("Materials");
 
     // Cell (x, z), z from the top row, comes from grid row height - 1 - z.
-    const std::vector<std::uint8_t>& blocks = tags[6].bytes;
-    const std::vector<std::uint8_t>& blockData = tags[7].bytes;
+    const std::vector<std::int64_t>& blocks = tags[6].values;
+    const std::vector<std::int64_t>& blockData = tags[7].values;
     if (blocks.size() != cells || blockData.size() != cells) Fail("array lengths");
     for (std::uint32_t z = 0; z < height; ++z) {
         for (std::uint32_t x = 0; x < width; ++x) {

@@ -83,6 +83,8 @@ void ColorTableReader::Finish() {
 }
 
 void ColorTableReader::PutChar(char c) {
+    if (pieceLength_ == 0) pieceLine_ = line_;
+    if (c == '\n') ++line_;
     piece_[pieceLength_++] = c;
     if (c == '\n' || pieceLength_ == PIECE_CHARS) EndPiece();
 }
@@ -111,6 +113,7 @@ void ColorTableReader::EndPiece() {
     table_.blockData[i] = fields[1];
     table_.colors[i] = MakePixel(fields[2], fields[3], fields[4], 255);
     table_.names[i] = TrimmedName(text.substr(at));
+    table_.lines[i] = pieceLine_;
     ++table_.count;
 }
 

@@ -23,6 +23,8 @@ struct ColorTable {
     // What follows the five numbers on the entry's piece, trimmed ("Red Wool" in
     // "35,14,161,39,35,Red Wool"); only the command line's bill of materials shows it.
     std::array<std::string, MAX_COLORS> names{};
+    // The file line each entry's piece starts on, from 1; 0 for a table not read from text.
+    std::array<std::int32_t, MAX_COLORS> lines{};
 };
 
 enum class ColorTableStatus { Ok, CannotOpen, NoEntry };
@@ -53,6 +55,8 @@ private:
     ColorTable& table_;
     std::array<char, 100> piece_{};
     std::size_t pieceLength_ = 0;
+    std::int32_t line_ = 1;       // the line the next character is on
+    std::int32_t pieceLine_ = 1;  // the line the current piece started on
     bool pendingCarriageReturn_ = false;
     bool ended_ = false;
     std::size_t ignored_ = 0;

@@ -282,7 +282,8 @@ DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const Pict
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
                                  const PictureMemory& memoryFor) {
     DecoderNotes notes;
-    DecodedPicture decoded = DecodeFrom(device, maxPixels, memoryFor);
+    // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
+    DecodedPicture decoded = DecodeFrom(device, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
     decoded.notes = notes.Take();
     return decoded;
 }

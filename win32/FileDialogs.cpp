@@ -1,5 +1,5 @@
-// The open and save dialogs on the one OPENFILENAMEW record they share. Only the filter index
-// carries over from dialog to dialog; everything else is set again by each call.
+// The open and save dialogs. Of the record they share only the filter index carries over from
+// dialog to dialog (FileDialogRecord); everything else is set again by each call.
 #include "win32/Win32Platform.h"
 
 #include <commdlg.h>
@@ -9,8 +9,6 @@
 
 namespace tesselbox::win32 {
 namespace {
-
-OPENFILENAMEW dialogRecord{};
 
 // "text\0pattern\0...\0\0", the form lpstrFilter expects.
 std::wstring FilterList(std::span<const platform::FileFilter> filters) {
@@ -27,14 +25,6 @@ std::wstring FilterList(std::span<const platform::FileFilter> filters) {
 
 }  // namespace
 
-void PrepareFileDialog(HWND owner, HINSTANCE instance) {
-    dialogRecord = OPENFILENAMEW{};
-    dialogRecord.lStructSize = sizeof(OPENFILENAMEW);
-    dialogRecord.hwndOwner = owner;
-    dialogRecord.hInstance = instance;
-    dialogRecord.nMaxFile = MAX_PATH;
-}
-
 }  // namespace tesselbox::win32
 
 namespace tesselbox::platform {
@@ -43,8 +33,10 @@ namespace {
 std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
                                             std::span<const FileFilter> filters,
                                             const char* defaultExtension) {
-    OPENFILENAMEW& dialog = win32::dialogRecord;
-    if (!record.prepared || dialog.lStructSize == 0) return std::nullopt;
+    if (!record.prepared) return std::nullopt;
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(OPENFILENAMEW);
+    dialog.hwndOwner = win32::MainWindow();
 
     std::array<wchar_t, MAX_PATH> file{};  // empty: every dialog opens with no name
     const std::wstring filterList = win32::FilterList(filters);
@@ -57,12 +49,7 @@ std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
     dialog.Flags = save ? OFN_OVERWRITEPROMPT
                         : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
 
-    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-    // Nothing of this call's storage may be used after it returns.
-    dialog.lpstrFile = nullptr;
-    dialog.lpstrFilter = nullptr;
-    dialog.lpstrDefExt = nullptr;
-    if (!chosen) return std::nullopt;
+    if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return std::nullopt;
     record.filterIndex = dialog.nFilterIndex;
     return std::filesystem::path(file.data());
 }

@@ -18,9 +18,14 @@
 namespace tesselbox::win32 {
 namespace {
 
+// The one main window. The window services are free functions that the commands call without a
+// window at hand; the boxes, dialogs and panels they reach belong to this one.
 HWND mainWindow = nullptr;
-HINSTANCE appInstance = nullptr;
-bool busyWork = false;  // RunBusy is waiting for its work
+
+// Set on the main window while RunBusy waits for its work, which writes into the window's state.
+constexpr const wchar_t* BUSY_PROPERTY = L"Tesselbox.BusyWork";
+
+bool BusyWork(HWND window) { return GetPropW(window, BUSY_PROPERTY) != nullptr; }
 
 AppState* StateOf(HWND window) {
     return reinterpret_cast<AppState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -32,7 +37,8 @@ void CreateChild(HWND parent, const wchar_t* className, const char* text, DWORD 
     HWND child = CreateWindowExW(0, className, text ? wideText.c_str() : nullptr, style, rect.x,
                                  rect.y, rect.width, rect.height, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
-                                 appInstance, nullptr);
+                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
+                                 nullptr);
     // A new control's own font, the bitmap System font, has no Chinese outside a Chinese Windows;
     // the GUI font links to the system's CJK fonts on every language.
     if (child != nullptr && text != nullptr) {
@@ -89,10 +95,7 @@ std::optional<POINT> OverPreviewPanel(HWND window, LPARAM lParam) {
 
 }  // namespace
 
-void SetMainWindow(HWND window, HINSTANCE instance) {
-    mainWindow = window;
-    appInstance = instance;
-}
+void SetMainWindow(HWND window) { mainWindow = window; }
 
 HWND MainWindow() { return mainWindow; }
 
@@ -111,8 +114,8 @@ void RegisterMainClass(HINSTANCE instance) {
 }
 
 bool CreateMainWindow(HINSTANCE instance, int showCommand) {
-    // WM_CREATE runs inside CreateWindowExW and needs the instance, but no owner for its boxes yet.
-    SetMainWindow(nullptr, instance);
+    // WM_CREATE runs inside CreateWindowExW: no owner for its boxes yet.
+    SetMainWindow(nullptr);
     auto state = std::make_unique<AppState>();  // handed to the window on WM_NCCREATE
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -121,7 +124,7 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand) {
                                   layout::CenteredX(screenWidth), layout::CenteredY(screenHeight),
                                   layout::WINDOW_WIDTH, layout::WINDOW_HEIGHT, nullptr, nullptr,
                                   instance, &state);
-    SetMainWindow(window, instance);
+    SetMainWindow(window);
     if (window == nullptr) return false;
     ShowWindow(window, showCommand);
     UpdateWindow(window);
@@ -144,7 +147,6 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
                 DestroyWindow(window);  // never shown; WM_DESTROY ends the message loop
                 return 0;
             }
-            PrepareFileDialog(window, appInstance);
             CreateControls(window);
             return 0;
         case WM_DESTROY:
@@ -156,10 +158,10 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             delete state;
             return DefWindowProcW(window, message, wParam, lParam);
         case WM_CLOSE:
-            if (!busyWork) DestroyWindow(window);  // the work under way writes into the state
+            if (!BusyWork(window)) DestroyWindow(window);  // the work under way writes into the state
             return 0;
         case WM_SETCURSOR:
-            if (!busyWork) return DefWindowProcW(window, message, wParam, lParam);
+            if (!BusyWork(window)) return DefWindowProcW(window, message, wParam, lParam);
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         case WM_DRAWITEM: {
@@ -223,7 +225,7 @@ void RunBusy(const std::function<void()>& work) {
     // is done; a quit message that comes meanwhile is posted again afterwards.
     HWND window = win32::MainWindow();
     const bool enabled = window != nullptr && !EnableWindow(window, FALSE);
-    win32::busyWork = true;
+    if (window != nullptr) SetPropW(window, win32::BUSY_PROPERTY, window);
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     std::optional<int> quitCode;
     for (;;) {
@@ -241,7 +243,7 @@ void RunBusy(const std::function<void()>& work) {
     }
     worker.join();
     CloseHandle(done);
-    win32::busyWork = false;
+    if (window != nullptr) RemovePropW(window, win32::BUSY_PROPERTY);
     if (enabled) EnableWindow(window, TRUE);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     if (quitCode) PostQuitMessage(*quitCode);

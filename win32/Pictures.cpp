@@ -20,6 +20,7 @@ struct Picture {
 
 namespace {
 
+// GDI+ is started once for the process and stopped with the token its start gave.
 ULONG_PTR servicesToken = 0;
 bool servicesRunning = false;
 

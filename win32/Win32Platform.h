@@ -32,10 +32,7 @@ std::wstring Widen(std::string_view utf8);
 
 // The owner of message boxes and dialogs: null until the main window's creation call has returned,
 // so a box shown while the window is being created has no owner.
-void SetMainWindow(HWND window, HINSTANCE instance);
+void SetMainWindow(HWND window);
 HWND MainWindow();
-
-// The Win32 half of InitFileDialog: prepares the OPENFILENAMEW that every dialog shares.
-void PrepareFileDialog(HWND owner, HINSTANCE instance);
 
 }  // namespace tesselbox::win32

@@ -31,12 +31,12 @@ ensure_packages() {
 }
 
 # What building the core, the Qt window and the command-line tool needs.
-BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev qt6-base-dev libgl-dev
+BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev zlib1g-dev qt6-base-dev libgl-dev
                 qt6-image-formats-plugins qt6-translations-l10n fonts-wqy-microhei)
 
 # Cross-building the Windows program, and running it under Wine on a virtual X display. Wine's X11
 # libraries are only recommended by the wine package, so they are named here.
-WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest)
+WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest libz-mingw-w64-dev)
 WINDOWS_TEST_PACKAGES=(wine wine64 fonts-wine xvfb xauth xdotool locales fonts-wqy-microhei imagemagick
                        libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxext6
                        libfreetype6 libfontconfig1)

@@ -4,6 +4,7 @@
 #include "app/WindowLayout.h"
 #include "convert/Dither.h"
 #include "convert/Limits.h"
+#include "tests/support/BlockFileReading.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/TempFolder.h"
 
@@ -73,12 +74,12 @@ struct SizeCase {
     PictureSize workingAfterYes;
 };
 
+// The fitting rule itself is tested with FitToPanel; here, what the command does with its answer.
 TEST_F(CommandsTest, ImportSetsWorkingAndDisplaySizes) {
     const SizeCase cases[] = {
-        {{300, 300}, false, {300, 300}, {300, 300}},   {{120, 80}, false, {120, 80}, {120, 80}},
-        {{301, 300}, true, {300, 299}, {300, 299}},    {{300, 301}, true, {299, 300}, {299, 300}},
-        {{1000, 1000}, true, {300, 300}, {300, 300}},  {{600, 400}, true, {300, 200}, {300, 200}},
-        {{1920, 1080}, true, {300, 168}, {300, 168}},  {{400, 164}, true, {300, 122}, {300, 122}},
+        {{300, 300}, false, {300, 300}, {300, 300}},
+        {{120, 80}, false, {120, 80}, {120, 80}},
+        {{600, 400}, true, {300, 200}, {300, 200}},
         {{1000, 3}, true, {300, 0}, {300, 0}},
     };
     for (const SizeCase& c : cases) {
@@ -240,6 +241,35 @@ TEST_F(CommandsTest, GenerateReportsWhatCannotBeWritten) {
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::WRITE_FILE_FAILED});
     EXPECT_EQ(testing::ReadBytes(folder_ / "keep.schematic"), "precious");
 #endif
+}
+
+// The save dialog is unchanged; a typed .schem or .litematic name picks that format, for the
+// newest game version, holding the same cells.
+TEST_F(CommandsTest, GenerateWritesTheFormatOfATypedName) {
+    fake::FakePicture picture = fake::SolidPicture(2, 1, 0xFFFF0000);
+    picture.pixels[1] = 0xFF0000FF;
+    Import(picture);
+    for (const char* name : {"art.schem", "art.litematic", "ART.LITEMATIC"}) {
+        const auto bytes = Generate(folder_ / name);
+        ASSERT_TRUE(bytes) << name;
+        std::string nbt, error;
+        ASSERT_TRUE(testing::Gunzip(*bytes, nbt)) << name;
+        const testing::NbtNode root = testing::ReadNbt(nbt, error);
+        ASSERT_EQ(error, "") << name;
+        const bool schem = std::string_view(name).ends_with(".schem");
+        const testing::DecodedFile file = schem ? testing::DecodeSchem(root) : testing::DecodeLitematic(root);
+        EXPECT_EQ(file.dataVersion, NewestGameVersion().dataVersion) << name;
+        EXPECT_EQ(file.cells, (std::vector<std::string>{"minecraft:red_wool", "minecraft:stone"})) << name;
+    }
+    EXPECT_TRUE(MessageTexts().empty());
+}
+
+TEST_F(CommandsTest, ABlockWithoutAModernNameStopsOnlyTheModernFormats) {
+    state_.colorTable.blockIds[1] = 253;  // "253,0,0,0,255": no block has that id today
+    Import(fake::SolidPicture(1, 1, 0xFFFF0000));
+    EXPECT_FALSE(Generate(folder_ / "art.litematic"));
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::NO_MODERN_BLOCK_NAME});
+    EXPECT_TRUE(Generate(folder_ / "art.schematic"));
 }
 
 TEST_F(CommandsTest, CommandsRunOnlyForNotificationZeroAndTheirOwnIdentifiers) {

@@ -1,5 +1,6 @@
 # Runs the installed tesselbox-cli as a user would, from a folder without Colors.txt, so the table
-# installed with it is used, and without a display, so the JPEG plugin must load without one.
+# installed with it is used, without a display, so the JPEG plugin must load without one, and
+# without a locale.
 # cmake -DPROGRAM=... -DSAMPLE_PNG=... -DSAMPLE_JPEG=... -DWORK=... -P this file
 foreach(name PROGRAM SAMPLE_PNG SAMPLE_JPEG WORK)
   if(NOT DEFINED ${name})
@@ -48,6 +49,15 @@ run_program(0 convert photos/sample.jpg)
 file(SIZE "${WORK}/photos/sample.schematic" size)
 if(NOT size EQUAL 38524)
   message(FATAL_ERROR "photos/sample.schematic has ${size} bytes, expected 38524")
+endif()
+
+# A name outside ASCII, with no locale in the environment (CTest unsets it).
+file(MAKE_DIRECTORY "${WORK}/照片")
+file(COPY_FILE "${SAMPLE_JPEG}" "${WORK}/照片/样本.jpg")
+run_program(0 convert 照片/样本.jpg)
+file(SIZE "${WORK}/照片/样本.schematic" size)
+if(NOT size EQUAL 38524)
+  message(FATAL_ERROR "照片/样本.schematic has ${size} bytes, expected 38524")
 endif()
 
 run_program(0 palette)

@@ -122,9 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SchematicWriter, LargestSideIsWrittenInFull) {
     const ColorTable table = TableWith({{1, 0}});
-    const std::vector<std::int32_t> grid(MAX_SCHEMATIC_SIDE, 0);
-    const std::string bytes = WriteToFile({MAX_SCHEMATIC_SIDE, 1, grid.data(), &table});
-    ASSERT_EQ(bytes.size(), SchematicFileSize(MAX_SCHEMATIC_SIDE, 1));
+    const std::vector<std::int32_t> grid(MAX_PICTURE_SIDE, 0);
+    const std::string bytes = WriteToFile({MAX_PICTURE_SIDE, 1, grid.data(), &table});
+    ASSERT_EQ(bytes.size(), SchematicFileSize(MAX_PICTURE_SIDE, 1));
     EXPECT_EQ(bytes.substr(42, 2), Hex({0x7F, 0xFF}));  // Width 32767
 }
 

@@ -389,6 +389,23 @@ private slots:
         }
     }
 
+    // A name typed with .schem or .litematic keeps its extension through the unchanged dialog and
+    // gets that format: gzip, not the 124-byte schematic.
+    void generateWritesTheFormatOfATypedName() {
+        Fixture f;
+        QVERIFY(f.Open());
+        for (const char* name : {"art.schem", "art.litematic"}) {
+            const QString typed = f.folder.filePath(QString::fromUtf8(name));
+            auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) { Type(d, typed); });
+            QTest::mouseClick(f.generate(), Qt::LeftButton);
+            QVERIFY(answer->came);
+            QFile file(typed);
+            QVERIFY2(file.open(QIODevice::ReadOnly), name);
+            QCOMPARE(file.read(2), QByteArray("\x1f\x8b"));
+            QVERIFY(!QFileInfo::exists(typed + ".schematic"));
+        }
+    }
+
     // Before any import "生成" writes the empty 124-byte schematic; a typed name gets ".schematic",
     // also in a folder whose name has a dot; replacing a file asks first.
     void generateWritesAndAsksBeforeReplacing() {

@@ -60,9 +60,9 @@ wait_for_exit() {
   fail "Tesselbox did not exit"
 }
 
-# ---- with a color table: show, generate, close ----
+# ---- with a color table: show, generate, close; started as a session without a locale ----
 mkdir "$work/run" && cp "$colors" "$work/run/Colors.txt"
-(cd "$work/run" && exec "$tesselbox") &
+(cd "$work/run" && exec env -u LC_ALL -u LC_CTYPE -u LANG "$tesselbox" 2>"$work/run.err") &
 app=$!
 started+=($app)
 window=$(wait_for_window Tesselbox NORMAL) || fail "no main window"
@@ -90,6 +90,8 @@ wait_for_exit "$app"
 code=$?
 [ "$code" = 0 ] || fail "exit code $code after closing"
 echo "ok: closed, exit code 0"
+if grep -i 'locale' "$work/run.err"; then fail "without a locale the window complains about it"; fi
+echo "ok: without a locale the window says nothing about it"
 
 # ---- without Colors.txt: only the error box, exit code 0 ----
 mkdir "$work/empty"

@@ -1,0 +1,264 @@
+#include "formats/BlockFile.h"
+#include "tests/support/BlockFileReading.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tesselbox {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempFolder;
+
+// ---- Expected NBT, written out field by field -------------------------------------------------
+
+std::string Bytes(std::initializer_list<int> bytes) {
+    std::string s;
+    for (int b : bytes) s.push_back(static_cast<char>(b));
+    return s;
+}
+std::string BigEndian(std::uint64_t value, int size) {
+    std::string s;
+    for (int i = size - 1; i >= 0; --i) s.push_back(static_cast<char>(value >> (8 * i)));
+    return s;
+}
+std::string Text(std::string_view text) { return BigEndian(text.size(), 2) + std::string(text); }
+std::string Tag(int type, std::string_view name) { return Bytes({type}) + Text(name); }
+std::string Int(std::string_view name, std::int64_t v) { return Tag(3, name) + BigEndian(static_cast<std::uint64_t>(v), 4); }
+std::string Short(std::string_view name, int v) { return Tag(2, name) + BigEndian(static_cast<std::uint64_t>(v), 2); }
+std::string Long(std::string_view name, std::int64_t v) { return Tag(4, name) + BigEndian(static_cast<std::uint64_t>(v), 8); }
+std::string String(std::string_view name, std::string_view v) { return Tag(8, name) + Text(v); }
+std::string EmptyList(std::string_view name) { return Tag(9, name) + Bytes({10, 0, 0, 0, 0}); }
+std::string XYZ(std::string_view name, int x, int y, int z) {
+    return Tag(10, name) + Int("x", x) + Int("y", y) + Int("z", z) + Bytes({0});
+}
+const std::string END = Bytes({0});
+
+constexpr std::int64_t TIME = 1700000000000;  // 2023-11-14, ms
+
+ColorTable TableWith(std::initializer_list<std::pair<int, int>> idAndData) {
+    ColorTable table;
+    for (auto [id, data] : idAndData) {
+        const auto i = static_cast<std::size_t>(table.count++);
+        table.blockIds[i] = static_cast<std::uint8_t>(id);
+        table.blockData[i] = static_cast<std::uint8_t>(data);
+        table.colors[i] = MakePixel(static_cast<std::uint8_t>(10 * i + 10), 0, 0);
+    }
+    return table;
+}
+
+// n table entries with distinct block states in every version.
+ColorTable DistinctTable(int n) {
+    ColorTable table;
+    std::set<std::string> seen;
+    for (int id = 1; id < 256 && table.count < n; ++id) {
+        for (int data = 0; data < 16 && table.count < n; ++data) {
+            const std::string_view state = LegacyBlockState(static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(data));
+            if (state.empty() || !seen.insert(std::string(state.substr(0, state.find('[')))).second) continue;
+            const auto i = static_cast<std::size_t>(table.count++);
+            table.blockIds[i] = static_cast<std::uint8_t>(id);
+            table.blockData[i] = static_cast<std::uint8_t>(data);
+        }
+    }
+    return table;
+}
+
+std::string WriteAndGunzip(const BlockFileSource& source, const BlockFileOptions& options) {
+    TempFolder folder;
+    const BlockFileOutcome outcome = WriteBlockFile(folder / "out", source, options);
+    EXPECT_TRUE(outcome.ok()) << outcome.message;
+    std::string nbt;
+    EXPECT_TRUE(testing::Gunzip(ReadBytes(folder / "out"), nbt));
+    return nbt;
+}
+
+// ---- Annotated bytes --------------------------------------------------------------------------
+
+// Two by two: the top picture row is red wool twice, the bottom one grass and a transparent cell.
+const ColorTable TINY_TABLE = TableWith({{35, 14}, {2, 0}});
+const std::int32_t TINY_GRID[] = {1, NO_BLOCK, 0, 0};  // bottom row first
+const BlockFileSource TINY{2, 2, TINY_GRID, &TINY_TABLE};
+
+BlockFileOptions Options(BlockFileFormat format, int schemVersion = 2) {
+    BlockFileOptions options;
+    options.format = format;
+    options.gameVersion = FindGameVersion("1.20.4");
+    options.schemVersion = schemVersion;
+    options.name = "Tiny";
+    options.timeMillis = TIME;
+    return options;
+}
+
+// Most used first (red wool, twice), then ties in table order with air first.
+std::string SchemPalette() {
+    return Tag(10, "Palette") + Int("minecraft:red_wool", 0) + Int("minecraft:air", 1) +
+           Int("minecraft:grass_block[snowy=false]", 2) + END;
+}
+std::string SchemHead(int version) {
+    return Int("Version", version) + Int("DataVersion", 3700) +
+           Tag(10, "Metadata") + String("Name", "Tiny") + Long("Date", TIME) + END +
+           Short("Width", 2) + Short("Height", 1) + Short("Length", 2) +
+           Tag(11, "Offset") + BigEndian(3, 4) + BigEndian(0, 4) + BigEndian(0, 4) + BigEndian(0, 4);
+}
+// x + z·Width: top row (z = 0) first; palette indices as one-byte varints.
+const std::string TINY_CELLS = BigEndian(4, 4) + Bytes({0, 0, 2, 1});
+
+TEST(BlockFileBytes, SchemVersion2) {
+    const std::string expected = Tag(10, "Schematic") + SchemHead(2) + Int("PaletteMax", 3) + SchemPalette() +
+                                 Tag(7, "BlockData") + TINY_CELLS + EmptyList("BlockEntities") + END;
+    EXPECT_EQ(WriteAndGunzip(TINY, Options(BlockFileFormat::Schem, 2)), expected);
+}
+
+TEST(BlockFileBytes, SchemVersion3NestsTheSchematicAndItsBlocks) {
+    const std::string expected = Tag(10, "") + Tag(10, "Schematic") + SchemHead(3) +
+                                 Tag(10, "Blocks") + SchemPalette() + Tag(7, "Data") + TINY_CELLS +
+                                 EmptyList("BlockEntities") + END + END + END;
+    EXPECT_EQ(WriteAndGunzip(TINY, Options(BlockFileFormat::Schem, 3)), expected);
+}
+
+TEST(BlockFileBytes, Litematic) {
+    const std::string preview = Tag(11, "PreviewImageData") + BigEndian(4, 4) +  // 2 x 2, ARGB, top row first
+                                BigEndian(0xFF0A0000, 4) + BigEndian(0xFF0A0000, 4) +
+                                BigEndian(0xFF140000, 4) + BigEndian(0, 4);
+    const std::string palette = Tag(9, "BlockStatePalette") + Bytes({10}) + BigEndian(3, 4) +
+                                String("Name", "minecraft:air") + END +
+                                String("Name", "minecraft:red_wool") + END +
+                                String("Name", "minecraft:grass_block") +
+                                Tag(10, "Properties") + String("snowy", "false") + END + END;
+    // Two bits an entry, low bits first: 1, 1, 2, 0 -> 0b00_10_01_01.
+    const std::string states = Tag(12, "BlockStates") + BigEndian(1, 4) + BigEndian(0x25, 8);
+    const std::string expected =
+        Tag(10, "") + Int("MinecraftDataVersion", 3700) + Int("Version", 6) + Int("SubVersion", 1) +
+        Tag(10, "Metadata") + String("Name", "Tiny") + String("Author", "Tesselbox") + String("Description", "") +
+        Int("RegionCount", 1) + Int("TotalVolume", 4) + Int("TotalBlocks", 3) + Long("TimeCreated", TIME) +
+        Long("TimeModified", TIME) + XYZ("EnclosingSize", 2, 1, 2) + preview + END +
+        Tag(10, "Regions") + Tag(10, "Tiny") + XYZ("Position", 0, 0, 0) + XYZ("Size", 2, 1, 2) + palette + states +
+        EmptyList("TileEntities") + EmptyList("Entities") + EmptyList("PendingBlockTicks") +
+        EmptyList("PendingFluidTicks") + END + END + END;
+    EXPECT_EQ(WriteAndGunzip(TINY, Options(BlockFileFormat::Litematic)), expected);
+}
+
+TEST(BlockFileBytes, LitematicEntryCrossesIntoTheNextLong) {
+    // Five palette entries take three bits; cell 21 (= 3, 0b011) has its low bit in bit 63 of the
+    // first long and the rest in the second. Cells: 0 1 2 3 4 repeated, then 0 and 3.
+    const ColorTable table = TableWith({{1, 0}, {3, 0}, {4, 0}, {5, 0}});
+    std::vector<std::int32_t> grid(22);
+    for (int x = 0; x < 22; ++x) grid[static_cast<std::size_t>(x)] = x % 5 - 1;
+    grid[21] = 2;
+    const std::string nbt = WriteAndGunzip({22, 1, grid.data(), &table}, Options(BlockFileFormat::Litematic));
+    const std::string states = Tag(12, "BlockStates") + BigEndian(2, 4) + BigEndian(0x88d111a223444688, 8) +
+                               BigEndian(1, 8);
+    EXPECT_NE(nbt.find(states), std::string::npos);
+}
+
+// ---- Against our reader -------------------------------------------------------------------------
+
+// Each format, read back cell by cell, with a palette past 128 entries (two-byte varints) and past
+// 256 (nine bits an entry, crossing longs), and for the oldest and newest game versions.
+TEST(BlockFileRead, EveryFormatRoundTrips) {
+    for (const int entries : {3, 130, 300}) {
+        const ColorTable table = DistinctTable(entries);
+        ASSERT_EQ(table.count, entries);
+        const std::uint32_t width = 41, height = 13;  // odd sizes, more cells than entries
+        std::vector<std::int32_t> grid(std::size_t{width} * height);
+        for (std::size_t i = 0; i < grid.size(); ++i) grid[i] = static_cast<std::int32_t>((i * 11) % static_cast<std::size_t>(entries + 1)) - 1;  // every entry and air
+        const BlockFileSource source{width, height, grid.data(), &table};
+        for (const GameVersion* version : {&SupportedGameVersions().front(), &NewestGameVersion()}) {
+            for (const auto& [format, schemVersion] : {std::pair{BlockFileFormat::Schem, 2},
+                                                      std::pair{BlockFileFormat::Schem, 3},
+                                                      std::pair{BlockFileFormat::Litematic, 2}}) {
+                SCOPED_TRACE(std::to_string(entries) + " entries, " + std::string(version->name) + ", " +
+                             std::string(FormatExtension(format)) + " " + std::to_string(schemVersion));
+                BlockFileOptions options;
+                options.format = format;
+                options.gameVersion = version;
+                options.schemVersion = schemVersion;
+                std::string error;
+                const testing::NbtNode root = testing::ReadNbt(WriteAndGunzip(source, options), error);
+                ASSERT_EQ(error, "");
+                const testing::DecodedFile file = format == BlockFileFormat::Schem ? testing::DecodeSchem(root)
+                                                                                   : testing::DecodeLitematic(root);
+                ASSERT_EQ(file.error, "");
+                EXPECT_EQ(file.dataVersion, version->dataVersion);
+                EXPECT_EQ(file.width, width);
+                EXPECT_EQ(file.height, 1);
+                EXPECT_EQ(file.length, height);
+                EXPECT_EQ(file.cells, testing::ExpectedCells(source, *version));
+            }
+        }
+    }
+}
+
+// The gzip .schematic is the plain writer's bytes, compressed.
+TEST(BlockFileRead, GzipSchematicHoldsThePlainBytes) {
+    const ColorTable table = TableWith({{35, 14}, {0, 9}, {251, 3}});
+    const std::vector<std::int32_t> grid = {0, 1, 2, NO_BLOCK, 2, 1};
+    for (const auto& [width, height] : {std::pair{0u, 0u}, std::pair{3u, 2u}, std::pair{6u, 1u}, std::pair{1u, 6u}}) {
+        const BlockFileSource source{width, height, grid.data(), &table};
+        TempFolder folder;
+        ASSERT_TRUE(WriteSchematicFile(folder / "plain.schematic", source).ok());
+        BlockFileOptions options;
+        options.gzip = true;
+        EXPECT_EQ(WriteAndGunzip(source, options), ReadBytes(folder / "plain.schematic")) << width << " x " << height;
+    }
+}
+
+// ---- Refusals: a message naming the value and the limit, and the old file left as it was --------
+
+struct RefusalCase {
+    const char* name;
+    BlockFileFormat format;
+    int schemVersion;
+    std::uint32_t width, height;
+    std::pair<int, int> lastEntry;  // appended to a table of stone
+    BlockFileStatus status;
+    const char* message;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
+
+class BlockFileRefusal : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(BlockFileRefusal, WritesNothing) {
+    const RefusalCase& c = GetParam();
+    ColorTable table;
+    ASSERT_TRUE(ParseColorTable("1,0,1,2,3\n\n" + std::to_string(c.lastEntry.first) + "," +
+                                    std::to_string(c.lastEntry.second) + ",4,5,6\n",
+                                table)
+                    .ok());
+    const std::vector<std::int32_t> grid(std::size_t{c.width} * c.height, 0);
+    TempFolder folder;
+    {
+        std::ofstream(folder / "old", std::ios::binary) << "old content";
+    }
+    BlockFileOptions options;
+    options.format = c.format;
+    options.schemVersion = c.schemVersion;
+    const BlockFileOutcome outcome = WriteBlockFile(folder / "old", {c.width, c.height, grid.data(), &table}, options);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_NE(outcome.message.find(c.message), std::string::npos) << outcome.message;
+    EXPECT_EQ(ReadBytes(folder / "old"), "old content");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BlockFileRefusal,
+    ::testing::Values(
+        RefusalCase{"UnknownIdNamesTheLine", BlockFileFormat::Schem, 2, 1, 1, {253, 0}, BlockFileStatus::NoBlockName,
+                    "color table line 3: block 253:0 has no block name in Minecraft 26.1"},
+        RefusalCase{"UnknownDataValue", BlockFileFormat::Litematic, 2, 1, 1, {1, 7}, BlockFileStatus::NoBlockName,
+                    "line 3: block 1:7"},
+        RefusalCase{"SchemWiderThanUnsignedShort", BlockFileFormat::Schem, 2, 65536, 0, {1, 1}, BlockFileStatus::TooLarge,
+                    "at most 65535 blocks; this picture is 65536 x 0"},
+        RefusalCase{"SchematicSideLimitStillHolds", BlockFileFormat::Schematic, 2, 1, 32768, {1, 1},
+                    BlockFileStatus::TooLarge, "at most 32767 blocks; this picture is 1 x 32768"},
+        RefusalCase{"SchemVersionOne", BlockFileFormat::Schem, 1, 1, 1, {1, 1}, BlockFileStatus::BadOption,
+                    "version 2 or 3, not 1"}),
+    [](const ::testing::TestParamInfo<RefusalCase>& test) { return std::string(test.param.name); });
+
+}  // namespace
+}  // namespace tesselbox
