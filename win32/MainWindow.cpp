@@ -175,7 +175,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_CONTEXTMENU:
             // The panels let mouse messages through to the window, which asks for the menu itself.
-            if (const auto at = OverPreviewPanel(window, lParam); at && !busyWork) {
+            if (const auto at = OverPreviewPanel(window, lParam); at && !BusyWork(window)) {
                 ShowConversionMenu(window, *state, *at);
                 return 0;
             }
