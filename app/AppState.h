@@ -16,6 +16,8 @@ struct AppState {
     // The current picture: working size (ImageWidth × ImageHeight), display size, SourceSurface,
     // PreviewSurface and the BlockGrid. All empty until the first import.
     ConvertedPicture picture;
+    // How blocks are picked, from the preview panel's menu; the default each time the program starts.
+    ConversionChoice choice;
     platform::FileDialogRecord fileDialog;
     bool pictureServicesStarted = false;
 };

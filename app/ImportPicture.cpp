@@ -34,7 +34,7 @@ void ImportPicture(AppState& state) {
     const bool shrink = NeedsShrinking(loaded.size()) &&
                         platform::ShowMessage(texts::ASK_SHRINK, platform::MessageKind::Question) ==
                             platform::Answer::Yes;
-    const PictureRequest request{WorkingSize(loaded.size(), shrink)};
+    const PictureRequest request{WorkingSize(loaded.size(), shrink), true, true, state.choice};
     // Made aside: the panels may paint the current picture while a large one is made.
     ConvertedPicture next;
     ImportOutcome made;

@@ -20,6 +20,13 @@ inline constexpr const char* PICTURE_TOO_LARGE = "图片太大！";
 // A color table block that has no name in today's game: only a .schematic can hold it.
 inline constexpr const char* NO_MODERN_BLOCK_NAME = "颜色表中有方块在新版本中没有名称，只能保存为.schematic文件！";
 
+// The preview panel's menu.
+inline constexpr const char* MATCH_RGB = "颜色匹配：RGB";
+inline constexpr const char* MATCH_PERCEPTUAL = "颜色匹配：感知";
+inline constexpr const char* DITHER_NONE = "抖动：无";
+inline constexpr const char* DITHER_FLOYD_STEINBERG = "抖动：Floyd–Steinberg";
+inline constexpr const char* DITHER_ORDERED = "抖动：有序（Bayer）";
+
 inline constexpr std::array<platform::FileFilter, 2> PICTURE_FILTERS = {{
     {"图片文件(*.jpg;*.png;*.bmp)", "*.jpg;*.png;*.bmp"},
     {"所有文件(*.*)", "*.*"},

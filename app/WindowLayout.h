@@ -8,6 +8,13 @@ inline constexpr int IDC_GENERATE = 2;
 inline constexpr int IDC_SOURCE_PANEL = 3;
 inline constexpr int IDC_PREVIEW_PANEL = 4;
 
+// The preview panel's menu items.
+inline constexpr int IDM_MATCH_RGB = 101;
+inline constexpr int IDM_MATCH_PERCEPTUAL = 102;
+inline constexpr int IDM_DITHER_NONE = 201;
+inline constexpr int IDM_DITHER_FLOYD_STEINBERG = 202;
+inline constexpr int IDM_DITHER_ORDERED = 203;
+
 // Outer size, frame and caption included, as created on Windows.
 inline constexpr int WINDOW_WIDTH = 654;
 inline constexpr int WINDOW_HEIGHT = 413;

@@ -1,7 +1,9 @@
 // ConvertToBlocks against the plain scan, on synthetic pictures and random color tables. Each case
 // runs beside its baseline in the same process; the table printed at the end gives the medians and
-// the ratios. The plain scan of a full-size picture runs on every k-th row and is scaled up.
+// the ratios. The plain scan of a full-size picture runs on every k-th row and is scaled up. A second
+// table times every match and dithering choice against the default one on the same pictures.
 #include "convert/ConvertToBlocks.h"
+#include "convert/Dither.h"
 #include "palette/ColorMatch.h"
 #include "palette/NearestColorIndex.h"
 
@@ -185,6 +187,31 @@ void Fast(benchmark::State& state, Scene& scene) {
     }
 }
 
+// One choice on a scene; a fresh index every run, as the window's menu makes one.
+void Choice(benchmark::State& state, Scene& scene, ConversionChoice choice) {
+    BlockGrid grid;
+    for (auto _ : state) {
+        if (!ConvertWithChoice(scene.table, scene.source, choice, scene.preview, grid)) {
+            state.SkipWithError("no memory for the block grid");
+            break;
+        }
+        benchmark::DoNotOptimize(grid.data());
+    }
+}
+
+struct Mode {
+    const char* name;
+    ConversionChoice choice;
+};
+const Mode MODES[] = {
+    {"rgb", {MatchMode::Rgb, DitherMode::None}},
+    {"perceptual", {MatchMode::Perceptual, DitherMode::None}},
+    {"rgb + floyd-steinberg", {MatchMode::Rgb, DitherMode::FloydSteinberg}},
+    {"perceptual + floyd-steinberg", {MatchMode::Perceptual, DitherMode::FloydSteinberg}},
+    {"rgb + ordered", {MatchMode::Rgb, DitherMode::Ordered}},
+    {"perceptual + ordered", {MatchMode::Perceptual, DitherMode::Ordered}},
+};
+
 struct Row {
     std::string name;
     std::uint64_t pixels = 0;
@@ -215,6 +242,7 @@ public:
                 if (name == row.name + " fast") row.fastSeconds = seconds;
                 if (name == row.name + " plain") row.plainSeconds = seconds;
             }
+            if (name.rfind("mode ", 0) == 0) modeSeconds_[name.substr(5)] = seconds;
             std::fprintf(stderr, "  %-36s %10.3f ms\n", name.c_str(), seconds * 1e3);
         }
     }
@@ -234,12 +262,26 @@ public:
                         row.fastSeconds * 1e9 / static_cast<double>(row.pixels));
         }
         std::printf("* plain scan timed on a sample of rows and scaled to the whole picture\n");
+        if (modeSeconds_.empty()) return;
+        std::printf("\n%-30s %-30s %10s %12s\n", "case (median of runs)", "match + dithering", "ms",
+                    "x default");
+        for (const Row& row : rows_) {
+            const auto base = modeSeconds_.find(row.name + " / rgb");
+            if (base == modeSeconds_.end()) continue;
+            for (const Mode& mode : MODES) {
+                const auto found = modeSeconds_.find(row.name + " / " + mode.name);
+                if (found == modeSeconds_.end()) continue;
+                std::printf("%-30s %-30s %10.2f %12.1f\n", row.name.c_str(), mode.name,
+                            found->second * 1e3, found->second / base->second);
+            }
+        }
     }
 
     bool Failed() const { return failed_; }
 
 private:
     std::vector<Row> rows_;
+    std::map<std::string, double> modeSeconds_;
     bool failed_ = false;
 };
 
@@ -285,6 +327,18 @@ int main(int argc, char** argv) {
             ->MinTime(0.1)
             ->Repetitions(9)
             ->ReportAggregatesOnly();
+        // The full-size choices are timed by bench/choices, beside ImageMagick.
+        if (c.entries != 1000 || row.pixels > 1000000) continue;
+        for (const Mode& mode : MODES) {
+            benchmark::RegisterBenchmark(("mode " + row.name + " / " + mode.name).c_str(),
+                                         [&scene, choice = mode.choice](benchmark::State& state) {
+                                             Choice(state, scene, choice);
+                                         })
+                ->UseRealTime()
+                ->Iterations(1)
+                ->Repetitions(5)
+                ->ReportAggregatesOnly();
+        }
     }
 
     RatioTable table(rows);

@@ -50,6 +50,11 @@ convert options:
       --materials      print the blocks needed on standard output: the count, id:data and name
                        of each, most used first, then the totals; with --mc-version or a .schem
                        or .litematic output, each block's name in that version too
+      --match RULE     how the nearest color is measured: rgb, distance of the 8-bit channels
+                       (the default), or perceptual, CIEDE2000 as the eye sees color difference
+      --dither MODE    none (the default); floyd-steinberg, which spreads each block's error to
+                       the pixels around it so mixes of blocks stand for colors the table lacks;
+                       or ordered, a fixed 8 x 8 pattern that is easy to build by hand
   -j, --jobs N         pictures converted at a time (default: one per processor)
   -q, --quiet          no notes or progress on standard error, only errors
 )";

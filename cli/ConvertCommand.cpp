@@ -152,7 +152,8 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         }
         // --fit answers the window's question whether to shrink; the source is not kept.
         const PictureSize size = loaded.size();
-        const PictureRequest request{WorkingSize(size, options.fit), false, planned.preview.has_value()};
+        const PictureRequest request{WorkingSize(size, options.fit), false,
+                                     planned.preview.has_value(), options.choice};
         const bool twoThreads = std::uint64_t{request.working.width} * request.working.height >=
                                 PARALLEL_CONVERSION_PIXELS;
         CoreBudget::Grant grant(budget, twoThreads ? 2 : 1);

@@ -87,6 +87,28 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
             if (auto value = walk.Value(argument, "--palette", error)) options.palette = *value;
         } else if (Names(argument, "--preview")) {
             if (auto value = walk.Value(argument, "--preview", error)) options.preview = *value;
+        } else if (Names(argument, "--match")) {
+            if (auto value = walk.Value(argument, "--match", error)) {
+                if (*value == "rgb") {
+                    options.choice.match = MatchMode::Rgb;
+                } else if (*value == "perceptual") {
+                    options.choice.match = MatchMode::Perceptual;
+                } else {
+                    error = "--match takes rgb or perceptual, not \"" + *value + "\"";
+                }
+            }
+        } else if (Names(argument, "--dither")) {
+            if (auto value = walk.Value(argument, "--dither", error)) {
+                if (*value == "none") {
+                    options.choice.dither = DitherMode::None;
+                } else if (*value == "floyd-steinberg") {
+                    options.choice.dither = DitherMode::FloydSteinberg;
+                } else if (*value == "ordered") {
+                    options.choice.dither = DitherMode::Ordered;
+                } else {
+                    error = "--dither takes none, floyd-steinberg or ordered, not \"" + *value + "\"";
+                }
+            }
         } else if (argument == "--gzip") {
             options.gzip = true;
         } else if (Names(argument, "--format")) {

@@ -1,6 +1,7 @@
 // The command line, parsed: what to do and with which settings, or why the line makes no sense.
 #pragma once
 
+#include "convert/ConversionChoice.h"
 #include "formats/BlockFile.h"
 
 #include <filesystem>
@@ -21,6 +22,7 @@ struct ConvertOptions {
     std::optional<std::filesystem::path> preview = std::nullopt;
     bool fit = true;
     bool materials = false;
+    ConversionChoice choice = {};  // --match and --dither
     bool quiet = false;
     unsigned jobs = 0;  // pictures at a time; 0: one per processor
     // --format; without it each output's extension decides (and a folder gets .schematic).

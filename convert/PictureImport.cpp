@@ -1,5 +1,6 @@
 #include "convert/PictureImport.h"
 
+#include "convert/Dither.h"
 #include "convert/Limits.h"
 
 #include <new>
@@ -81,7 +82,9 @@ struct PictureRoad {
         if (request.makePreview && !next.preview.Create(working.width, working.height)) {
             return NoMemory(working);
         }
-        if (!ConvertToBlocks(table, next.source, next.preview, next.grid)) return NoMemory(working);
+        if (!ConvertWithChoice(table, next.source, request.choice, next.preview, next.grid)) {
+            return NoMemory(working);
+        }
         if (!request.keepSource) next.source.Release();
         return {};
     }
@@ -107,10 +110,21 @@ private:
         BlockGrid grid = std::move(picture.memory_);
         picture.picture_.reset();
         if (request.makePreview && !next.preview.Create(size.width, size.height)) return NoMemory(size);
-        if (!ConvertToBlocksInPlace(table, size.width, size.height, opaque, next.preview, grid)) {
+        if (request.choice == ConversionChoice{}) {
+            if (!ConvertToBlocksInPlace(table, size.width, size.height, opaque, next.preview, grid)) {
+                return NoMemory(size);
+            }
+            next.grid = std::move(grid);
+            return {};
+        }
+        // Dithering reads pixels after it has chosen blocks for rows that come later in the grid,
+        // and the perceptual index is faster without the row pairs: the pixels stay, the grid is new.
+        const SourceRows rows{reinterpret_cast<const Pixel*>(grid.data()) +
+                                  std::size_t{size.height - 1} * size.width,
+                              -std::ptrdiff_t{size.width}, size.width, size.height, opaque};
+        if (!ConvertWithChoice(table, rows, request.choice, next.preview, next.grid)) {
             return NoMemory(size);
         }
-        next.grid = std::move(grid);
         return {};
     }
 
@@ -122,7 +136,9 @@ private:
         // The grid starts at the bottom row, which the decoded picture keeps last.
         const SourceRows rows{shown.topRow + std::size_t{size.height - 1} * size.width,
                               -std::ptrdiff_t{size.width}, size.width, size.height, shown.opaque};
-        if (!ConvertToBlocks(table, rows, next.preview, next.grid)) return NoMemory(size);
+        if (!ConvertWithChoice(table, rows, request.choice, next.preview, next.grid)) {
+            return NoMemory(size);
+        }
         return {};
     }
 };
@@ -143,6 +159,21 @@ ImportOutcome MakeBlocks(LoadedPicture&& picture, const ColorTable& table,
     ImportOutcome outcome = PictureRoad::Make(picture, table, request, next);
     if (outcome.ok()) out = std::move(next);
     return outcome;
+}
+
+ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choice,
+                           ConvertedPicture& picture) {
+    if (!picture.source.HasPixels()) return {ImportStatus::Unreadable, "no picture kept to convert"};
+    const PictureSize size = picture.working;
+    PixelSurface preview;
+    BlockGrid grid;
+    if (!preview.Create(size.width, size.height) ||
+        !ConvertWithChoice(table, picture.source, choice, preview, grid)) {
+        return NoMemory(size);
+    }
+    picture.preview = std::move(preview);
+    picture.grid = std::move(grid);
+    return {};
 }
 
 }  // namespace tesselbox

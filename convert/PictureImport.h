@@ -3,6 +3,7 @@
 // through is chosen here, not by the callers. Nothing here asks the user anything.
 #pragma once
 
+#include "convert/ConversionChoice.h"
 #include "convert/ConvertToBlocks.h"
 #include "convert/FitToPanel.h"
 #include "convert/PixelSurface.h"
@@ -58,6 +59,7 @@ struct PictureRequest {
     PictureSize working;      // the surfaces', the grid's and the written file's size
     bool keepSource = true;   // the picture as drawn at the working size (the window's left panel)
     bool makePreview = true;  // the blocks' colors (the right panel, the command line's PNG)
+    ConversionChoice choice = {};  // how each block is picked; every output sees the same blocks
 };
 
 struct ConvertedPicture {
@@ -74,5 +76,10 @@ struct ConvertedPicture {
 // more than two picture-sized buffers at once.
 ImportOutcome MakeBlocks(LoadedPicture&& picture, const ColorTable& table,
                          const PictureRequest& request, ConvertedPicture& out);
+
+// Converts the source that picture kept again with another choice, replacing its grid and preview;
+// picture is left as it was on failure (no source kept, no memory).
+ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choice,
+                           ConvertedPicture& picture);
 
 }  // namespace tesselbox

@@ -1,6 +1,7 @@
 #include "qt/QtWindow.h"
 
 #include "app/Commands.h"
+#include "app/ConversionMenu.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "qt/QtPanels.h"
@@ -12,6 +13,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QProgressDialog>
@@ -121,7 +123,27 @@ bool MainWindow::Start() {
     sourcePanel_->setGeometry(ToQRect(layout::SOURCE_PANEL));
     previewPanel_ = new PanelWidget(state_, layout::IDC_PREVIEW_PANEL, this);
     previewPanel_->setGeometry(ToQRect(layout::PREVIEW_PANEL));
+    previewPanel_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(previewPanel_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { ShowConversionMenu(previewPanel_->mapToGlobal(at)); });
     return true;
+}
+
+void MainWindow::ShowConversionMenu(const QPoint& where) {
+    QMenu menu(this);
+    for (const ConversionMenuItem& item : ConversionMenu(state_)) {
+        if (item.startsGroup) menu.addSeparator();
+        QAction* action = menu.addAction(QString::fromUtf8(item.text));
+        action->setCheckable(true);
+        action->setChecked(item.checked);
+        action->setData(item.id);
+    }
+    const QAction* picked = menu.exec(where);
+    if (picked == nullptr) return;
+    commandRunning_ = true;
+    ChooseConversion(state_, picked->data().toInt());
+    commandRunning_ = false;
+    EndBusyCursor();
 }
 
 QPushButton* MainWindow::Button(int controlId) const {

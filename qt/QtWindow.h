@@ -12,6 +12,7 @@ class QApplication;
 class QLocale;
 class QTranslator;
 class QCloseEvent;
+class QPoint;
 class QPushButton;
 
 namespace tesselbox::qt {
@@ -51,6 +52,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The preview panel's right-click menu, at a point on the screen.
+    void ShowConversionMenu(const QPoint& where);
+
     AppState state_;
     QPushButton* chooseButton_ = nullptr;
     QPushButton* generateButton_ = nullptr;

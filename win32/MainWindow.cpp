@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "app/Commands.h"
+#include "app/ConversionMenu.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "win32/Win32Platform.h"
@@ -55,6 +56,41 @@ void CreateControls(HWND window) {
                 layout::IDC_SOURCE_PANEL);
     CreateChild(window, L"Static", nullptr, PANEL_STYLE, layout::PREVIEW_PANEL,
                 layout::IDC_PREVIEW_PANEL);
+}
+
+// The preview panel's menu at a point on the screen; the pick converts the picture again.
+void ShowConversionMenu(HWND window, AppState& state, POINT at) {
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) return;
+    for (const ConversionMenuItem& item : ConversionMenu(state)) {
+        if (item.startsGroup) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        const std::wstring text = Widen(item.text);
+        AppendMenuW(menu, MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED),
+                    static_cast<UINT_PTR>(item.id), text.c_str());
+    }
+    const int picked = static_cast<int>(TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr));
+    DestroyMenu(menu);
+    ChooseConversion(state, picked);
+}
+
+// Where a context menu was asked for, on the screen, when it is over the preview panel; a menu
+// asked for from the keyboard opens at the panel's corner.
+std::optional<POINT> OverPreviewPanel(HWND window, LPARAM lParam) {
+    const layout::Rect& panel = layout::PREVIEW_PANEL;
+    if (lParam == -1) {
+        POINT corner{panel.x, panel.y};
+        ClientToScreen(window, &corner);
+        return corner;
+    }
+    const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    POINT inside = at;
+    ScreenToClient(window, &inside);
+    if (inside.x < panel.x || inside.y < panel.y || inside.x >= panel.x + panel.width ||
+        inside.y >= panel.y + panel.height) {
+        return std::nullopt;
+    }
+    return at;
 }
 
 }  // namespace
@@ -137,6 +173,13 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         case WM_COMMAND:
             DispatchCommand(*state, HIWORD(wParam), LOWORD(wParam));
             return 0;
+        case WM_CONTEXTMENU:
+            // The panels let mouse messages through to the window, which asks for the menu itself.
+            if (const auto at = OverPreviewPanel(window, lParam); at && !BusyWork(window)) {
+                ShowConversionMenu(window, *state, *at);
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }

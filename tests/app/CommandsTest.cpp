@@ -1,6 +1,8 @@
 #include "app/Commands.h"
+#include "app/ConversionMenu.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
+#include "convert/Dither.h"
 #include "convert/Limits.h"
 #include "tests/support/BlockFileReading.h"
 #include "tests/support/FakePlatform.h"
@@ -297,6 +299,63 @@ TEST_F(CommandsTest, PanelsPaintTheirOwnSurface) {
     EXPECT_EQ(left.At(0, 0), 0xFF000000u);   // the frame, over the picture
     EXPECT_EQ(right.At(5, 5), 0xFFFFFFFFu);  // beyond the 4 x 4 picture
     EXPECT_EQ(other.At(0, 0), 0x12345678u);
+}
+
+// Each pick converts the kept source again, asking nothing, and what the menu shows checked is
+// what the blocks were made with; the next picture is made the same way.
+TEST_F(CommandsTest, PreviewMenuConvertsTheKeptPictureAgain) {
+    fake::FakePicture picture{24, 16, {}};
+    for (std::uint32_t i = 0; i < 24 * 16; ++i) {
+        const auto shade = static_cast<std::uint8_t>(i % 24 * 10);
+        picture.pixels.push_back(MakePixel(shade, 0, static_cast<std::uint8_t>(255 - shade)));
+    }
+    Import(picture);
+    const BlockGrid plain = state_.picture.grid;
+    struct Step {
+        int item;
+        ConversionChoice made;
+    };
+    const Step steps[] = {
+        {layout::IDM_DITHER_FLOYD_STEINBERG, {MatchMode::Rgb, DitherMode::FloydSteinberg}},
+        {layout::IDM_MATCH_PERCEPTUAL, {MatchMode::Perceptual, DitherMode::FloydSteinberg}},
+        {layout::IDM_DITHER_ORDERED, {MatchMode::Perceptual, DitherMode::Ordered}},
+        {0, {MatchMode::Perceptual, DitherMode::Ordered}},  // dismissed
+        {layout::IDM_DITHER_NONE, {MatchMode::Perceptual, DitherMode::None}},
+        {layout::IDM_MATCH_RGB, {MatchMode::Rgb, DitherMode::None}},
+    };
+    for (const Step& step : steps) {
+        script().invalidated.clear();
+        ChooseConversion(state_, step.item);
+        EXPECT_TRUE(script().dialogs.size() == 1 && script().messages.empty()) << step.item;
+        EXPECT_EQ(state_.choice, step.made) << step.item;
+        BlockGrid expected;
+        PixelSurface preview;
+        ASSERT_TRUE(preview.Create(24, 16));
+        ASSERT_TRUE(ConvertWithChoice(state_.colorTable, state_.picture.source, step.made, preview, expected));
+        EXPECT_EQ(state_.picture.grid, expected) << step.item;
+        EXPECT_EQ(state_.picture.preview.bits()[5], preview.bits()[5]) << step.item;
+        EXPECT_EQ(script().invalidated,
+                  step.item == 0 ? std::vector<int>{} : std::vector<int>{layout::IDC_PREVIEW_PANEL});
+        int checked = 0;
+        for (const ConversionMenuItem& item : ConversionMenu(state_)) {
+            const bool wanted = item.id == (step.made.match == MatchMode::Rgb ? layout::IDM_MATCH_RGB
+                                                                               : layout::IDM_MATCH_PERCEPTUAL) ||
+                                item.id == (step.made.dither == DitherMode::None ? layout::IDM_DITHER_NONE
+                                            : step.made.dither == DitherMode::Ordered
+                                                ? layout::IDM_DITHER_ORDERED
+                                                : layout::IDM_DITHER_FLOYD_STEINBERG);
+            EXPECT_EQ(item.checked, wanted) << item.text;
+            checked += item.checked;
+        }
+        EXPECT_EQ(checked, 2);
+    }
+    EXPECT_EQ(state_.picture.grid, plain);  // back to the default: the default's blocks
+
+    ChooseConversion(state_, layout::IDM_DITHER_FLOYD_STEINBERG);
+    const BlockGrid dithered = state_.picture.grid;
+    EXPECT_NE(dithered, plain);
+    Import(picture);
+    EXPECT_EQ(state_.picture.grid, dithered);
 }
 
 TEST(Lifecycle, MissingColorTableShowsOnlyTheErrorAndStartsNothing) {

@@ -1,4 +1,6 @@
 // tesselbox-cli convert, run in-process on pictures written by the tests.
+#include "convert/Dither.h"
+#include "palette/ColorTable.h"
 #include "tests/cli/CliTestSupport.h"
 #include "tests/cli/PictureBytes.h"
 #include "tests/support/BlockFileReading.h"
@@ -9,6 +11,7 @@
 #include <QImage>
 #include <QString>
 
+#include <map>
 #include <random>
 
 namespace tesselbox::cli {
@@ -19,6 +22,7 @@ using testing::CurrentFolder;
 using testing::MakeImage;
 using testing::ReadBytes;
 using testing::ReadSchematic;
+using testing::SchematicFields;
 using testing::RunCli;
 using testing::SavePicture;
 using testing::TempFolder;
@@ -319,6 +323,102 @@ TEST(ConvertCommand, MaterialsCountEachBlockOnce) {
                               " 2  7:0\n"
                               "20  blocks in total, 4 kinds\n"
                               " 4  places without a block\n");
+}
+
+// --match and --dither reach every output by every road a picture takes (kept at its own size, or
+// drawn smaller with --fit): the schematic, the preview and --materials all show the blocks that
+// the conversion with that choice gives for the decoded picture.
+TEST(ConvertCommand, MatchAndDitherReachEveryOutput) {
+    TempFolder folder;
+    // Entry i has block id i + 1 and data i - 1 (0 for the first), so a block names its entry.
+    const std::string palette = "1,0,0,0,0\n2,0,255,255,255\n3,1,200,40,30\n4,2,30,60,190\n5,3,90,160,60\n";
+    WriteBytes(folder / "t.txt", palette);
+    ColorTable table;
+    ASSERT_TRUE(ParseColorTable(palette, table).ok());
+    // Smooth color everywhere, and a transparent square.
+    const auto pixel = [](int x, int y) {
+        if (x >= 10 && x < 16 && y >= 8 && y < 14) return qRgba(0, 0, 0, 0);
+        return qRgb(40 + x * 3, 20 + y * 4, 200 - x * 2);
+    };
+    SavePicture(MakeImage(64, 48, pixel), folder / "small.png");
+    SavePicture(MakeImage(640, 480, [&](int x, int y) { return pixel(x / 10, y / 10); }),
+                folder / "large.png");
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+        const char* picture;
+        ConversionChoice choice;
+    };
+    const Case cases[] = {
+        {"perceptual, own size", {"--match", "perceptual"}, "small.png", {MatchMode::Perceptual}},
+        {"floyd-steinberg, own size", {"--dither=floyd-steinberg"}, "small.png",
+         {MatchMode::Rgb, DitherMode::FloydSteinberg}},
+        {"both, own size, --no-fit", {"--no-fit", "--match=perceptual", "--dither", "floyd-steinberg"},
+         "small.png", {MatchMode::Perceptual, DitherMode::FloydSteinberg}},
+        {"ordered, drawn smaller", {"--fit", "--dither=ordered"}, "large.png",
+         {MatchMode::Rgb, DitherMode::Ordered}},
+        {"perceptual, drawn smaller", {"--match=perceptual"}, "large.png", {MatchMode::Perceptual}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", "-q", "--materials", "--palette",
+                                         (folder / "t.txt").string(), "-o",
+                                         (folder / "out.schematic").string(), "--preview",
+                                         (folder / "out.png").string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back((folder / c.picture).string());
+        const auto result = RunCli(args);
+        ASSERT_EQ(result.code, EXIT_DONE) << c.name << ": " << result.err;
+
+        // Every output shows the same blocks.
+        const SchematicFields schematic = ReadSchematic(folder / "out.schematic");
+        const QImage written = LoadImage(folder / "out.png");
+        ASSERT_EQ(written.size(), QSize(static_cast<int>(schematic.width),
+                                        static_cast<int>(schematic.length))) << c.name;
+        std::map<std::string, int> counts;
+        for (int y = 0; y < written.height(); ++y) {
+            for (int x = 0; x < written.width(); ++x) {
+                const auto at = static_cast<std::size_t>(y) * static_cast<std::size_t>(written.width()) +
+                                static_cast<std::size_t>(x);
+                const auto id = static_cast<unsigned char>(schematic.blocks[at]);
+                const QRgb shown = written.pixel(x, y);
+                ASSERT_EQ(shown, id == 0 ? 0u : table.colors[id - 1u]) << c.name << " " << x << "," << y;
+                if (id != 0) ++counts[std::to_string(id) + ":" + std::to_string(id == 1 ? 0 : id - 2)];
+            }
+        }
+        for (const auto& [id, count] : counts) {
+            EXPECT_TRUE(Has(result.out, std::to_string(count) + "  " + id)) << c.name << ": " << id;
+        }
+
+        // At its own size the blocks are those the conversion with that choice gives.
+        const QImage source = LoadImage(folder / c.picture);
+        if (source.width() > 300) {
+            const auto plain = RunCli({"convert", "-q", "--palette", (folder / "t.txt").string(), "-o",
+                                       (folder / "plain.schematic").string(),
+                                       (folder / c.picture).string()});
+            ASSERT_EQ(plain.code, EXIT_DONE) << plain.err;
+            EXPECT_NE(ReadSchematic(folder / "plain.schematic").blocks, schematic.blocks) << c.name;
+            continue;
+        }
+        const auto width = static_cast<std::uint32_t>(source.width());
+        const auto height = static_cast<std::uint32_t>(source.height());
+        std::vector<Pixel> topFirst;
+        for (int y = 0; y < source.height(); ++y)
+            for (int x = 0; x < source.width(); ++x) topFirst.push_back(source.pixel(x, y));
+        PixelSurface preview;
+        ASSERT_TRUE(preview.Create(width, height));
+        BlockGrid grid;
+        const SourceRows rows{topFirst.data() + std::size_t{height - 1} * width,
+                              -std::ptrdiff_t{width}, width, height};
+        ASSERT_TRUE(ConvertWithChoice(table, rows, c.choice, preview, grid));
+        std::string blocks;
+        for (std::uint32_t y = 0; y < height; ++y) {
+            for (std::uint32_t x = 0; x < width; ++x) {
+                const std::int32_t block = grid[std::size_t{height - 1 - y} * width + x];
+                blocks.push_back(block == NO_BLOCK ? '\0' : static_cast<char>(block + 1));
+            }
+        }
+        EXPECT_EQ(schematic.blocks, blocks) << c.name;
+    }
 }
 
 struct PlanCase {

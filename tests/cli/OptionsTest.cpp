@@ -55,7 +55,15 @@ INSTANTIATE_TEST_SUITE_P(
                      {.pictures = Paths{"--fit", "-o"}}},
         SpellingCase{"EveryOtherOption",
                      {"convert", "-j", "3", "--palette=t.txt", "a.png", "-q", "--jobs=4"},
-                     {.pictures = {"a.png"}, .palette = "t.txt", .quiet = true, .jobs = 4}}),
+                     {.pictures = {"a.png"}, .palette = "t.txt", .quiet = true, .jobs = 4}},
+        SpellingCase{"MatchAndDither",
+                     {"convert", "--match", "perceptual", "a.png", "--dither=floyd-steinberg"},
+                     {.pictures = {"a.png"},
+                      .choice = {MatchMode::Perceptual, DitherMode::FloydSteinberg}}},
+        SpellingCase{"LastChoiceWins",
+                     {"convert", "--dither=ordered", "--match=perceptual", "--match", "rgb",
+                      "--dither", "none", "a.png"},
+                     {.pictures = {"a.png"}}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 struct RefusedCase {
@@ -90,6 +98,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"PreviewWithoutValue", {"convert", "a.png", "--preview"}, "--preview needs"},
         RefusedCase{"JobsZero", {"convert", "-j", "0", "a.png"}, "from 1 to 256"},
         RefusedCase{"JobsNotANumber", {"convert", "--jobs=two", "a.png"}, "not \"two\""},
+        RefusedCase{"UnknownMatch", {"convert", "--match=lab", "a.png"},
+                    "--match takes rgb or perceptual, not \"lab\""},
+        RefusedCase{"UnknownDither", {"convert", "a.png", "--dither", "fs"},
+                    "--dither takes none, floyd-steinberg or ordered, not \"fs\""},
+        RefusedCase{"DitherWithoutValue", {"convert", "a.png", "--dither"}, "--dither needs a value"},
         RefusedCase{"TwoPalettes", {"palette", "a.txt", "b.txt"}, "one file, not several"},
         RefusedCase{"PaletteOption", {"palette", "--fit"}, "unknown option --fit for palette"}),
     [](const auto& test) { return std::string(test.param.name); });

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -171,6 +173,40 @@ public:
         QTest::mouseClick(choose(), Qt::LeftButton);
         if (!dialog->came) qWarning("no open dialog came");
         return asked;
+    }
+
+    // Right-clicks the preview panel and picks the item with this text from the menu that opens.
+    // Returns the items shown, a checked one marked with "*".
+    QStringList PickFromPreviewMenu(const QString& text) {
+        QStringList shown;
+        QTimer poll;
+        const QDeadlineTimer deadline(10000);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || !menu->isVisible()) {
+                if (deadline.hasExpired()) poll.stop();
+                return;
+            }
+            poll.stop();
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator()) shown << (action->isChecked() ? "*" : "") + action->text();
+            }
+            // Keys reach a menu only once it has settled.
+            QTimer::singleShot(50, menu, [menu, text] {
+                for (QAction* action : menu->actions()) {
+                    if (action->text() != text) continue;
+                    menu->setActiveAction(action);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    return;
+                }
+                menu->hide();
+            });
+        });
+        poll.start(5);
+        const QPoint at(150, 150);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, preview()->mapToGlobal(at));
+        QApplication::sendEvent(preview(), &click);
+        return shown;
     }
 
     QTemporaryDir folder;
@@ -582,6 +618,34 @@ private slots:
             QVERIFY(panel.pixel(75, 198) != 0xFFFFFFFFu);  // the picture's last rows, then white
             QCOMPARE(panel.pixel(75, 200), 0xFFFFFFFFu);
             QCOMPARE(panel.pixel(150, 250), 0xFFFFFFFFu);
+        }
+    }
+
+    // The preview panel's menu converts the picture again, asking nothing, and paints the result.
+    void previewMenuConvertsAgain() {
+        Fixture f;
+        QVERIFY(f.Open());
+        const QString path = f.folder.filePath("gradient.png");
+        QVERIFY(Gradient(120, 90).save(path));
+        f.Import(path);
+        const AppState& state = f.window.state();
+        const BlockGrid plain = state.picture.grid;
+
+        QStringList shown = f.PickFromPreviewMenu(Utf8(texts::DITHER_FLOYD_STEINBERG));
+        QCOMPARE(shown, QStringList({"*" + Utf8(texts::MATCH_RGB), Utf8(texts::MATCH_PERCEPTUAL),
+                                     "*" + Utf8(texts::DITHER_NONE),
+                                     Utf8(texts::DITHER_FLOYD_STEINBERG), Utf8(texts::DITHER_ORDERED)}));
+        QVERIFY(state.choice == (ConversionChoice{MatchMode::Rgb, DitherMode::FloydSteinberg}));
+        QVERIFY(state.picture.grid != plain);
+        shown = f.PickFromPreviewMenu(Utf8(texts::MATCH_PERCEPTUAL));
+        QVERIFY(shown.contains("*" + Utf8(texts::DITHER_FLOYD_STEINBERG)));
+        QVERIFY(state.choice == (ConversionChoice{MatchMode::Perceptual, DitherMode::FloydSteinberg}));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+        QTest::qWait(20);  // the repaint
+        const QImage right = Grab(f.preview());
+        for (const QPoint p : {QPoint(10, 10), QPoint(61, 33), QPoint(119, 89)}) {
+            QCOMPARE(right.pixel(p), Opaque(PreviewAt(state, p.x(), p.y())));  // shown at its own size
         }
     }
 

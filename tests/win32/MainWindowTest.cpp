@@ -281,6 +281,89 @@ TEST_F(MainWindowTest, PaintsOnlyThePanelsWhenAskedToDrawAnItem) {
     }
 }
 
+// Once the popup menu is up, reads its items ("*" before a checked one) and presses the down key
+// `downs` times and Return (0 downs: Escape).
+class MenuScript {
+public:
+    explicit MenuScript(int downs) : downs_(downs) {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 20, Tick);
+    }
+    ~MenuScript() {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    const std::vector<std::wstring>& items() const { return items_; }
+
+private:
+    static BOOL CALLBACK FindMenu(HWND window, LPARAM found) {
+        if (ClassOf(window) == L"#32768" && IsWindowVisible(window)) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        MenuScript* self = current_;
+        HWND window = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindMenu, reinterpret_cast<LPARAM>(&window));
+        if (self == nullptr || window == nullptr || self->answered_) return;
+        self->answered_ = true;
+        const auto menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[64] = {};
+            if (GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION) == 0) continue;
+            const bool checked = (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0;
+            self->items_.push_back((checked ? L"*" : L"") + std::wstring(text));
+        }
+        for (int i = 0; i < self->downs_; ++i) PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(window, WM_KEYDOWN, self->downs_ > 0 ? VK_RETURN : VK_ESCAPE, 0);
+    }
+
+    static inline MenuScript* current_ = nullptr;
+    UINT_PTR timer_ = 0;
+    int downs_;
+    bool answered_ = false;
+    std::vector<std::wstring> items_;
+};
+
+// A right-click on the preview panel opens the menu; a pick converts the picture again with no
+// dialog, and the preview shows the new blocks. Elsewhere no menu opens.
+TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
+    Open();
+    const fs::path picture = folder_.path() / L"gray.bmp";
+    WriteSolidBmp(picture, 40, 30);  // 0x40 gray: between the table's entries
+    {
+        DialogScript script;
+        script.Queue({IDOK, picture.wstring()});
+        Command(0, layout::IDC_CHOOSE_PICTURE);
+    }
+    const BlockGrid plain = State().picture.grid;
+    const auto rightClick = [&](int x, int y) {
+        POINT at{x, y};
+        ClientToScreen(window_, &at);
+        SendMessageW(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), MAKELPARAM(at.x, at.y));
+        PumpMessages();
+    };
+    {
+        MenuScript menu(4);  // RGB, 感知, 无, Floyd–Steinberg
+        DialogScript dialogs;
+        rightClick(layout::PREVIEW_PANEL.x + 150, layout::PREVIEW_PANEL.y + 150);
+        EXPECT_EQ(menu.items(), (std::vector<std::wstring>{
+                                    L"*\u989c\u8272\u5339\u914d\uff1aRGB", L"\u989c\u8272\u5339\u914d\uff1a\u611f\u77e5",
+                                    L"*\u6296\u52a8\uff1a\u65e0", L"\u6296\u52a8\uff1aFloyd\u2013Steinberg",
+                                    L"\u6296\u52a8\uff1a\u6709\u5e8f\uff08Bayer\uff09"}));
+        EXPECT_TRUE(dialogs.seen().empty());
+    }
+    EXPECT_TRUE(State().choice == (ConversionChoice{MatchMode::Rgb, DitherMode::FloydSteinberg}));
+    EXPECT_NE(State().picture.grid, plain);
+    {
+        MenuScript menu(0);
+        rightClick(layout::SOURCE_PANEL.x + 150, layout::SOURCE_PANEL.y + 150);
+        EXPECT_TRUE(menu.items().empty()) << "no menu over the source panel";
+    }
+}
+
 TEST_F(MainWindowTest, ImportsAsksToShrinkAndWritesThroughTheRealDialogs) {
     Open();
     const fs::path picture = folder_.path() / L"\u5927\u56fe 400x164.bmp";

@@ -1,0 +1,23 @@
+// The preview panel's right-click menu: how blocks are matched and whether they are dithered. A
+// choice converts the current picture again from the source it keeps, asking nothing; the next
+// picture is converted the same way. Nothing of it outlives the program.
+#pragma once
+
+#include "app/AppState.h"
+
+#include <vector>
+
+namespace tesselbox {
+
+struct ConversionMenuItem {
+    int id;            // a command identifier, never 0
+    const char* text;  // UTF-8
+    bool checked;
+    bool startsGroup;  // a separator goes before it
+};
+
+std::vector<ConversionMenuItem> ConversionMenu(const AppState& state);
+// The item the user picked; an unknown identifier (0: the menu was dismissed) does nothing.
+void ChooseConversion(AppState& state, int itemId);
+
+}  // namespace tesselbox

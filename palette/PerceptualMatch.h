@@ -1,0 +1,47 @@
+// Perceptual nearest-color matching: the table entry nearest by CIEDE2000 (see palette/Lab.h), ties
+// to the lowest index. The index always answers what the plain scan answers.
+#pragma once
+
+#include "palette/ColorTable.h"
+#include "palette/Lab.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace tesselbox {
+
+// The reference: CIEDE2000 to every entry, the first of the least. Needs table.count >= 1.
+std::int32_t FindNearestPerceptual(const ColorTable& table, Pixel pixel);
+std::int32_t FindNearestPerceptual(const ColorTable& table, const Lab& color);
+
+class PerceptualIndex {
+public:
+    // Copies what it needs of the table. count >= 1.
+    explicit PerceptualIndex(const ColorTable& table);
+    ~PerceptualIndex();
+    PerceptualIndex(const PerceptualIndex&) = delete;
+    PerceptualIndex& operator=(const PerceptualIndex&) = delete;
+
+    // Each 24-bit color is searched once and remembered; several threads may ask at once. `hint`,
+    // a table index likely to be near (a neighbor's answer), only makes a search faster.
+    std::int32_t Find(Pixel pixel, std::int32_t hint = -1) const;
+    void FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const;
+    // Without the memory.
+    std::int32_t Search(const Lab& color, std::int32_t hint = -1) const;
+
+private:
+    struct Block;
+
+    // Distinct colors in table order, then sorted by lightness for the search.
+    std::vector<double> lightness_, a_, b_, chroma_;
+    std::vector<std::int32_t> tableIndex_;
+    std::vector<Lab> labOfTable_;      // every table entry, by table index
+    std::vector<std::int32_t> sortedAt_;  // table index -> position in the sorted arrays, or -1
+    // 4096 blocks of 4096 colors (the high and the low four bits of each channel), made on first use.
+    std::unique_ptr<std::atomic<Block*>[]> blocks_;
+};
+
+}  // namespace tesselbox
