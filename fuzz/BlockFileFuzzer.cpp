@@ -3,6 +3,7 @@
 // name) and a grid, all drawn from the input. Each file is read back by our own NBT reader and
 // compared cell by cell; the .schematic stream is compared with the plain writer's bytes, and a
 // gzip pass must inflate to the same bytes.
+#include "fuzz/ByteSource.h"
 #include "formats/BlockFile.h"
 #include "tests/support/BlockFileReading.h"
 
@@ -22,24 +23,7 @@ using namespace tesselbox;
     std::abort();
 }
 
-// Numbers from the input's bytes, front to back; zeros once it is used up.
-class ByteSource {
-public:
-    ByteSource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    std::int64_t InRange(std::int64_t low, std::int64_t high) {
-        const auto span = static_cast<std::uint64_t>(high - low);
-        std::uint64_t value = 0;
-        for (std::uint64_t covered = 0; covered < span; covered = covered << 8 | 0xFF) {
-            value = value << 8 | (at_ < size_ ? data_[at_++] : 0);
-        }
-        return low + static_cast<std::int64_t>(span == 0 ? 0 : value % (span + 1));
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+using tesselbox::fuzzing::ByteSource;
 
 std::string PlainSchematic(const BlockFileSource& source) {
     char* buffer = nullptr;

@@ -1,5 +1,6 @@
 // Fuzzes the schematic writer: random small grids and tables, and sides up to past the NBT limit
 // with no cells, written to memory and read back by our small NBT reader (tests/support).
+#include "fuzz/ByteSource.h"
 #include "formats/SchematicWriter.h"
 #include "tests/support/NbtReader.h"
 
@@ -20,25 +21,7 @@ using tesselbox::NO_BLOCK;
     std::abort();
 }
 
-// Numbers from the input's bytes, front to back; zeros once it is used up.
-class ByteSource {
-public:
-    ByteSource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    // A number in [low, high], from as few bytes as the range needs.
-    std::int64_t InRange(std::int64_t low, std::int64_t high) {
-        const auto span = static_cast<std::uint64_t>(high - low);
-        std::uint64_t value = 0;
-        for (std::uint64_t covered = 0; covered < span; covered = covered << 8 | 0xFF) {
-            value = value << 8 | (at_ < size_ ? data_[at_++] : 0);
-        }
-        return low + static_cast<std::int64_t>(span == 0 ? 0 : value % (span + 1));
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+using tesselbox::fuzzing::ByteSource;
 
 // ---- The target --------------------------------------------------------------------------------
 
