@@ -52,16 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.gameVersion = &versions[static_cast<std::size_t>(input.InRange(0, static_cast<std::int64_t>(versions.size()) - 1))];
     options.timeMillis = 0;
 
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    switch (input.InRange(0, 2)) {
-        case 0:
-            width = static_cast<std::uint32_t>(input.InRange(0, 40));
-            height = static_cast<std::uint32_t>(input.InRange(0, 40));
-            break;
-        case 1: width = static_cast<std::uint32_t>(input.InRange(0, 70000)); break;
-        default: height = static_cast<std::uint32_t>(input.InRange(0, 70000)); break;
-    }
+    const auto [width, height] = tesselbox::fuzzing::SomeGridSize(input);
 
     auto table = std::make_unique<ColorTable>();
     table->count = static_cast<std::int32_t>(input.InRange(1, MAX_COLORS));

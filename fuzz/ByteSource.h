@@ -26,4 +26,22 @@ private:
     std::size_t at_ = 0;
 };
 
+struct GridSize {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+// Either a small grid, or one long side, up to past the NBT limit, with no cells at all (the grid
+// is then never read).
+inline GridSize SomeGridSize(ByteSource& input) {
+    switch (input.InRange(0, 2)) {
+        case 0: {
+            const auto width = static_cast<std::uint32_t>(input.InRange(0, 40));
+            return {width, static_cast<std::uint32_t>(input.InRange(0, 40))};
+        }
+        case 1: return {static_cast<std::uint32_t>(input.InRange(0, 70000)), 0};
+        default: return {0, static_cast<std::uint32_t>(input.InRange(0, 70000))};
+    }
+}
+
 }  // namespace tesselbox::fuzzing

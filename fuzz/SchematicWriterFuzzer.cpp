@@ -52,17 +52,7 @@ void ExpectTag(const tesselbox::testing::NbtNode& tag, std::uint8_t type, std::s
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ByteSource input(data, size);
 
-    // Either a small grid, or one long side with no cells at all (the grid is then never read).
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    switch (input.InRange(0, 2)) {
-        case 0:
-            width = static_cast<std::uint32_t>(input.InRange(0, 40));
-            height = static_cast<std::uint32_t>(input.InRange(0, 40));
-            break;
-        case 1: width = static_cast<std::uint32_t>(input.InRange(0, 70000)); break;
-        default: height = static_cast<std::uint32_t>(input.InRange(0, 70000)); break;
-    }
+    const auto [width, height] = tesselbox::fuzzing::SomeGridSize(input);
 
     auto table = std::make_unique<tesselbox::ColorTable>();
     table->count = static_cast<std::int32_t>(input.InRange(1, tesselbox::MAX_COLORS));
