@@ -1,5 +1,7 @@
 #include "formats/ByteSink.h"
 
+#include "formats/RawDeflate.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -74,25 +76,9 @@ GzipPiece DeflatePiece(std::vector<std::uint8_t> input, bool last) {
     GzipPiece piece;
     piece.inputSize = static_cast<uLong>(input.size());
     piece.crc = crc32(crc32(0L, Z_NULL, 0), input.data(), static_cast<uInt>(input.size()));
-    z_stream stream{};
-    // windowBits -15: raw deflate; the sink writes the gzip header and trailer itself.
-    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        piece.error = "could not start gzip compression";
-        return piece;
-    }
-    piece.deflated.resize(deflateBound(&stream, piece.inputSize) + 16);
-    stream.next_in = input.data();
-    stream.avail_in = static_cast<uInt>(input.size());
-    stream.next_out = piece.deflated.data();
-    stream.avail_out = static_cast<uInt>(piece.deflated.size());
-    // A sync flush ends the piece on a byte boundary without ending the stream; the last piece
-    // ends it.
-    const int result = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-    if (result != (last ? Z_STREAM_END : Z_OK) || stream.avail_in != 0 || stream.avail_out == 0) {
+    if (!PieceDeflaters().front().deflate(input.data(), input.size(), last, piece.deflated)) {
         piece.error = "gzip compression failed";
     }
-    piece.deflated.resize(piece.deflated.size() - stream.avail_out);
-    if (deflateEnd(&stream) != Z_OK && piece.error.empty() && last) piece.error = "gzip compression failed";
     return piece;
 }
 

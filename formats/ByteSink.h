@@ -39,7 +39,8 @@ private:
 std::unique_ptr<ByteSink> MakeStreamSink(std::FILE* stream);
 // Gzip-compresses into an open stream: one gzip member whose deflate stream is made of 1 MiB
 // pieces compressed on all cores at once (each piece ends on a byte boundary, so they join into
-// one valid stream). The bytes do not depend on the number of cores or the timing.
+// one valid stream) by the build's fastest compressor (formats/RawDeflate.h). The bytes depend on
+// neither the number of cores nor the timing.
 std::unique_ptr<ByteSink> MakeGzipSink(std::FILE* stream);
 // Appends to a string the caller keeps alive.
 std::unique_ptr<ByteSink> MakeMemorySink(std::string& out);

@@ -31,7 +31,7 @@ ensure_packages() {
 }
 
 # What building the core, the Qt window and the command-line tool needs.
-BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev zlib1g-dev qt6-base-dev libgl-dev
+BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev zlib1g-dev libisal-dev qt6-base-dev libgl-dev
                 qt6-image-formats-plugins qt6-translations-l10n fonts-wqy-microhei)
 
 # Cross-building the Windows program, and running it under Wine on a virtual X display. Wine's X11

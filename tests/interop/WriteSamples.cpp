@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -58,7 +59,9 @@ int main(int argc, char** argv) {
             wide.blockData[static_cast<std::size_t>(wide.count++)] = static_cast<std::uint8_t>(data);
         }
     }
-    const std::vector<Sample> samples = {MakeSample("colors", colors, 37, 23), MakeSample("wide", wide, 31, 29)};
+    // "large" is over 1 MiB of NBT in every format, so its gzip stream joins pieces deflated apart.
+    const std::vector<Sample> samples = {MakeSample("colors", colors, 37, 23), MakeSample("wide", wide, 31, 29),
+                                         MakeSample("large", wide, 1000, 1000)};
 
     std::string manifest = "[\n";
     int written = 0;
@@ -90,17 +93,35 @@ int main(int argc, char** argv) {
             }
             entry += ", \"blocks\": [" + ids + "], \"data\": [" + values + "]";
         } else {
-            std::string cells;
+            // Each distinct state once, and the cells as indices into that list.
+            std::map<std::string, std::size_t> indexOf;
+            std::string names, cells;
             for (const std::string& state : testing::ExpectedCells(source, version)) {
+                const auto [at, added] = indexOf.emplace(state, indexOf.size());
+                if (added) {
+                    if (!names.empty()) names += ',';
+                    names += Quoted(state);
+                }
                 if (!cells.empty()) cells += ',';
-                cells += Quoted(state);
+                cells += std::to_string(at->second);
             }
-            entry += ", \"cells\": [" + cells + "]";
+            entry += ", \"names\": [" + names + "], \"cells\": [" + cells + "]";
         }
         manifest += entry + "}";
     };
 
     for (const Sample& sample : samples) {
+        if (sample.name == "large") {
+            BlockFileOptions options;
+            options.gzip = true;
+            add(sample, options, "large-gzip.schematic");
+            options.format = BlockFileFormat::Schem;
+            options.schemVersion = 3;
+            add(sample, options, "large.schem");
+            options.format = BlockFileFormat::Litematic;
+            add(sample, options, "large.litematic");
+            continue;
+        }
         if (sample.table == &colors) {
             for (const bool gzip : {false, true}) {
                 BlockFileOptions options;
