@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <new>
 
 namespace tesselbox {
@@ -91,11 +92,85 @@ const LightnessTable& LightnessWeights() {
     return table;
 }
 
-// 1 - |RT|/2 at its least for mean chromas C̄' up to `chromaMean`: RT is at most 2 sin 60° times
+// What the mean chroma C̄ = (C1 + C2) / 2 of a pair allows, in slices of C̄: C' = sqrt((G·a)² + b²)
+// <= G·C, so C̄' <= G·C̄, and G falls as C̄ grows, so over a slice [low, high) C̄' <= G(low)·high.
+// From that, SC at its largest, and 1 - |RT|/2 at its least: RT is at most sin 60° times
 // RC = 2 sqrt(C̄'^7 / (C̄'^7 + 25^7)), which grows with C̄'.
-double RotationFloor(double chromaMean) {
-    return chromaMean <= 10.0 ? 0.9649 : chromaMean <= 20.0 ? 0.6392
-           : chromaMean <= 30.0 ? 0.2342 : 1.0 - SIN_60;
+class ChromaTable {
+public:
+    struct Slice {
+        double inverseWidest2;  // 1 / SC² at its least
+        double rotationFloor;   // 1 - |RT|/2 at its least
+    };
+    ChromaTable() {
+        for (int i = 0; i < SLICES; ++i) {
+            const double low = i * WIDTH, high = (i + 1) * WIDTH;
+            const double low7 = Pow7(low);
+            const double g = 1.0 + 0.5 * (1.0 - std::sqrt(low7 / (low7 + POW25_7)));
+            slices_[static_cast<std::size_t>(i)] = Bounds(g * high);
+        }
+    }
+    const Slice& At(double chromaMean) const {
+        if (!(chromaMean < SLICES * WIDTH)) return beyond_;
+        return slices_[static_cast<std::size_t>(chromaMean / WIDTH)];
+    }
+
+private:
+    static Slice Bounds(double chromaMeanPrime) {
+        const double c = chromaMeanPrime * (1.0 + 1e-12);
+        const double widest = (1.0 + 0.045 * c) * (1.0 + 1e-12);
+        const double c7 = Pow7(c);
+        const double halfRc = std::sqrt(c7 / (c7 + POW25_7));
+        return {1.0 / (widest * widest), 1.0 - SIN_60 * halfRc * (1.0 + 1e-9) - 1e-12};
+    }
+    static constexpr int SLICES = 1024;
+    static constexpr double WIDTH = 0.25;
+    std::array<Slice, SLICES> slices_{};
+    // Chromas beyond any sRGB color's: C̄' <= 1.5·C̄ is not bounded, so SC is taken as infinite.
+    Slice beyond_{0.0, 1.0 - SIN_60};
+};
+
+const ChromaTable& ChromaWeights() {
+    static const ChromaTable table;
+    return table;
+}
+
+// Half-planes through the origin of the (a, b) plane, one for each reach of the rotation term. Two
+// hues strictly inside one have the bisector of their shorter arc, the mean hue CIEDE2000 takes,
+// inside it too; and a' = G·a with 1 <= G <= 1.5 keeps a color inside when its images at G = 1 and
+// G = 1.5 both are (the half-plane is convex). Every hue within 90 degrees of a normal in
+// [75 + 5, 185 - 75] lies at least 75 degrees from 275 around the circle, where sin 2Δθ <= 1.3e-4 as
+// in BoundsAt; likewise 45 and 30 degrees. With RC <= 2, 1 - |RT|/2 is at least 1 - that sine.
+struct HalfPlane {
+    double x = 0, y = 0;  // the normal, a unit vector
+    double floor = 0;     // 1 - |RT|/2 at its least for two colors inside
+    bool Holds(double a, double b) const {
+        const double along = b * y;
+        return along + a * x > 0.0 && along + 1.5 * a * x > 0.0;
+    }
+};
+
+struct RotationReach {
+    double lowest, highest;  // the normals, in degrees
+    double floor;
+};
+constexpr RotationReach REACHES[] = {{80.0, 110.0, 1.0 - 1.3e-4}, {50.0, 140.0, 1.0 - 0.0411},
+                                     {35.0, 155.0, 1.0 - 0.246}};
+constexpr std::size_t REACH_COUNT = std::size(REACHES);
+
+// For each reach, the half-plane whose normal is nearest the color's hue, or none (floor 0) when the
+// color itself is not inside it: a search meets mostly entries of hues near its color's.
+std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(double a, double b) {
+    std::array<HalfPlane, REACH_COUNT> planes{};
+    if (a == 0.0 && b == 0.0) return planes;
+    constexpr double DEGREES = 180.0 / 3.14159265358979323846;
+    const double hue = std::atan2(b, a) * DEGREES;
+    for (std::size_t i = 0; i < REACH_COUNT; ++i) {
+        const double normal = std::clamp(hue, REACHES[i].lowest, REACHES[i].highest) / DEGREES;
+        HalfPlane plane{std::cos(normal), std::sin(normal), REACHES[i].floor};
+        if (plane.Holds(a, b)) planes[i] = plane;
+    }
+    return planes;
 }
 
 // True when the squared bound surely exceeds the squared best (or equals it only by rounding).
@@ -145,16 +220,53 @@ PerceptualIndex::PerceptualIndex(const ColorTable& table)
         seen.push_back(color);
         distinct.push_back(static_cast<std::int32_t>(i));
     }
-    std::stable_sort(distinct.begin(), distinct.end(), [&](std::int32_t x, std::int32_t y) {
-        return labOfTable_[static_cast<std::size_t>(x)].L < labOfTable_[static_cast<std::size_t>(y)].L;
-    });
+    // A k-d tree over (L, a, b): each node splits its entries at the median of its box's widest
+    // side, down to a few entries a leaf. The entries are stored in the leaves' order.
+    const auto lab = [&](std::int32_t i) -> const Lab& { return labOfTable_[static_cast<std::size_t>(i)]; };
+    const auto build = [&](auto& self, std::size_t node, std::size_t begin, std::size_t end) -> void {
+        Node box{lab(distinct[begin]).L, lab(distinct[begin]).L, lab(distinct[begin]).a,
+                 lab(distinct[begin]).a, lab(distinct[begin]).b, lab(distinct[begin]).b, 0.0,
+                 static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end), -1};
+        for (std::size_t k = begin; k < end; ++k) {
+            const Lab& c = lab(distinct[k]);
+            box.lLow = std::min(box.lLow, c.L);
+            box.lHigh = std::max(box.lHigh, c.L);
+            box.aLow = std::min(box.aLow, c.a);
+            box.aHigh = std::max(box.aHigh, c.a);
+            box.bLow = std::min(box.bLow, c.b);
+            box.bHigh = std::max(box.bHigh, c.b);
+            box.chromaHigh = std::max(box.chromaHigh, std::sqrt(c.a * c.a + c.b * c.b));
+        }
+        if (end - begin > LEAF_SIZE) {
+            const double spanL = box.lHigh - box.lLow, spanA = box.aHigh - box.aLow,
+                         spanB = box.bHigh - box.bLow;
+            const int axis = spanL >= spanA && spanL >= spanB ? 0 : spanA >= spanB ? 1 : 2;
+            const auto key = [&](std::int32_t i) {
+                return axis == 0 ? lab(i).L : axis == 1 ? lab(i).a : lab(i).b;
+            };
+            const std::size_t middle = begin + (end - begin) / 2;
+            std::nth_element(distinct.begin() + static_cast<std::ptrdiff_t>(begin),
+                             distinct.begin() + static_cast<std::ptrdiff_t>(middle),
+                             distinct.begin() + static_cast<std::ptrdiff_t>(end),
+                             [&](std::int32_t x, std::int32_t y) {
+                                 return key(x) < key(y) || (key(x) == key(y) && x < y);
+                             });
+            box.children = static_cast<std::int32_t>(nodes_.size());
+            nodes_.resize(nodes_.size() + 2);
+            self(self, static_cast<std::size_t>(box.children), begin, middle);
+            self(self, static_cast<std::size_t>(box.children) + 1, middle, end);
+        }
+        nodes_[node] = box;
+    };
+    nodes_.resize(1);
+    build(build, 0, 0, distinct.size());
     for (std::int32_t i : distinct) {
-        const Lab& lab = labOfTable_[static_cast<std::size_t>(i)];
+        const Lab& c = lab(i);
         sortedAt_[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(tableIndex_.size());
-        lightness_.push_back(lab.L);
-        a_.push_back(lab.a);
-        b_.push_back(lab.b);
-        chroma_.push_back(std::sqrt(lab.a * lab.a + lab.b * lab.b));
+        lightness_.push_back(c.L);
+        a_.push_back(c.a);
+        b_.push_back(c.b);
+        chroma_.push_back(std::sqrt(c.a * c.a + c.b * c.b));
         tableIndex_.push_back(i);
     }
     for (std::size_t i = 0; i < 4096; ++i) blocks_[i].store(nullptr, std::memory_order_relaxed);
@@ -165,32 +277,33 @@ PerceptualIndex::~PerceptualIndex() {
 }
 
 std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const {
-    const auto n = static_cast<std::ptrdiff_t>(lightness_.size());
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
+    const auto at = [](std::ptrdiff_t k) { return static_cast<std::size_t>(k); };
     std::ptrdiff_t bestAt = hint >= 0 ? sortedAt_[static_cast<std::size_t>(hint)] : -1;
-    if (bestAt < 0) bestAt = 0;
-    const auto at = [&](std::ptrdiff_t k) { return static_cast<std::size_t>(k); };
-    double best = Ciede2000(color, Lab{lightness_[at(bestAt)], a_[at(bestAt)], b_[at(bestAt)]});
+    double best = std::numeric_limits<double>::infinity();
+    if (bestAt >= 0) best = Ciede2000(color, Lab{lightness_[at(bestAt)], a_[at(bestAt)], b_[at(bestAt)]});
     double best2 = best * best;
+    const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(color.a, color.b);
+    const LightnessTable& lightnessWeights = LightnessWeights();
+    const ChromaTable& chromaWeights = ChromaWeights();
 
-    // Whether entry k may beat the best; measures it exactly when it may. False when even its
-    // lightness term is too far, which ends the walk on its side.
-    const auto consider = [&](std::ptrdiff_t k) {
-        const std::size_t e = at(k);
+    // Measures entry e exactly unless a lower bound rules it out.
+    const auto consider = [&](std::size_t e) {
         const double deltaL = lightness_[e] - color.L;
-        const double l2 = deltaL * deltaL * LightnessWeights().InverseSquareAt(lightness_[e] + color.L);
-        if (Beyond(l2, best2)) return false;
-        // Cheaper first: C' <= 1.5 C, SH <= SC, the distance in (a', b) is at least the one in (a, b),
-        // and RT at its largest for the chroma.
+        const double l2 = deltaL * deltaL * lightnessWeights.InverseSquareAt(lightness_[e] + color.L);
+        // Cheaper first: SC and RT at their largest for the chroma, SH <= SC, and the distance in
+        // (a', b) at least the one in (a, b).
         const double da = a_[e] - color.a, db = b_[e] - color.b;
-        const double chromaMean = 0.75 * (chroma + chroma_[e]);  // at least C̄'
-        const double widest = 1.0 + 0.045 * chromaMean;
-        // Two hues in the upper half-plane (b > 0, which a' keeps) have their mean there too,
-        // at least 95 degrees from 275, where RT is below 1e-6.
-        const double floor = color.b > 0.0 && b_[e] > 0.0 ? 1.0 - 1e-6 : RotationFloor(chromaMean);
-        if (Beyond(l2 + floor * (da * da + db * db) / (widest * widest), best2)) {
-            return true;
+        const ChromaTable::Slice& slice = chromaWeights.At((chroma + chroma_[e]) / 2.0);
+        // With a gray the hue difference, and so RT·ΔC'·ΔH', is zero.
+        double floor = chroma == 0.0 || chroma_[e] == 0.0 ? 1.0 : slice.rotationFloor;
+        for (const HalfPlane& plane : planes) {
+            if (plane.floor > floor && plane.Holds(a_[e], b_[e])) {
+                floor = plane.floor;
+                break;
+            }
         }
+        if (Beyond(l2 + floor * (da * da + db * db) * slice.inverseWidest2, best2)) return;
         const double cMean7 = Pow7((chroma + chroma_[e]) / 2.0);
         const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
         const double a1 = g * color.a, a2 = g * a_[e];
@@ -206,28 +319,62 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         const double rotation = rc * hue.rotation;
         // x² + y² + RT·x·y at its least over |RT| <= rotation.
         const double q = x * x + y * y - rotation * std::fabs(x) * y;
-        if (Beyond(l2 + q, best2)) return true;
+        if (Beyond(l2 + q, best2)) return;
         const double d = Ciede2000(color, Lab{lightness_[e], a_[e], b_[e]});
-        if (d < best || (d == best && tableIndex_[e] < tableIndex_[at(bestAt)])) {
+        if (bestAt < 0 || d < best || (d == best && tableIndex_[e] < tableIndex_[at(bestAt)])) {
             best = d;
             best2 = d * d;
-            bestAt = k;
+            bestAt = static_cast<std::ptrdiff_t>(e);
         }
-        return true;
     };
 
-    const std::ptrdiff_t start =
-        std::lower_bound(lightness_.begin(), lightness_.end(), color.L) - lightness_.begin();
-    std::ptrdiff_t down = start - 1, up = start;
-    bool downOpen = down >= 0, upOpen = up < n;
-    while (downOpen || upOpen) {
-        const bool goUp = !downOpen || (upOpen && lightness_[at(up)] - color.L <=
-                                                      color.L - lightness_[at(down)]);
-        if (goUp) {
-            upOpen = consider(up) && ++up < n;
-        } else {
-            downOpen = consider(down) && --down >= 0;
+    // The entry's bound above taken over a node's box: the distance to the box in each term, the
+    // lightness weight at its least over the lightness sums the box allows (SL is largest at one end
+    // of any range), the widest SC for the box's largest chroma, and a rotation floor that holds for
+    // all of the box (a half-plane holding at the corners of the box holds inside it).
+    const auto nodeBound = [&](const Node& node) {
+        const double deltaL = std::max({0.0, node.lLow - color.L, color.L - node.lHigh});
+        const double l2 = deltaL * deltaL *
+                          std::min(lightnessWeights.InverseSquareAt(node.lLow + color.L),
+                                   lightnessWeights.InverseSquareAt(node.lHigh + color.L));
+        const double da = std::max({0.0, node.aLow - color.a, color.a - node.aHigh});
+        const double db = std::max({0.0, node.bLow - color.b, color.b - node.bHigh});
+        const ChromaTable::Slice& slice = chromaWeights.At((chroma + node.chromaHigh) / 2.0);
+        double floor = chroma == 0.0 ? 1.0 : slice.rotationFloor;
+        for (const HalfPlane& plane : planes) {
+            if (plane.floor > floor && plane.Holds(node.aLow, node.bLow) &&
+                plane.Holds(node.aLow, node.bHigh) && plane.Holds(node.aHigh, node.bLow) &&
+                plane.Holds(node.aHigh, node.bHigh)) {
+                floor = plane.floor;
+                break;
+            }
         }
+        return l2 + floor * (da * da + db * db) * slice.inverseWidest2;
+    };
+
+    // Depth first, the nearer child first; a node is opened only while its bound may beat the best.
+    struct Pending {
+        std::int32_t node;
+        double bound;
+    };
+    std::array<Pending, 128> stack;
+    std::size_t depth = 0;
+    stack[depth++] = {0, 0.0};
+    while (depth > 0) {
+        const Pending pending = stack[--depth];
+        if (Beyond(pending.bound, best2)) continue;
+        const Node& node = nodes_[static_cast<std::size_t>(pending.node)];
+        if (node.children < 0) {
+            for (auto e = static_cast<std::size_t>(node.begin); e < static_cast<std::size_t>(node.end); ++e) {
+                consider(e);
+            }
+            continue;
+        }
+        const double first = nodeBound(nodes_[static_cast<std::size_t>(node.children)]);
+        const double second = nodeBound(nodes_[static_cast<std::size_t>(node.children) + 1]);
+        const bool firstNearer = first <= second;
+        stack[depth++] = {node.children + (firstNearer ? 1 : 0), firstNearer ? second : first};
+        stack[depth++] = {node.children + (firstNearer ? 0 : 1), firstNearer ? first : second};
     }
     return tableIndex_[at(bestAt)];
 }
