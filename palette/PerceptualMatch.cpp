@@ -148,6 +148,13 @@ struct HalfPlane {
         const double along = b * y;
         return along + a * x > 0.0 && along + 1.5 * a * x > 0.0;
     }
+    // Whether it holds every point of the box: each test is linear, least at a corner, and the
+    // least corner takes each coordinate's end by the sign of its factor.
+    bool HoldsAll(double aLow, double aHigh, double bLow, double bHigh) const {
+        const double along = y >= 0.0 ? bLow * y : bHigh * y;
+        const double across = x >= 0.0 ? aLow * x : aHigh * x;
+        return along + across > 0.0 && along + 1.5 * across > 0.0;
+    }
 };
 
 struct RotationReach {
@@ -161,13 +168,26 @@ constexpr std::size_t REACH_COUNT = std::size(REACHES);
 // For each reach, the half-plane whose normal is nearest the color's hue, or none (floor 0) when the
 // color itself is not inside it: a search meets mostly entries of hues near its color's.
 std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(double a, double b) {
+    constexpr double DEGREES = 180.0 / 3.14159265358979323846;
+    // The unit normals at the ends of each range, made once.
+    static const std::array<std::array<HalfPlane, 2>, REACH_COUNT> ENDS = [] {
+        std::array<std::array<HalfPlane, 2>, REACH_COUNT> ends{};
+        for (std::size_t i = 0; i < REACH_COUNT; ++i) {
+            const double low = REACHES[i].lowest / DEGREES, high = REACHES[i].highest / DEGREES;
+            ends[i] = {HalfPlane{std::cos(low), std::sin(low), REACHES[i].floor},
+                       HalfPlane{std::cos(high), std::sin(high), REACHES[i].floor}};
+        }
+        return ends;
+    }();
     std::array<HalfPlane, REACH_COUNT> planes{};
     if (a == 0.0 && b == 0.0) return planes;
-    constexpr double DEGREES = 180.0 / 3.14159265358979323846;
-    const double hue = std::atan2(b, a) * DEGREES;
+    double hue = std::atan2(b, a) * DEGREES;
+    if (hue < -85.0) hue += 360.0;  // nearer the highest normals than the lowest
+    const double chroma = std::sqrt(a * a + b * b);
     for (std::size_t i = 0; i < REACH_COUNT; ++i) {
-        const double normal = std::clamp(hue, REACHES[i].lowest, REACHES[i].highest) / DEGREES;
-        HalfPlane plane{std::cos(normal), std::sin(normal), REACHES[i].floor};
+        const HalfPlane plane = hue < REACHES[i].lowest    ? ENDS[i][0]
+                                : hue > REACHES[i].highest ? ENDS[i][1]
+                                                           : HalfPlane{a / chroma, b / chroma, REACHES[i].floor};
         if (plane.Holds(a, b)) planes[i] = plane;
     }
     return planes;
@@ -287,8 +307,8 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     const LightnessTable& lightnessWeights = LightnessWeights();
     const ChromaTable& chromaWeights = ChromaWeights();
 
-    // Measures entry e exactly unless a lower bound rules it out.
-    const auto consider = [&](std::size_t e) {
+    // A lower bound of entry e's difference, squared, that needs no square root.
+    const auto cheapBound = [&](std::size_t e) {
         const double deltaL = lightness_[e] - color.L;
         const double l2 = deltaL * deltaL * lightnessWeights.InverseSquareAt(lightness_[e] + color.L);
         // Cheaper first: SC and RT at their largest for the chroma, SH <= SC, and the distance in
@@ -303,7 +323,13 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
                 break;
             }
         }
-        if (Beyond(l2 + floor * (da * da + db * db) * slice.inverseWidest2, best2)) return;
+        return l2 + floor * (da * da + db * db) * slice.inverseWidest2;
+    };
+
+    // Measures entry e exactly unless a tighter lower bound rules it out.
+    const auto measure = [&](std::size_t e) {
+        const double deltaL = lightness_[e] - color.L;
+        const double l2 = deltaL * deltaL * lightnessWeights.InverseSquareAt(lightness_[e] + color.L);
         const double cMean7 = Pow7((chroma + chroma_[e]) / 2.0);
         const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
         const double a1 = g * color.a, a2 = g * a_[e];
@@ -331,7 +357,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     // The entry's bound above taken over a node's box: the distance to the box in each term, the
     // lightness weight at its least over the lightness sums the box allows (SL is largest at one end
     // of any range), the widest SC for the box's largest chroma, and a rotation floor that holds for
-    // all of the box (a half-plane holding at the corners of the box holds inside it).
+    // all of the box.
     const auto nodeBound = [&](const Node& node) {
         const double deltaL = std::max({0.0, node.lLow - color.L, color.L - node.lHigh});
         const double l2 = deltaL * deltaL *
@@ -342,9 +368,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         const ChromaTable::Slice& slice = chromaWeights.At((chroma + node.chromaHigh) / 2.0);
         double floor = chroma == 0.0 ? 1.0 : slice.rotationFloor;
         for (const HalfPlane& plane : planes) {
-            if (plane.floor > floor && plane.Holds(node.aLow, node.bLow) &&
-                plane.Holds(node.aLow, node.bHigh) && plane.Holds(node.aHigh, node.bLow) &&
-                plane.Holds(node.aHigh, node.bHigh)) {
+            if (plane.floor > floor && plane.HoldsAll(node.aLow, node.aHigh, node.bLow, node.bHigh)) {
                 floor = plane.floor;
                 break;
             }
@@ -365,8 +389,20 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         if (Beyond(pending.bound, best2)) continue;
         const Node& node = nodes_[static_cast<std::size_t>(pending.node)];
         if (node.children < 0) {
-            for (auto e = static_cast<std::size_t>(node.begin); e < static_cast<std::size_t>(node.end); ++e) {
-                consider(e);
+            // The leaf's entries from the least cheap bound up, so that the nearest one, measured
+            // first, rules out the others.
+            std::array<double, LEAF_SIZE> bounds{};
+            const auto first = static_cast<std::size_t>(node.begin);
+            const auto size = static_cast<std::size_t>(node.end - node.begin);
+            for (std::size_t k = 0; k < size; ++k) bounds[k] = cheapBound(first + k);
+            for (std::size_t round = 0; round < size; ++round) {
+                std::size_t least = 0;
+                for (std::size_t k = 1; k < size; ++k) {
+                    if (bounds[k] < bounds[least]) least = k;
+                }
+                if (Beyond(bounds[least], best2)) break;
+                bounds[least] = std::numeric_limits<double>::infinity();
+                measure(first + least);
             }
             continue;
         }
