@@ -95,19 +95,23 @@ const LightnessTable& LightnessWeights() {
 // What the mean chroma C̄ = (C1 + C2) / 2 of a pair allows, in slices of C̄: C' = sqrt((G·a)² + b²)
 // <= G·C, so C̄' <= G·C̄, and G falls as C̄ grows, so over a slice [low, high) C̄' <= G(low)·high.
 // From that, SC at its largest, and 1 - |RT|/2 at its least: RT is at most sin 60° times
-// RC = 2 sqrt(C̄'^7 / (C̄'^7 + 25^7)), which grows with C̄'.
+// RC = 2 sqrt(C̄'^7 / (C̄'^7 + 25^7)), which grows with C̄'. And G at its least, at the slice's top:
+// Δa' = G·Δa.
 class ChromaTable {
 public:
     struct Slice {
         double inverseWidest2;  // 1 / SC² at its least
         double rotationFloor;   // 1 - |RT|/2 at its least
+        double gLeast;          // G at its least
     };
     ChromaTable() {
         for (int i = 0; i < SLICES; ++i) {
             const double low = i * WIDTH, high = (i + 1) * WIDTH;
             const double low7 = Pow7(low);
             const double g = 1.0 + 0.5 * (1.0 - std::sqrt(low7 / (low7 + POW25_7)));
-            slices_[static_cast<std::size_t>(i)] = Bounds(g * high);
+            const double high7 = Pow7(high);
+            const double gLeast = 1.0 + 0.5 * (1.0 - std::sqrt(high7 / (high7 + POW25_7)));
+            slices_[static_cast<std::size_t>(i)] = Bounds(g * high, gLeast * (1.0 - 1e-12));
         }
     }
     const Slice& At(double chromaMean) const {
@@ -116,18 +120,18 @@ public:
     }
 
 private:
-    static Slice Bounds(double chromaMeanPrime) {
+    static Slice Bounds(double chromaMeanPrime, double gLeast) {
         const double c = chromaMeanPrime * (1.0 + 1e-12);
         const double widest = (1.0 + 0.045 * c) * (1.0 + 1e-12);
         const double c7 = Pow7(c);
         const double halfRc = std::sqrt(c7 / (c7 + POW25_7));
-        return {1.0 / (widest * widest), 1.0 - SIN_60 * halfRc * (1.0 + 1e-9) - 1e-12};
+        return {1.0 / (widest * widest), 1.0 - SIN_60 * halfRc * (1.0 + 1e-9) - 1e-12, gLeast};
     }
     static constexpr int SLICES = 1024;
     static constexpr double WIDTH = 0.25;
     std::array<Slice, SLICES> slices_{};
     // Chromas beyond any sRGB color's: C̄' <= 1.5·C̄ is not bounded, so SC is taken as infinite.
-    Slice beyond_{0.0, 1.0 - SIN_60};
+    Slice beyond_{0.0, 1.0 - SIN_60, 1.0};
 };
 
 const ChromaTable& ChromaWeights() {
@@ -311,19 +315,22 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     const auto cheapBound = [&](std::size_t e) {
         const double deltaL = lightness_[e] - color.L;
         const double l2 = deltaL * deltaL * lightnessWeights.InverseSquareAt(lightness_[e] + color.L);
-        // Cheaper first: SC and RT at their largest for the chroma, SH <= SC, and the distance in
-        // (a', b) at least the one in (a, b).
+        // Cheaper first: SC and RT at their largest for the chroma, SH <= SC, and G at its least.
         const double da = a_[e] - color.a, db = b_[e] - color.b;
         const ChromaTable::Slice& slice = chromaWeights.At((chroma + chroma_[e]) / 2.0);
-        // With a gray the hue difference, and so RT·ΔC'·ΔH', is zero.
+        const double daPrime = da * slice.gLeast;
+        const double ab = (daPrime * daPrime + db * db) * slice.inverseWidest2;
+        // With a gray the hue difference, and so RT·ΔC'·ΔH', is zero. The half-planes only when the
+        // plain floor does not already rule the entry out.
         double floor = chroma == 0.0 || chroma_[e] == 0.0 ? 1.0 : slice.rotationFloor;
+        if (Beyond(l2 + floor * ab, best2)) return l2 + floor * ab;
         for (const HalfPlane& plane : planes) {
             if (plane.floor > floor && plane.Holds(a_[e], b_[e])) {
                 floor = plane.floor;
                 break;
             }
         }
-        return l2 + floor * (da * da + db * db) * slice.inverseWidest2;
+        return l2 + floor * ab;
     };
 
     // Measures entry e exactly unless a tighter lower bound rules it out.
@@ -366,14 +373,17 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         const double da = std::max({0.0, node.aLow - color.a, color.a - node.aHigh});
         const double db = std::max({0.0, node.bLow - color.b, color.b - node.bHigh});
         const ChromaTable::Slice& slice = chromaWeights.At((chroma + node.chromaHigh) / 2.0);
+        const double daPrime = da * slice.gLeast;
+        const double ab = (daPrime * daPrime + db * db) * slice.inverseWidest2;
         double floor = chroma == 0.0 ? 1.0 : slice.rotationFloor;
+        if (ab == 0.0 || Beyond(l2 + floor * ab, best2)) return l2 + floor * ab;
         for (const HalfPlane& plane : planes) {
             if (plane.floor > floor && plane.HoldsAll(node.aLow, node.aHigh, node.bLow, node.bHigh)) {
                 floor = plane.floor;
                 break;
             }
         }
-        return l2 + floor * (da * da + db * db) * slice.inverseWidest2;
+        return l2 + floor * ab;
     };
 
     // Depth first, the nearer child first; a node is opened only while its bound may beat the best.
