@@ -77,7 +77,9 @@ public:
         }
     }
     double InverseSquareAt(double lightnessSum) const {
-        const double slice = std::clamp(lightnessSum / WIDTH, 0.0, SLICES - 1.0);
+        // A product may round across a slice's edge, where both slices' values hold (to their
+        // margin).
+        const double slice = std::clamp(lightnessSum * (1.0 / WIDTH), 0.0, SLICES - 1.0);
         return inverseSquares_[static_cast<std::size_t>(slice)];
     }
 
@@ -367,9 +369,10 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     // all of the box.
     const auto nodeBound = [&](const Node& node) {
         const double deltaL = std::max({0.0, node.lLow - color.L, color.L - node.lHigh});
-        const double l2 = deltaL * deltaL *
-                          std::min(lightnessWeights.InverseSquareAt(node.lLow + color.L),
-                                   lightnessWeights.InverseSquareAt(node.lHigh + color.L));
+        const double l2 = deltaL == 0.0 ? 0.0
+                                        : deltaL * deltaL *
+                                              std::min(lightnessWeights.InverseSquareAt(node.lLow + color.L),
+                                                       lightnessWeights.InverseSquareAt(node.lHigh + color.L));
         const double da = std::max({0.0, node.aLow - color.a, color.a - node.aHigh});
         const double db = std::max({0.0, node.bLow - color.b, color.b - node.bHigh});
         const ChromaTable::Slice& slice = chromaWeights.At((chroma + node.chromaHigh) / 2.0);
