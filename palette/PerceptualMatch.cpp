@@ -394,7 +394,9 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         std::int32_t node;
         double bound;
     };
-    std::array<Pending, 128> stack;
+    // Each node opened adds one to the stack, so it never holds more than the tree's depth plus
+    // one: 8 for a table of 1000 entries.
+    std::array<Pending, 64> stack;
     std::size_t depth = 0;
     stack[depth++] = {0, 0.0};
     while (depth > 0) {
