@@ -1,8 +1,8 @@
-// The search walks the entries outward in lightness from the color's own, and stops on a side once
-// the lightness term alone (exact, and growing with the distance in lightness) exceeds the best
-// difference found. Each entry on the way is first judged by a lower bound of CIEDE2000 that needs
-// no trigonometry: every term exact except the hue weighting T, taken at its largest, and the
-// rotation term RT, taken at its most favorable sign and size. Only entries the bound cannot rule
+// The entries sit in a k-d tree over (L, a, b). The search opens the nodes nearest first and skips a
+// node whose box is surely farther than the best difference found, by a lower bound of CIEDE2000
+// over the box. In a leaf, each entry is judged by the same cheap bound, then by a tighter one that
+// needs no trigonometry: every term exact except the hue weighting T, taken at its largest, and the
+// rotation term RT, taken at its most favorable sign and size. Only entries neither bound can rule
 // out are measured exactly. Bounds are compared with a margin far above the rounding of either
 // formula, so an entry is skipped only when it surely is farther, and equal differences go to the
 // lower index: the answer is the plain scan's.
