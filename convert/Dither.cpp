@@ -44,6 +44,8 @@ public:
         recent_[slot] = {pixel | 0xFF000000u, index};
         return index;
     }
+    // Whether several threads may ask at once.
+    bool Shared() const { return perceptual_ != nullptr; }
 
 private:
     struct Answer {
@@ -52,7 +54,7 @@ private:
     };
     std::unique_ptr<PerceptualIndex> perceptual_;
     std::unique_ptr<NearestColorIndex> rgb_;
-    // Used by the one thread that dithers; plain matching goes to the index directly.
+    // Used by one thread only: the RGB index is asked from one thread.
     mutable std::array<Answer, 256> recent_{};
 };
 
@@ -174,40 +176,11 @@ float TypicalSpacing(const ColorTable& table) {
     return measured == 0 ? 0.0f : static_cast<float>(sum / static_cast<double>(measured));
 }
 
-void Ordered(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
-             Pixel* preview, std::int32_t* grid) {
-    static constexpr int BAYER[8][8] = {
-        {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
-        {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
-        {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-        {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
-    const float spacing = TypicalSpacing(table);
-    const std::size_t width = source.width;
-    std::int32_t hint = -1;
-    for (std::size_t r = 0; r < source.height; ++r) {
-        const std::size_t y = source.height - 1 - r;
-        const Pixel* row = source.Row(y);
-        for (std::size_t x = 0; x < width; ++x) {
-            if (!Opaque(source, row[x])) {
-                grid[y * width + x] = NO_BLOCK;
-                continue;
-            }
-            // The pattern is tied to the picture's own rows and columns, counted from its top left.
-            const float offset = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f - 0.5f;
-            const LinearRgb color = LinearOf(row[x]);
-            const double shift = static_cast<double>(offset * spacing);
-            const std::int32_t chosen = matcher.Find(
-                PixelOf(LinearRgb{color.red + shift, color.green + shift, color.blue + shift}), hint);
-            hint = chosen;
-            grid[y * width + x] = chosen;
-            if (preview != nullptr) preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
-        }
-    }
-}
-
-// Every pixel by itself, on two threads for a large picture.
-bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
-               Pixel* preview, std::int32_t* grid) {
+// Calls rows(begin, end) over the picture's rows in runs of about 4096 pixels, handed out one at a
+// time, on two threads for a large picture when `shared` (the matcher must then allow it); false
+// when memory ran out.
+template <typename Rows>
+bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
     const std::size_t width = source.width, height = source.height;
     const std::size_t rowsPerRun = std::max<std::size_t>(1, 4096 / std::max<std::size_t>(1, width));
     std::atomic<std::size_t> nextRow{0};
@@ -215,21 +188,7 @@ bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher&
     const auto work = [&] {
         try {
             for (std::size_t begin; (begin = nextRow.fetch_add(rowsPerRun)) < height;) {
-                for (std::size_t y = begin; y < std::min(begin + rowsPerRun, height); ++y) {
-                    const Pixel* row = source.Row(y);
-                    std::int32_t hint = -1;
-                    for (std::size_t x = 0; x < width; ++x) {
-                        if (!Opaque(source, row[x])) {
-                            grid[y * width + x] = NO_BLOCK;
-                            continue;
-                        }
-                        hint = matcher.Find(row[x], hint);
-                        grid[y * width + x] = hint;
-                        if (preview != nullptr) {
-                            preview[y * width + x] = table.colors[static_cast<std::size_t>(hint)];
-                        }
-                    }
-                }
+                rows(begin, std::min(begin + rowsPerRun, height));
             }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
@@ -237,7 +196,7 @@ bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher&
         }
     };
     std::thread helper;
-    if (std::uint64_t{width} * height >= PARALLEL_CONVERSION_PIXELS &&
+    if (shared && std::uint64_t{width} * height >= PARALLEL_CONVERSION_PIXELS &&
         std::thread::hardware_concurrency() != 1) {
         try {
             helper = std::thread(work);
@@ -247,6 +206,66 @@ bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher&
     work();
     if (helper.joinable()) helper.join();
     return !outOfMemory;
+}
+
+// Each pixel is matched by itself, so rows may go to two threads when the matcher allows it.
+bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
+             Pixel* preview, std::int32_t* grid) {
+    static constexpr int BAYER[8][8] = {
+        {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+        {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+        {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+        {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
+    const float spacing = TypicalSpacing(table);
+    const std::size_t width = source.width;
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
+        std::int32_t hint = -1;
+        for (std::size_t y = begin; y < end; ++y) {
+            // The pattern is tied to the picture's own rows and columns, counted from its top left.
+            const std::size_t r = source.height - 1 - y;
+            const Pixel* row = source.Row(y);
+            for (std::size_t x = 0; x < width; ++x) {
+                if (!Opaque(source, row[x])) {
+                    grid[y * width + x] = NO_BLOCK;
+                    continue;
+                }
+                const float offset = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f - 0.5f;
+                const LinearRgb color = LinearOf(row[x]);
+                const double shift = static_cast<double>(offset * spacing);
+                const std::int32_t chosen = matcher.Find(
+                    PixelOf(LinearRgb{color.red + shift, color.green + shift, color.blue + shift}),
+                    hint);
+                hint = chosen;
+                grid[y * width + x] = chosen;
+                if (preview != nullptr) {
+                    preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
+                }
+            }
+        }
+    });
+}
+
+// Every pixel by itself.
+bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
+               Pixel* preview, std::int32_t* grid) {
+    const std::size_t width = source.width;
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t y = begin; y < end; ++y) {
+            const Pixel* row = source.Row(y);
+            std::int32_t hint = -1;
+            for (std::size_t x = 0; x < width; ++x) {
+                if (!Opaque(source, row[x])) {
+                    grid[y * width + x] = NO_BLOCK;
+                    continue;
+                }
+                hint = matcher.Find(row[x], hint);
+                grid[y * width + x] = hint;
+                if (preview != nullptr) {
+                    preview[y * width + x] = table.colors[static_cast<std::size_t>(hint)];
+                }
+            }
+        }
+    });
 }
 
 }  // namespace
@@ -273,7 +292,7 @@ bool ConvertWithChoice(const ColorTable& table, const SourceRows& source,
                 }
                 break;
             case DitherMode::Ordered:
-                Ordered(table, source, matcher, previewBits, next.data());
+                if (!Ordered(table, source, matcher, previewBits, next.data())) return false;
                 break;
             }
         }

@@ -1,8 +1,8 @@
-// The search walks the entries outward in lightness from the color's own, and stops on a side once
-// the lightness term alone (exact, and growing with the distance in lightness) exceeds the best
-// difference found. Each entry on the way is first judged by a lower bound of CIEDE2000 that needs
-// no trigonometry: every term exact except the hue weighting T, taken at its largest, and the
-// rotation term RT, taken at its most favorable sign and size. Only entries the bound cannot rule
+// The entries sit in a k-d tree over (L, a, b). The search opens the nodes nearest first and skips a
+// node whose box is surely farther than the best difference found, by a lower bound of CIEDE2000
+// over the box. In a leaf, each entry is judged by the same cheap bound, then by a tighter one that
+// needs no trigonometry: every term exact except the hue weighting T, taken at its largest, and the
+// rotation term RT, taken at its most favorable sign and size. Only entries neither bound can rule
 // out are measured exactly. Bounds are compared with a margin far above the rounding of either
 // formula, so an entry is skipped only when it surely is farther, and equal differences go to the
 // lower index: the answer is the plain scan's.
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <new>
 
 namespace tesselbox {
@@ -76,7 +77,9 @@ public:
         }
     }
     double InverseSquareAt(double lightnessSum) const {
-        const double slice = std::clamp(lightnessSum / WIDTH, 0.0, SLICES - 1.0);
+        // A product may round across a slice's edge, where both slices' values hold (to their
+        // margin).
+        const double slice = std::clamp(lightnessSum * (1.0 / WIDTH), 0.0, SLICES - 1.0);
         return inverseSquares_[static_cast<std::size_t>(slice)];
     }
 
@@ -91,11 +94,109 @@ const LightnessTable& LightnessWeights() {
     return table;
 }
 
-// 1 - |RT|/2 at its least for mean chromas C̄' up to `chromaMean`: RT is at most 2 sin 60° times
-// RC = 2 sqrt(C̄'^7 / (C̄'^7 + 25^7)), which grows with C̄'.
-double RotationFloor(double chromaMean) {
-    return chromaMean <= 10.0 ? 0.9649 : chromaMean <= 20.0 ? 0.6392
-           : chromaMean <= 30.0 ? 0.2342 : 1.0 - SIN_60;
+// What the mean chroma C̄ = (C1 + C2) / 2 of a pair allows, in slices of C̄: C' = sqrt((G·a)² + b²)
+// <= G·C, so C̄' <= G·C̄, and G falls as C̄ grows, so over a slice [low, high) C̄' <= G(low)·high.
+// From that, SC at its largest, and 1 - |RT|/2 at its least: RT is at most sin 60° times
+// RC = 2 sqrt(C̄'^7 / (C̄'^7 + 25^7)), which grows with C̄'. And G at its least, at the slice's top:
+// Δa' = G·Δa.
+class ChromaTable {
+public:
+    struct Slice {
+        double inverseWidest2;  // 1 / SC² at its least
+        double rotationFloor;   // 1 - |RT|/2 at its least
+        double gLeast;          // G at its least
+    };
+    ChromaTable() {
+        for (int i = 0; i < SLICES; ++i) {
+            const double low = i * WIDTH, high = (i + 1) * WIDTH;
+            const double low7 = Pow7(low);
+            const double g = 1.0 + 0.5 * (1.0 - std::sqrt(low7 / (low7 + POW25_7)));
+            const double high7 = Pow7(high);
+            const double gLeast = 1.0 + 0.5 * (1.0 - std::sqrt(high7 / (high7 + POW25_7)));
+            slices_[static_cast<std::size_t>(i)] = Bounds(g * high, gLeast * (1.0 - 1e-12));
+        }
+    }
+    const Slice& At(double chromaMean) const {
+        if (!(chromaMean < SLICES * WIDTH)) return beyond_;
+        return slices_[static_cast<std::size_t>(chromaMean / WIDTH)];
+    }
+
+private:
+    static Slice Bounds(double chromaMeanPrime, double gLeast) {
+        const double c = chromaMeanPrime * (1.0 + 1e-12);
+        const double widest = (1.0 + 0.045 * c) * (1.0 + 1e-12);
+        const double c7 = Pow7(c);
+        const double halfRc = std::sqrt(c7 / (c7 + POW25_7));
+        return {1.0 / (widest * widest), 1.0 - SIN_60 * halfRc * (1.0 + 1e-9) - 1e-12, gLeast};
+    }
+    static constexpr int SLICES = 1024;
+    static constexpr double WIDTH = 0.25;
+    std::array<Slice, SLICES> slices_{};
+    // Chromas beyond any sRGB color's: C̄' <= 1.5·C̄ is not bounded, so SC is taken as infinite.
+    Slice beyond_{0.0, 1.0 - SIN_60, 1.0};
+};
+
+const ChromaTable& ChromaWeights() {
+    static const ChromaTable table;
+    return table;
+}
+
+// Half-planes through the origin of the (a, b) plane, one for each reach of the rotation term. Two
+// hues strictly inside one have the bisector of their shorter arc, the mean hue CIEDE2000 takes,
+// inside it too; and a' = G·a with 1 <= G <= 1.5 keeps a color inside when its images at G = 1 and
+// G = 1.5 both are (the half-plane is convex). Every hue within 90 degrees of a normal in
+// [75 + 5, 185 - 75] lies at least 75 degrees from 275 around the circle, where sin 2Δθ <= 1.3e-4 as
+// in BoundsAt; likewise 45 and 30 degrees. With RC <= 2, 1 - |RT|/2 is at least 1 - that sine.
+struct HalfPlane {
+    double x = 0, y = 0;  // the normal, a unit vector
+    double floor = 0;     // 1 - |RT|/2 at its least for two colors inside
+    bool Holds(double a, double b) const {
+        const double along = b * y;
+        return along + a * x > 0.0 && along + 1.5 * a * x > 0.0;
+    }
+    // Whether it holds every point of the box: each test is linear, least at a corner, and the
+    // least corner takes each coordinate's end by the sign of its factor.
+    bool HoldsAll(double aLow, double aHigh, double bLow, double bHigh) const {
+        const double along = y >= 0.0 ? bLow * y : bHigh * y;
+        const double across = x >= 0.0 ? aLow * x : aHigh * x;
+        return along + across > 0.0 && along + 1.5 * across > 0.0;
+    }
+};
+
+struct RotationReach {
+    double lowest, highest;  // the normals, in degrees
+    double floor;
+};
+constexpr RotationReach REACHES[] = {{80.0, 110.0, 1.0 - 1.3e-4}, {50.0, 140.0, 1.0 - 0.0411},
+                                     {35.0, 155.0, 1.0 - 0.246}};
+constexpr std::size_t REACH_COUNT = std::size(REACHES);
+
+// For each reach, the half-plane whose normal is nearest the color's hue, or none (floor 0) when the
+// color itself is not inside it: a search meets mostly entries of hues near its color's.
+std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(double a, double b) {
+    constexpr double DEGREES = 180.0 / 3.14159265358979323846;
+    // The unit normals at the ends of each range, made once.
+    static const std::array<std::array<HalfPlane, 2>, REACH_COUNT> ENDS = [] {
+        std::array<std::array<HalfPlane, 2>, REACH_COUNT> ends{};
+        for (std::size_t i = 0; i < REACH_COUNT; ++i) {
+            const double low = REACHES[i].lowest / DEGREES, high = REACHES[i].highest / DEGREES;
+            ends[i] = {HalfPlane{std::cos(low), std::sin(low), REACHES[i].floor},
+                       HalfPlane{std::cos(high), std::sin(high), REACHES[i].floor}};
+        }
+        return ends;
+    }();
+    std::array<HalfPlane, REACH_COUNT> planes{};
+    if (a == 0.0 && b == 0.0) return planes;
+    double hue = std::atan2(b, a) * DEGREES;
+    if (hue < -85.0) hue += 360.0;  // nearer the highest normals than the lowest
+    const double chroma = std::sqrt(a * a + b * b);
+    for (std::size_t i = 0; i < REACH_COUNT; ++i) {
+        const HalfPlane plane = hue < REACHES[i].lowest    ? ENDS[i][0]
+                                : hue > REACHES[i].highest ? ENDS[i][1]
+                                                           : HalfPlane{a / chroma, b / chroma, REACHES[i].floor};
+        if (plane.Holds(a, b)) planes[i] = plane;
+    }
+    return planes;
 }
 
 // True when the squared bound surely exceeds the squared best (or equals it only by rounding).
@@ -145,16 +246,53 @@ PerceptualIndex::PerceptualIndex(const ColorTable& table)
         seen.push_back(color);
         distinct.push_back(static_cast<std::int32_t>(i));
     }
-    std::stable_sort(distinct.begin(), distinct.end(), [&](std::int32_t x, std::int32_t y) {
-        return labOfTable_[static_cast<std::size_t>(x)].L < labOfTable_[static_cast<std::size_t>(y)].L;
-    });
+    // A k-d tree over (L, a, b): each node splits its entries at the median of its box's widest
+    // side, down to a few entries a leaf. The entries are stored in the leaves' order.
+    const auto lab = [&](std::int32_t i) -> const Lab& { return labOfTable_[static_cast<std::size_t>(i)]; };
+    const auto build = [&](auto& self, std::size_t node, std::size_t begin, std::size_t end) -> void {
+        Node box{lab(distinct[begin]).L, lab(distinct[begin]).L, lab(distinct[begin]).a,
+                 lab(distinct[begin]).a, lab(distinct[begin]).b, lab(distinct[begin]).b, 0.0,
+                 static_cast<std::int32_t>(begin), static_cast<std::int32_t>(end), -1};
+        for (std::size_t k = begin; k < end; ++k) {
+            const Lab& c = lab(distinct[k]);
+            box.lLow = std::min(box.lLow, c.L);
+            box.lHigh = std::max(box.lHigh, c.L);
+            box.aLow = std::min(box.aLow, c.a);
+            box.aHigh = std::max(box.aHigh, c.a);
+            box.bLow = std::min(box.bLow, c.b);
+            box.bHigh = std::max(box.bHigh, c.b);
+            box.chromaHigh = std::max(box.chromaHigh, std::sqrt(c.a * c.a + c.b * c.b));
+        }
+        if (end - begin > LEAF_SIZE) {
+            const double spanL = box.lHigh - box.lLow, spanA = box.aHigh - box.aLow,
+                         spanB = box.bHigh - box.bLow;
+            const int axis = spanL >= spanA && spanL >= spanB ? 0 : spanA >= spanB ? 1 : 2;
+            const auto key = [&](std::int32_t i) {
+                return axis == 0 ? lab(i).L : axis == 1 ? lab(i).a : lab(i).b;
+            };
+            const std::size_t middle = begin + (end - begin) / 2;
+            std::nth_element(distinct.begin() + static_cast<std::ptrdiff_t>(begin),
+                             distinct.begin() + static_cast<std::ptrdiff_t>(middle),
+                             distinct.begin() + static_cast<std::ptrdiff_t>(end),
+                             [&](std::int32_t x, std::int32_t y) {
+                                 return key(x) < key(y) || (key(x) == key(y) && x < y);
+                             });
+            box.children = static_cast<std::int32_t>(nodes_.size());
+            nodes_.resize(nodes_.size() + 2);
+            self(self, static_cast<std::size_t>(box.children), begin, middle);
+            self(self, static_cast<std::size_t>(box.children) + 1, middle, end);
+        }
+        nodes_[node] = box;
+    };
+    nodes_.resize(1);
+    build(build, 0, 0, distinct.size());
     for (std::int32_t i : distinct) {
-        const Lab& lab = labOfTable_[static_cast<std::size_t>(i)];
+        const Lab& c = lab(i);
         sortedAt_[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(tableIndex_.size());
-        lightness_.push_back(lab.L);
-        a_.push_back(lab.a);
-        b_.push_back(lab.b);
-        chroma_.push_back(std::sqrt(lab.a * lab.a + lab.b * lab.b));
+        lightness_.push_back(c.L);
+        a_.push_back(c.a);
+        b_.push_back(c.b);
+        chroma_.push_back(std::sqrt(c.a * c.a + c.b * c.b));
         tableIndex_.push_back(i);
     }
     for (std::size_t i = 0; i < 4096; ++i) blocks_[i].store(nullptr, std::memory_order_relaxed);
@@ -165,32 +303,42 @@ PerceptualIndex::~PerceptualIndex() {
 }
 
 std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const {
-    const auto n = static_cast<std::ptrdiff_t>(lightness_.size());
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
+    const auto at = [](std::ptrdiff_t k) { return static_cast<std::size_t>(k); };
     std::ptrdiff_t bestAt = hint >= 0 ? sortedAt_[static_cast<std::size_t>(hint)] : -1;
-    if (bestAt < 0) bestAt = 0;
-    const auto at = [&](std::ptrdiff_t k) { return static_cast<std::size_t>(k); };
-    double best = Ciede2000(color, Lab{lightness_[at(bestAt)], a_[at(bestAt)], b_[at(bestAt)]});
+    double best = std::numeric_limits<double>::infinity();
+    if (bestAt >= 0) best = Ciede2000(color, Lab{lightness_[at(bestAt)], a_[at(bestAt)], b_[at(bestAt)]});
     double best2 = best * best;
+    const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(color.a, color.b);
+    const LightnessTable& lightnessWeights = LightnessWeights();
+    const ChromaTable& chromaWeights = ChromaWeights();
 
-    // Whether entry k may beat the best; measures it exactly when it may. False when even its
-    // lightness term is too far, which ends the walk on its side.
-    const auto consider = [&](std::ptrdiff_t k) {
-        const std::size_t e = at(k);
+    // A lower bound of entry e's difference, squared, that needs no square root.
+    const auto cheapBound = [&](std::size_t e) {
         const double deltaL = lightness_[e] - color.L;
-        const double l2 = deltaL * deltaL * LightnessWeights().InverseSquareAt(lightness_[e] + color.L);
-        if (Beyond(l2, best2)) return false;
-        // Cheaper first: C' <= 1.5 C, SH <= SC, the distance in (a', b) is at least the one in (a, b),
-        // and RT at its largest for the chroma.
+        const double l2 = deltaL * deltaL * lightnessWeights.InverseSquareAt(lightness_[e] + color.L);
+        // Cheaper first: SC and RT at their largest for the chroma, SH <= SC, and G at its least.
         const double da = a_[e] - color.a, db = b_[e] - color.b;
-        const double chromaMean = 0.75 * (chroma + chroma_[e]);  // at least C̄'
-        const double widest = 1.0 + 0.045 * chromaMean;
-        // Two hues in the upper half-plane (b > 0, which a' keeps) have their mean there too,
-        // at least 95 degrees from 275, where RT is below 1e-6.
-        const double floor = color.b > 0.0 && b_[e] > 0.0 ? 1.0 - 1e-6 : RotationFloor(chromaMean);
-        if (Beyond(l2 + floor * (da * da + db * db) / (widest * widest), best2)) {
-            return true;
+        const ChromaTable::Slice& slice = chromaWeights.At((chroma + chroma_[e]) / 2.0);
+        const double daPrime = da * slice.gLeast;
+        const double ab = (daPrime * daPrime + db * db) * slice.inverseWidest2;
+        // With a gray the hue difference, and so RT·ΔC'·ΔH', is zero. The half-planes only when the
+        // plain floor does not already rule the entry out.
+        double floor = chroma == 0.0 || chroma_[e] == 0.0 ? 1.0 : slice.rotationFloor;
+        if (Beyond(l2 + floor * ab, best2)) return l2 + floor * ab;
+        for (const HalfPlane& plane : planes) {
+            if (plane.floor > floor && plane.Holds(a_[e], b_[e])) {
+                floor = plane.floor;
+                break;
+            }
         }
+        return l2 + floor * ab;
+    };
+
+    // Measures entry e exactly unless a tighter lower bound rules it out.
+    const auto measure = [&](std::size_t e) {
+        const double deltaL = lightness_[e] - color.L;
+        const double l2 = deltaL * deltaL * lightnessWeights.InverseSquareAt(lightness_[e] + color.L);
         const double cMean7 = Pow7((chroma + chroma_[e]) / 2.0);
         const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
         const double a1 = g * color.a, a2 = g * a_[e];
@@ -206,28 +354,78 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         const double rotation = rc * hue.rotation;
         // x² + y² + RT·x·y at its least over |RT| <= rotation.
         const double q = x * x + y * y - rotation * std::fabs(x) * y;
-        if (Beyond(l2 + q, best2)) return true;
+        if (Beyond(l2 + q, best2)) return;
         const double d = Ciede2000(color, Lab{lightness_[e], a_[e], b_[e]});
-        if (d < best || (d == best && tableIndex_[e] < tableIndex_[at(bestAt)])) {
+        if (bestAt < 0 || d < best || (d == best && tableIndex_[e] < tableIndex_[at(bestAt)])) {
             best = d;
             best2 = d * d;
-            bestAt = k;
+            bestAt = static_cast<std::ptrdiff_t>(e);
         }
-        return true;
     };
 
-    const std::ptrdiff_t start =
-        std::lower_bound(lightness_.begin(), lightness_.end(), color.L) - lightness_.begin();
-    std::ptrdiff_t down = start - 1, up = start;
-    bool downOpen = down >= 0, upOpen = up < n;
-    while (downOpen || upOpen) {
-        const bool goUp = !downOpen || (upOpen && lightness_[at(up)] - color.L <=
-                                                      color.L - lightness_[at(down)]);
-        if (goUp) {
-            upOpen = consider(up) && ++up < n;
-        } else {
-            downOpen = consider(down) && --down >= 0;
+    // The entry's bound above taken over a node's box: the distance to the box in each term, the
+    // lightness weight at its least over the lightness sums the box allows (SL is largest at one end
+    // of any range), the widest SC for the box's largest chroma, and a rotation floor that holds for
+    // all of the box.
+    const auto nodeBound = [&](const Node& node) {
+        const double deltaL = std::max({0.0, node.lLow - color.L, color.L - node.lHigh});
+        const double l2 = deltaL == 0.0 ? 0.0
+                                        : deltaL * deltaL *
+                                              std::min(lightnessWeights.InverseSquareAt(node.lLow + color.L),
+                                                       lightnessWeights.InverseSquareAt(node.lHigh + color.L));
+        const double da = std::max({0.0, node.aLow - color.a, color.a - node.aHigh});
+        const double db = std::max({0.0, node.bLow - color.b, color.b - node.bHigh});
+        const ChromaTable::Slice& slice = chromaWeights.At((chroma + node.chromaHigh) / 2.0);
+        const double daPrime = da * slice.gLeast;
+        const double ab = (daPrime * daPrime + db * db) * slice.inverseWidest2;
+        double floor = chroma == 0.0 ? 1.0 : slice.rotationFloor;
+        if (ab == 0.0 || Beyond(l2 + floor * ab, best2)) return l2 + floor * ab;
+        for (const HalfPlane& plane : planes) {
+            if (plane.floor > floor && plane.HoldsAll(node.aLow, node.aHigh, node.bLow, node.bHigh)) {
+                floor = plane.floor;
+                break;
+            }
         }
+        return l2 + floor * ab;
+    };
+
+    // Depth first, the nearer child first; a node is opened only while its bound may beat the best.
+    struct Pending {
+        std::int32_t node;
+        double bound;
+    };
+    // Each node opened adds one to the stack, so it never holds more than the tree's depth plus
+    // one: 8 for a table of 1000 entries.
+    std::array<Pending, 64> stack;
+    std::size_t depth = 0;
+    stack[depth++] = {0, 0.0};
+    while (depth > 0) {
+        const Pending pending = stack[--depth];
+        if (Beyond(pending.bound, best2)) continue;
+        const Node& node = nodes_[static_cast<std::size_t>(pending.node)];
+        if (node.children < 0) {
+            // The leaf's entries from the least cheap bound up, so that the nearest one, measured
+            // first, rules out the others.
+            std::array<double, LEAF_SIZE> bounds{};
+            const auto first = static_cast<std::size_t>(node.begin);
+            const auto size = static_cast<std::size_t>(node.end - node.begin);
+            for (std::size_t k = 0; k < size; ++k) bounds[k] = cheapBound(first + k);
+            for (std::size_t round = 0; round < size; ++round) {
+                std::size_t least = 0;
+                for (std::size_t k = 1; k < size; ++k) {
+                    if (bounds[k] < bounds[least]) least = k;
+                }
+                if (Beyond(bounds[least], best2)) break;
+                bounds[least] = std::numeric_limits<double>::infinity();
+                measure(first + least);
+            }
+            continue;
+        }
+        const double first = nodeBound(nodes_[static_cast<std::size_t>(node.children)]);
+        const double second = nodeBound(nodes_[static_cast<std::size_t>(node.children) + 1]);
+        const bool firstNearer = first <= second;
+        stack[depth++] = {node.children + (firstNearer ? 1 : 0), firstNearer ? second : first};
+        stack[depth++] = {node.children + (firstNearer ? 0 : 1), firstNearer ? first : second};
     }
     return tableIndex_[at(bestAt)];
 }

@@ -34,12 +34,20 @@ public:
 
 private:
     struct Block;
+    struct Node {
+        double lLow, lHigh, aLow, aHigh, bLow, bHigh;  // the box around its entries
+        double chromaHigh;                             // their largest chroma
+        std::int32_t begin, end;                       // its entries
+        std::int32_t children;                         // the first of two, or -1 for a leaf
+    };
+    static constexpr std::size_t LEAF_SIZE = 8;
 
-    // Distinct colors in table order, then sorted by lightness for the search.
+    // The distinct colors of the table, in the order of the tree's leaves.
     std::vector<double> lightness_, a_, b_, chroma_;
+    std::vector<Node> nodes_;
     std::vector<std::int32_t> tableIndex_;
     std::vector<Lab> labOfTable_;      // every table entry, by table index
-    std::vector<std::int32_t> sortedAt_;  // table index -> position in the sorted arrays, or -1
+    std::vector<std::int32_t> sortedAt_;  // table index -> position in the arrays above, or -1
     // 4096 blocks of 4096 colors (the high and the low four bits of each channel), made on first use.
     std::unique_ptr<std::atomic<Block*>[]> blocks_;
 };

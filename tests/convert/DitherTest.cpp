@@ -1,5 +1,6 @@
 // The conversion with a chosen match and dithering: plain matching against the plain scans (on two
-// threads), error diffusion keeping the field's light, and transparent pixels cutting it.
+// threads), ordered dithering by bands, error diffusion keeping the field's light, and transparent
+// pixels cutting it.
 #include "convert/Dither.h"
 #include "palette/ColorMatch.h"
 #include "palette/Lab.h"
@@ -85,6 +86,38 @@ TEST_F(Dither, WithoutDitheringEveryPixelGetsItsPlainScanAnswer) {
                     << x << "," << y;
                 ASSERT_EQ(out.preview[y * picture.width + x],
                           table.colors[static_cast<std::size_t>(block)]);
+            }
+        }
+    }
+}
+
+// Ordered dithering matches each pixel by itself and ties its pattern to the picture's top left, so
+// a band of rows converted alone (on one thread) gets what the whole picture (on two) gets there.
+TEST_F(Dither, OrderedBandsAloneMatchTheWholePicture) {
+    std::mt19937 random(7);
+    ColorTable table;
+    for (int i = 0; i < 64; ++i) table.colors[static_cast<std::size_t>(i)] = random() | 0xFF000000u;
+    table.count = 64;
+    // Enough pixels for two threads; a height that is no multiple of 8 tells the rows from the top
+    // from those from the bottom.
+    Picture whole{160, 123, {}};
+    for (std::uint32_t i = 0; i < whole.width * whole.height; ++i) {
+        whole.topFirst.push_back(random() | 0xFF000000u);
+    }
+    for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
+        const ConversionChoice choice{match, DitherMode::Ordered};
+        const Converted all = Convert(table, whole, choice);
+        for (const std::uint32_t top : {0u, 40u, 80u}) {  // multiples of the pattern's 8
+            const std::uint32_t height = top == 80 ? whole.height - top : 40;
+            Picture band{whole.width, height, {}};
+            band.topFirst.assign(whole.topFirst.begin() + std::ptrdiff_t{top} * whole.width,
+                                 whole.topFirst.begin() + std::ptrdiff_t{top + height} * whole.width);
+            const Converted alone = Convert(table, band, choice);
+            for (std::uint32_t y = 0; y < band.height; ++y) {
+                for (std::uint32_t x = 0; x < band.width; ++x) {
+                    ASSERT_EQ(alone.grid[GridAt(band, x, y)], all.grid[GridAt(whole, x, top + y)])
+                        << x << "," << top + y;
+                }
             }
         }
     }

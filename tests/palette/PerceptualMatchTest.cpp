@@ -95,8 +95,25 @@ std::vector<TableCase> Tables() {
         lattice.push_back((level >> 4) * 0x550000u + (level >> 2 & 3) * 0x5500u + (level & 3) * 0x55u);
     }
     lattice.insert(lattice.end(), lattice.begin(), lattice.end());  // every color twice
-    return {{"random 1000", random1000}, {"grays", grays}, {"three colors repeated", repeated},
-            {"lattice twice", lattice}};
+    // The tree's edge cases: one leaf, one color in every leaf, boxes at the gamut's corners, and
+    // blues and violets near 275 degrees, where the rotation term is at its largest.
+    std::vector<Pixel> corners, blues;
+    for (Pixel corner = 0; corner < 8; ++corner) {
+        corners.push_back((corner & 1 ? 0xFF0000u : 0u) | (corner & 2 ? 0xFF00u : 0u) | (corner & 4 ? 0xFFu : 0u));
+    }
+    for (int i = 0; i < 200; ++i) {
+        const Pixel random = static_cast<Pixel>(Next(state));
+        blues.push_back((random & 0x7F7F00u) | 0x80u | (random >> 24 & 0x7Fu));
+    }
+    return {{"random 1000", random1000},
+            {"grays", grays},
+            {"three colors repeated", repeated},
+            {"lattice twice", lattice},
+            {"one entry", {0x3070C0u}},
+            {"two entries", {0x102030u, 0xE0D0C0u}},
+            {"one color 40 times", std::vector<Pixel>(40, 0x5A2D8Bu)},
+            {"gamut corners", corners},
+            {"blues and violets", blues}};
 }
 
 TEST(PerceptualIndex, AnswersWhatThePlainScanAnswers) {
@@ -105,9 +122,14 @@ TEST(PerceptualIndex, AnswersWhatThePlainScanAnswers) {
         const PerceptualIndex index(table);
         std::uint64_t state = 77;
         std::vector<Pixel> sample;
-        sample.reserve(3000 + 256);
+        sample.reserve(3000 + 256 + 256 + 8);
         for (int i = 0; i < 3000; ++i) sample.push_back(static_cast<Pixel>(Next(state)) | 0xFF000000u);
         for (Pixel v = 0; v < 256; ++v) sample.push_back(0xFF000000u | (v * 0x010101u));
+        for (Pixel v = 0; v < 256; ++v) sample.push_back(0xFF000000u | (v << 16) | 0xFFu);  // violets
+        for (Pixel corner = 0; corner < 8; ++corner) {
+            sample.push_back(0xFF000000u | (corner & 1 ? 0xFF0000u : 0u) | (corner & 2 ? 0xFF00u : 0u) |
+                             (corner & 4 ? 0xFFu : 0u));
+        }
         std::vector<std::int32_t> found(sample.size());
         index.FindAll(sample.data(), sample.size(), found.data());
         for (std::size_t i = 0; i < sample.size(); ++i) {
