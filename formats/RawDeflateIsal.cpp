@@ -30,10 +30,10 @@ bool DeflatePieceWithIsal(const std::uint8_t* data, std::size_t size, bool last,
         stream.avail_out = static_cast<std::uint32_t>(capacity - written);
         if (isal_deflate(&stream) != COMP_OK) return false;
         out.resize(out.size() - stream.avail_out);
-        // Room left over means all input went out, flushed; the last piece must also have ended.
-        if (stream.avail_out != 0 && stream.avail_in == 0 &&
-            (!last || stream.internal_state.state == ZSTATE_END)) {
-            return true;
+        // igzip stops only when the input is used up and flushed or the output is full, so room
+        // left over means done, or a failure: never a loop.
+        if (stream.avail_out != 0) {
+            return stream.avail_in == 0 && (!last || stream.internal_state.state == ZSTATE_END);
         }
         capacity *= 2;
     }
