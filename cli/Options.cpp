@@ -1,6 +1,8 @@
 #include "cli/Options.h"
 
 #include <charconv>
+#include <initializer_list>
+#include <utility>
 #include <string_view>
 
 namespace tesselbox::cli {
@@ -47,6 +49,15 @@ bool Names(std::string_view argument, std::string_view name) {
 
 bool IsOption(std::string_view argument) { return argument.size() > 1 && argument[0] == '-'; }
 
+// The value that `text` names among `names`, if any.
+template <typename T>
+std::optional<T> Named(std::string_view text, std::initializer_list<std::pair<std::string_view, T>> names) {
+    for (const auto& [name, value] : names) {
+        if (name == text) return value;
+    }
+    return std::nullopt;
+}
+
 std::optional<unsigned> ParseJobs(const std::string& text) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -89,22 +100,19 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
             if (auto value = walk.Value(argument, "--preview", error)) options.preview = *value;
         } else if (Names(argument, "--match")) {
             if (auto value = walk.Value(argument, "--match", error)) {
-                if (*value == "rgb") {
-                    options.choice.match = MatchMode::Rgb;
-                } else if (*value == "perceptual") {
-                    options.choice.match = MatchMode::Perceptual;
+                if (const auto match =
+                        Named<MatchMode>(*value, {{"rgb", MatchMode::Rgb}, {"perceptual", MatchMode::Perceptual}})) {
+                    options.choice.match = *match;
                 } else {
                     error = "--match takes rgb or perceptual, not \"" + *value + "\"";
                 }
             }
         } else if (Names(argument, "--dither")) {
             if (auto value = walk.Value(argument, "--dither", error)) {
-                if (*value == "none") {
-                    options.choice.dither = DitherMode::None;
-                } else if (*value == "floyd-steinberg") {
-                    options.choice.dither = DitherMode::FloydSteinberg;
-                } else if (*value == "ordered") {
-                    options.choice.dither = DitherMode::Ordered;
+                if (const auto dither = Named<DitherMode>(*value, {{"none", DitherMode::None},
+                                                                   {"floyd-steinberg", DitherMode::FloydSteinberg},
+                                                                   {"ordered", DitherMode::Ordered}})) {
+                    options.choice.dither = *dither;
                 } else {
                     error = "--dither takes none, floyd-steinberg or ordered, not \"" + *value + "\"";
                 }
@@ -125,8 +133,8 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
             }
         } else if (Names(argument, "--schem-version")) {
             if (auto value = walk.Value(argument, "--schem-version", error)) {
-                if (*value == "2" || *value == "3") {
-                    options.schemVersion = *value == "2" ? 2 : 3;
+                if (const auto version = Named<int>(*value, {{"2", 2}, {"3", 3}})) {
+                    options.schemVersion = *version;
                 } else {
                     error = "--schem-version is 2 or 3, not \"" + *value + "\"";
                 }

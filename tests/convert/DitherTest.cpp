@@ -5,6 +5,7 @@
 #include "palette/ColorMatch.h"
 #include "palette/Lab.h"
 #include "palette/PerceptualMatch.h"
+#include "tests/support/ColorTables.h"
 #include "tests/support/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,7 @@
 namespace tesselbox {
 namespace {
 
-ColorTable TableOf(std::initializer_list<Pixel> colors) {
-    ColorTable table;
-    for (Pixel c : colors) table.colors[static_cast<std::size_t>(table.count++)] = c | 0xFF000000u;
-    return table;
-}
+using testing::TableOf;
 
 // A picture held top row first, read bottom row first as the grid is.
 struct Picture {

@@ -1,4 +1,5 @@
 #include "palette/ColorMatch.h"
+#include "tests/support/ColorTables.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,7 @@
 namespace tesselbox {
 namespace {
 
-ColorTable TableOf(std::initializer_list<Pixel> colors) {
-    ColorTable table;
-    for (Pixel c : colors) table.colors[static_cast<std::size_t>(table.count++)] = c | 0xFF000000u;
-    return table;
-}
+using testing::TableOf;
 
 TEST(ColorDistance, IsPlainUnweightedEuclidean) {
     EXPECT_DOUBLE_EQ(ColorDistance(0, 0, 0, 3, 4, 0), 5.0);
