@@ -18,10 +18,6 @@ namespace {
 
 constexpr std::size_t RUN = 4096;  // pixels handed to a thread at a time
 
-bool Opaque(const SourceRows& source, Pixel pixel) {
-    return source.opaque || AlphaOf(pixel) >= ALPHA_THRESHOLD;
-}
-
 // One row of the grid: every pixel is searched, in one sweep that the index runs fastest; the
 // transparent ones, usually all of one color, then give up their answers.
 void ConvertRow(const ColorTable& table, const NearestColorIndex& index, const SourceRows& source,
@@ -29,7 +25,7 @@ void ConvertRow(const ColorTable& table, const NearestColorIndex& index, const S
     const std::size_t width = source.width;
     index.FindAll(pixels, width, grid);
     for (std::size_t x = 0; x < width; ++x) {
-        if (!Opaque(source, pixels[x])) {
+        if (!source.IsOpaque(pixels[x])) {
             grid[x] = NO_BLOCK;
         } else if (preview != nullptr) {
             preview[x] = table.colors[static_cast<std::size_t>(grid[x])];
@@ -48,7 +44,7 @@ ExpectedCells CellsFor(const SourceRows& source) {
     for (std::uint32_t y = 0; y < source.height; ++y, x -= width) {
         const Pixel* row = source.Row(y);
         for (; x < width; x += step) {
-            if (Opaque(source, row[x])) cells.Add(row[x]);
+            if (source.IsOpaque(row[x])) cells.Add(row[x]);
         }
     }
     return cells;

@@ -30,6 +30,8 @@ struct SourceRows {
     bool opaque = false;  // every pixel becomes a block, whatever its alpha byte
 
     const Pixel* Row(std::size_t y) const { return bottomRow + static_cast<std::ptrdiff_t>(y) * step; }
+    // Whether the pixel becomes a block.
+    bool IsOpaque(Pixel pixel) const { return opaque || AlphaOf(pixel) >= ALPHA_THRESHOLD; }
 };
 
 // Preconditions: source and preview were created at the same size, preview is still all zero,

@@ -21,10 +21,6 @@
 namespace tesselbox {
 namespace {
 
-bool Opaque(const SourceRows& source, Pixel pixel) {
-    return source.opaque || AlphaOf(pixel) >= ALPHA_THRESHOLD;
-}
-
 // The active match's index.
 class Matcher {
 public:
@@ -120,7 +116,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         for (std::size_t k = 0; k < width; ++k) {
             const std::size_t x = forward ? k : width - 1 - k;
             const std::size_t at = x + 1;  // in the error rows
-            if (!Opaque(source, row[x])) {
+            if (!source.IsOpaque(row[x])) {
                 grid[y * width + x] = NO_BLOCK;
                 continue;  // takes no error and passes none on
             }
@@ -225,7 +221,7 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
             const std::size_t r = source.height - 1 - y;
             const Pixel* row = source.Row(y);
             for (std::size_t x = 0; x < width; ++x) {
-                if (!Opaque(source, row[x])) {
+                if (!source.IsOpaque(row[x])) {
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
@@ -254,7 +250,7 @@ bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher&
             const Pixel* row = source.Row(y);
             std::int32_t hint = -1;
             for (std::size_t x = 0; x < width; ++x) {
-                if (!Opaque(source, row[x])) {
+                if (!source.IsOpaque(row[x])) {
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
