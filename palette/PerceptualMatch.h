@@ -32,15 +32,28 @@ public:
     // Without the memory.
     std::int32_t Search(const Lab& color, std::int32_t hint = -1) const;
 
+    // A box of CIELAB, with the largest chroma of any color in it.
+    struct Box {
+        double lLow, lHigh, aLow, aHigh, bLow, bHigh;
+        double chromaHigh;
+    };
+
 private:
     struct Block;
+    struct Cell;
+    struct Best;
     struct Node {
-        double lLow, lHigh, aLow, aHigh, bLow, bHigh;  // the box around its entries
-        double chromaHigh;                             // their largest chroma
-        std::int32_t begin, end;                       // its entries
-        std::int32_t children;                         // the first of two, or -1 for a leaf
+        Box box;                  // around its entries
+        std::int32_t begin, end;  // its entries
+        std::int32_t children;    // the first of two, or -1 for a leaf
     };
     static constexpr std::size_t LEAF_SIZE = 8;
+
+    // Measures entry e exactly unless a tighter lower bound shows it cannot beat `best`.
+    void Measure(const Lab& color, double chroma, std::size_t e, Best& best) const;
+    // The answer from the candidates of the color's cell, or -1 when they cannot tell.
+    std::int32_t SearchCell(const Lab& color) const;
+    std::unique_ptr<Cell> MakeCell(std::size_t l, std::size_t a, std::size_t b) const;
 
     // The distinct colors of the table, in the order of the tree's leaves.
     std::vector<double> lightness_, a_, b_, chroma_;
@@ -50,6 +63,9 @@ private:
     std::vector<std::int32_t> sortedAt_;  // table index -> position in the arrays above, or -1
     // 4096 blocks of 4096 colors (the high and the low four bits of each channel), made on first use.
     std::unique_ptr<std::atomic<Block*>[]> blocks_;
+    // A grid of CIELAB cubes, each with the entries that may be nearest to a color inside it, made
+    // on first use.
+    std::unique_ptr<std::atomic<Cell*>[]> cells_;
 };
 
 }  // namespace tesselbox
