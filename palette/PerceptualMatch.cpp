@@ -23,53 +23,60 @@ namespace tesselbox {
 namespace {
 
 constexpr double POW25_7 = 6103515625.0;
-constexpr double T_MAX = 1.58;  // the weighting T of CIEDE2000 stays below 1.5725 at every hue
+// The weighting T of CIEDE2000 stays between 0.3620 and 1.5725 at every hue.
+constexpr double T_MIN = 0.36, T_MAX = 1.58;
 constexpr double SIN_60 = 0.86602540378443865;  // |sin 2Δθ| with Δθ at most 30 degrees
 
-double Pow7(double v) {
+[[gnu::always_inline]] inline double Pow7(double v) {
     const double v2 = v * v;
     return v2 * v2 * v2 * v;
 }
 
-double LightnessWeight(double lMean) {
+[[gnu::always_inline]] inline double LightnessWeight(double lMean) {
     const double offset2 = (lMean - 50.0) * (lMean - 50.0);
     return 1.0 + 0.015 * offset2 / std::sqrt(20.0 + offset2);
 }
 
-struct HueBounds {
-    double weight;    // at least the weighting T at the pair's mean hue
-    double rotation;  // at least |sin 2Δθ| there
-    // When the mean hue is known: T itself, and the mean hue's direction.
-    bool known = false;
-    double t = 0, cosMean = 0, sinMean = 0;
+// The mean hue CIEDE2000 takes for two chromatic colors is the bisector of the shorter arc between
+// their hues: the direction of the sum of their unit vectors. Its length tells how far the hues are
+// from opposite, where CIEDE2000's own conventions decide instead.
+struct MeanHue {
+    double cos = 1, sin = 0;
+    bool known = false;  // false for a gray, or hues within about 6 degrees of opposite
 };
+MeanHue MeanHueOf(double a1, double b1, double c1, double a2, double b2, double c2) {
+    const bool gray = c1 * c2 == 0.0;
+    const double inverse1 = 1.0 / (gray ? 1.0 : c1), inverse2 = 1.0 / (gray ? 1.0 : c2);
+    const double sx = a1 * inverse1 + a2 * inverse2, sy = b1 * inverse1 + b2 * inverse2;
+    const double length2 = sx * sx + sy * sy;
+    const bool known = !gray & (length2 > 0.01);
+    const double inverseLength = 1.0 / std::sqrt(known ? length2 : 1.0);
+    return {sx * inverseLength, sy * inverseLength, known};
+}
 
-// T and the rotation's reach at the mean hue, found from the hue directions without an angle: the
-// mean hue is the bisector of the shorter arc between the two hues, which is the direction of the sum
-// of their unit vectors. Pairs with a gray, or hues nearly opposite, take the largest values.
-HueBounds BoundsAt(double a1, double b1, double c1, double a2, double b2, double c2) {
-    constexpr HueBounds ANY{T_MAX, SIN_60};
-    if (c1 * c2 == 0.0) return ANY;
-    const double sx = a1 / c1 + a2 / c2, sy = b1 / c1 + b2 / c2;
-    const double length = std::sqrt(sx * sx + sy * sy);
-    if (length < 1e-3) return ANY;
-    const double c = sx / length, s = sy / length;
-    // cos and sin of 2h, 3h and 4h from those of h.
+// The weighting T at a hue, from its cos and sin through those of 2h, 3h and 4h.
+[[gnu::always_inline]] inline double WeightT(double c, double s) {
     const double c2h = 2.0 * c * c - 1.0, s2h = 2.0 * s * c;
     const double c3h = c * (4.0 * c * c - 3.0), s3h = s * (3.0 - 4.0 * s * s);
     const double c4h = 2.0 * c2h * c2h - 1.0, s4h = 2.0 * s2h * c2h;
     constexpr double COS30 = 0.86602540378443865, SIN30 = 0.5;
     constexpr double COS6 = 0.99452189536827333, SIN6 = 0.10452846326765347;
     constexpr double COS63 = 0.45399049973954680, SIN63 = 0.89100652418836786;
-    const double t = 1.0 - 0.17 * (c * COS30 + s * SIN30) + 0.24 * c2h +
-                     0.32 * (c3h * COS6 - s3h * SIN6) - 0.20 * (c4h * COS63 + s4h * SIN63);
-    // The angle to 275 degrees around the circle is at most the one CIEDE2000 takes, so its Δθ is
-    // at most 30·exp(-(angle/25)²): beyond 75, 45 and 30 degrees, sin 2Δθ stays below these.
+    return 1.0 - 0.17 * (c * COS30 + s * SIN30) + 0.24 * c2h + 0.32 * (c3h * COS6 - s3h * SIN6) -
+           0.20 * (c4h * COS63 + s4h * SIN63);
+}
+
+// At least |sin 2Δθ| at a hue. The angle to 275 degrees around the circle is at most the one
+// CIEDE2000 takes, so its Δθ is at most 30·exp(-(angle/25)²): beyond 75, 45 and 30 degrees,
+// sin 2Δθ stays below these.
+[[gnu::always_inline]] inline double RotationReachAt(double c, double s) {
     constexpr double COS275 = 0.087155742747658166, SIN275 = -0.99619469809174553;
     const double toBlue = c * COS275 + s * SIN275;  // cos of that angle
-    const double rotation = toBlue < 0.2588190 ? 1.3e-4 : toBlue < 0.7071067 ? 0.0411
-                            : toBlue < 0.8660254 ? 0.246 : SIN_60;
-    return {t * (1.0 + 1e-9) + 1e-9, rotation, true, t, c, s};
+    // One choice at a time, which compilers turn into selects.
+    double reach = SIN_60;
+    reach = toBlue < 0.8660254 ? 0.246 : reach;
+    reach = toBlue < 0.7071067 ? 0.0411 : reach;
+    return toBlue < 0.2588190 ? 1.3e-4 : reach;
 }
 
 // 1 / SL² at its least over each of 1024 slices of L1 + L2 in [0, 200]: SL grows with the distance
@@ -154,7 +161,7 @@ const ChromaTable& ChromaWeights() {
 // inside it too; and a' = G·a with 1 <= G <= 1.5 keeps a color inside when its images at G = 1 and
 // G = 1.5 both are (the half-plane is convex). Every hue within 90 degrees of a normal in
 // [75 + 5, 185 - 75] lies at least 75 degrees from 275 around the circle, where sin 2Δθ <= 1.3e-4 as
-// in BoundsAt; likewise 45 and 30 degrees. With RC <= 2, 1 - |RT|/2 is at least 1 - that sine.
+// in RotationReachAt; likewise 45 and 30 degrees. With RC <= 2, 1 - |RT|/2 is at least 1 - that sine.
 struct HalfPlane {
     double x = 0, y = 0;  // the normal, a unit vector
     double floor = 0;     // 1 - |RT|/2 at its least for two colors inside
@@ -212,6 +219,14 @@ bool Beyond(double bound2, double best2) { return bound2 > best2 * (1.0 + 1e-9) 
 
 using Box = PerceptualIndex::Box;
 
+// Entries' coordinates, one array each.
+struct EntryColumns {
+    const double* lightness;
+    const double* a;
+    const double* b;
+    const double* chroma;
+};
+
 // Planes that do not hold all of the box are left without a floor.
 std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(const Box& box) {
     std::array<HalfPlane, REACH_COUNT> planes =
@@ -250,20 +265,89 @@ double BoundBetween(const Box& query, const Box& target, const std::array<HalfPl
     return l2 + floor * ab;
 }
 
+// Lower bounds of the difference, squared, from `color` to `count` entries, with every term exact
+// except the hue weighting T and the rotation term RT. T is known to within rounding where the mean
+// hue is, and lies in [T_MIN, T_MAX] where it is not; |RT| is at most RC times RotationReachAt. With
+// x = ΔC'/SC and y = ΔH'/SH, x² + y² + RT·x·y is least over those ranges at the y nearest the
+// vertex k|x|/2 of the parabola, k the largest |RT|. One loop without branches, so that the
+// compiler can run it on several entries at once.
+[[gnu::always_inline]] inline void LowerBoundsLoop(const Lab& color, double chroma, const EntryColumns& entries,
+                                                  std::size_t count, double* bounds) {
+    const double* lightness = entries.lightness;
+    const double* as = entries.a;
+    const double* bs = entries.b;
+    const double* chromas = entries.chroma;
+    const double colorL = color.L, colorA = color.a, colorB = color.b;
+    for (std::size_t k = 0; k < count; ++k) {
+        const double deltaL = lightness[k] - colorL;
+        const double sl = LightnessWeight((lightness[k] + colorL) / 2.0);
+        const double l2 = deltaL * deltaL / (sl * sl);
+        const double cMean7 = Pow7((chroma + chromas[k]) / 2.0);
+        const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
+        const double a1 = g * colorA, a2 = g * as[k];
+        const double c1 = std::sqrt(a1 * a1 + colorB * colorB);
+        const double c2 = std::sqrt(a2 * a2 + bs[k] * bs[k]);
+        const double cMean = (c1 + c2) / 2.0;
+        const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
+        const double deltaH2 = 2.0 * (c1 * c2 - a1 * a2 - colorB * bs[k]);
+        const double deltaH = std::sqrt(deltaH2 > 0.0 ? deltaH2 : 0.0);
+        const double cMean7p = Pow7(cMean);
+        const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
+        // MeanHueOf without its flag, which compilers cannot carry across lanes. Where the mean hue
+        // is unknown, the ranges are blended in by arithmetic.
+        const double gray = c1 * c2 == 0.0 ? 1.0 : 0.0;
+        const double inverse1 = 1.0 / (c1 + gray), inverse2 = 1.0 / (c2 + gray);
+        const double sx = a1 * inverse1 + a2 * inverse2, sy = colorB * inverse1 + bs[k] * inverse2;
+        const double length2 = sx * sx + sy * sy;
+        const double known = (1.0 - gray) * (length2 > 0.01 ? 1.0 : 0.0), unknown = 1.0 - known;
+        const double inverseLength = 1.0 / std::sqrt(length2 + unknown);
+        const MeanHue hue{sx * inverseLength, sy * inverseLength, false};
+        const double t = WeightT(hue.cos, hue.sin);
+        const double tLow = known * (t * (1.0 - 1e-9) - 1e-9) + unknown * T_MIN;
+        const double tHigh = known * (t * (1.0 + 1e-9) + 1e-9) + unknown * T_MAX;
+        const double reach = rc * (known * RotationReachAt(hue.cos, hue.sin) + unknown * SIN_60);
+        const double yLow = deltaH / (1.0 + 0.015 * cMean * tHigh);
+        const double yHigh = deltaH / (1.0 + 0.015 * cMean * tLow);
+        const double y = std::min(std::max(reach * std::fabs(x) / 2.0, yLow), yHigh);
+        bounds[k] = l2 + x * x + y * y - reach * std::fabs(x) * y;
+    }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TESSELBOX_AVX2_BOUNDS
+// Four entries at a time where the processor can.
+[[gnu::target("avx2,fma")]] void LowerBoundsAvx2(const Lab& color, double chroma, const EntryColumns& entries,
+                                                std::size_t count, double* bounds) {
+    LowerBoundsLoop(color, chroma, entries, count, bounds);
+}
+#endif
+
+void LowerBounds(const Lab& color, double chroma, const EntryColumns& entries, std::size_t count,
+                 double* bounds) {
+#ifdef TESSELBOX_AVX2_BOUNDS
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (avx2) {
+        LowerBoundsAvx2(color, chroma, entries, count, bounds);
+        return;
+    }
+#endif
+    LowerBoundsLoop(color, chroma, entries, count, bounds);
+}
+
 Pixel ColorOnly(Pixel pixel) { return pixel & 0x00FFFFFFu; }
 
 std::uint32_t BlockOf(Pixel p) { return (p >> 12 & 0xF00u) | (p >> 8 & 0xF0u) | (p >> 4 & 0xFu); }
 std::uint32_t SlotOf(Pixel p) { return (p >> 8 & 0xF00u) | (p >> 4 & 0xF0u) | (p & 0xFu); }
 
 // The cells' grid covers every 8-bit sRGB color's CIELAB (L 0..100, a -86.2..98.3, b -107.9..94.5).
-constexpr double CELL_SIZE = 6.0;
+constexpr double CELL_SIZE = 8.0;
 constexpr double GRID_L = 0.0, GRID_A = -90.0, GRID_B = -110.0;
-constexpr std::size_t CELLS_L = 17, CELLS_A = 32, CELLS_B = 35;
+constexpr std::size_t CELLS_L = 13, CELLS_A = 24, CELLS_B = 26;
 static_assert(GRID_L + CELLS_L * CELL_SIZE > 100.0 && GRID_A + CELLS_A * CELL_SIZE > 100.0 &&
               GRID_B + CELLS_B * CELL_SIZE > 96.0);
 // How far beyond the difference at a cube's middle its list reaches. Wider lists more entries for
 // every color; narrower sends more colors to the tree. Measured on photographs and on noise.
-constexpr double CELL_REACH = 0.3 * CELL_SIZE;
+constexpr double CELL_REACH = 0.5 * CELL_SIZE;
 
 }  // namespace
 
@@ -296,7 +380,8 @@ struct PerceptualIndex::Block {
 // among them; any other entry is farther than the reach.
 struct PerceptualIndex::Cell {
     double reach2 = 0;
-    std::vector<double> lightness, a, b, weightL, weightA, weightB;
+    // By `least`, each candidate's bound over the whole cube, from the least up.
+    std::vector<double> least, lightness, a, b, weightL, weightA, weightB;
     std::vector<std::int32_t> at;  // in the index's arrays
 };
 
@@ -383,45 +468,30 @@ PerceptualIndex::~PerceptualIndex() {
     for (std::size_t i = 0; i < CELLS_L * CELLS_A * CELLS_B; ++i) delete cells_[i].load(std::memory_order_relaxed);
 }
 
-// First a lower bound: every term exact except the hue weighting T, taken at its largest, and the
-// rotation term RT, taken at its most favorable sign and size. An entry it cannot rule out gets its
-// difference from the same quantities, with T and RT exact, the hue difference from the cross and
-// dot products, and SL exact: that differs from Ciede2000 by rounding alone, far below the margin
-// of Beyond. Only differences too close to call that way are taken from Ciede2000 itself, with
-// equal differences going to the lower table index; so the order of measuring does not matter.
-// Pairs with a gray, or hues nearly opposite, where CIEDE2000's own conventions for the mean hue
-// decide, always go to Ciede2000.
-void PerceptualIndex::Measure(const Lab& color, double chroma, std::size_t e, Best& best) const {
+// The difference from `color` to an entry, squared, within rounding of Ciede2000's, from the same
+// quantities with no angle: T and RT at the mean hue's direction, and ΔH' = 2 sqrt(C1'C2')
+// sin(Δh'/2), signed, from the cross and dot products. Only for a pair whose mean hue is known.
+// Rounding keeps it within about 1e-13 of Ciede2000's relative to the difference, far below the
+// margin of Beyond.
+void PerceptualIndex::Consider(const Lab& color, double chroma, std::size_t e, Best& best) const {
     const double deltaL = lightness_[e] - color.L;
-    const double l2 = deltaL * deltaL * LightnessWeights().InverseSquareAt(lightness_[e] + color.L);
+    const double l = deltaL / LightnessWeight((lightness_[e] + color.L) / 2.0);
     const double cMean7 = Pow7((chroma + chroma_[e]) / 2.0);
     const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
     const double a1 = g * color.a, a2 = g * a_[e];
     const double c1 = std::sqrt(a1 * a1 + color.b * color.b);
     const double c2 = std::sqrt(a2 * a2 + b_[e] * b_[e]);
     const double cMean = (c1 + c2) / 2.0;
-    const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
-    const double dot = a1 * a2 + color.b * b_[e];
-    const double deltaH2 = std::max(0.0, 2.0 * (c1 * c2 - dot));
-    const double cMean7p = Pow7(cMean);
-    const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
-    const HueBounds hue = BoundsAt(a1, color.b, c1, a2, b_[e], c2);
-    const double y = std::sqrt(deltaH2) / (1.0 + 0.015 * cMean * hue.weight);
-    const double rotation = rc * hue.rotation;
-    // x² + y² + RT·x·y at its least over |RT| <= rotation.
-    const double q = x * x + y * y - rotation * std::fabs(x) * y;
-    if (Beyond(l2 + q, best.difference2)) return;
-
-    const Lab entry{lightness_[e], a_[e], b_[e]};
-    // Within about 6 degrees of opposite hues the cross product loses too many digits.
-    if (hue.known && c1 * c2 + dot > 0.01 * c1 * c2) {
-        const double lMean = (lightness_[e] + color.L) / 2.0;
-        const double l = deltaL / LightnessWeight(lMean);
-        // ΔH' = 2 sqrt(C1'C2') sin(Δh'/2), signed, from sin Δh' and cos Δh'.
+    const MeanHue hue = MeanHueOf(a1, color.b, c1, a2, b_[e], c2);
+    if (hue.known) {
+        const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
+        const double dot = a1 * a2 + color.b * b_[e];
         const double h = (a1 * b_[e] - color.b * a2) * std::sqrt(2.0 / (c1 * c2 + dot)) /
-                         (1.0 + 0.015 * cMean * hue.t);
+                         (1.0 + 0.015 * cMean * WeightT(hue.cos, hue.sin));
+        const double cMean7p = Pow7(cMean);
+        const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
         constexpr double DEGREES = 180.0 / 3.14159265358979323846;
-        double hMean = std::atan2(hue.sinMean, hue.cosMean) * DEGREES;
+        double hMean = std::atan2(hue.sin, hue.cos) * DEGREES;
         if (hMean < 0.0) hMean += 360.0;
         const double offset = (hMean - 275.0) / 25.0;
         const double rt = -std::sin(2.0 * 30.0 * std::exp(-offset * offset) / DEGREES) * rc;
@@ -432,7 +502,9 @@ void PerceptualIndex::Measure(const Lab& color, double chroma, std::size_t e, Be
             return;
         }
     }
-    const double d = Ciede2000(color, entry);
+    // Too close to call, or a pair where CIEDE2000's conventions for the mean hue decide: its own
+    // differences, equal ones going to the lower table index.
+    const double d = Ciede2000(color, Lab{lightness_[e], a_[e], b_[e]});
     const auto at = static_cast<std::size_t>(best.at);
     if (best.at >= 0 && !best.exact) {
         best.difference = Ciede2000(color, Lab{lightness_[at], a_[at], b_[at]});
@@ -448,35 +520,9 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     const Box point{color.L, color.L, color.a, color.a, color.b, color.b, chroma};
     Best best;
     if (hint >= 0 && sortedAt_[static_cast<std::size_t>(hint)] >= 0) {
-        const auto e = static_cast<std::size_t>(sortedAt_[static_cast<std::size_t>(hint)]);
-        const double d = Ciede2000(color, Lab{lightness_[e], a_[e], b_[e]});
-        best = {d, d * d, static_cast<std::ptrdiff_t>(e), true};
+        Consider(color, chroma, static_cast<std::size_t>(sortedAt_[static_cast<std::size_t>(hint)]), best);
     }
     const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(color.a, color.b);
-    const LightnessTable& lightnessWeights = LightnessWeights();
-    const ChromaTable& chromaWeights = ChromaWeights();
-
-    // A lower bound of entry e's difference, squared, that needs no square root.
-    const auto cheapBound = [&](std::size_t e) {
-        const double deltaL = lightness_[e] - color.L;
-        const double l2 = deltaL * deltaL * lightnessWeights.InverseSquareAt(lightness_[e] + color.L);
-        // Cheaper first: SC and RT at their largest for the chroma, SH <= SC, and G at its least.
-        const double da = a_[e] - color.a, db = b_[e] - color.b;
-        const ChromaTable::Slice& slice = chromaWeights.At((chroma + chroma_[e]) / 2.0);
-        const double daPrime = da * slice.gLeast;
-        const double ab = (daPrime * daPrime + db * db) * slice.inverseWidest2;
-        // With a gray the hue difference, and so RT·ΔC'·ΔH', is zero. The half-planes only when the
-        // plain floor does not already rule the entry out.
-        double floor = chroma == 0.0 || chroma_[e] == 0.0 ? 1.0 : slice.rotationFloor;
-        if (Beyond(l2 + floor * ab, best.difference2)) return l2 + floor * ab;
-        for (const HalfPlane& plane : planes) {
-            if (plane.floor > floor && plane.Holds(a_[e], b_[e])) {
-                floor = plane.floor;
-                break;
-            }
-        }
-        return l2 + floor * ab;
-    };
 
     // Depth first, the nearer child first; a node is opened only while its bound may beat the best.
     struct Pending {
@@ -493,12 +539,14 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         if (Beyond(pending.bound, best.difference2)) continue;
         const Node& node = nodes_[static_cast<std::size_t>(pending.node)];
         if (node.children < 0) {
-            // The leaf's entries from the least cheap bound up, so that the nearest one, measured
-            // first, rules out the others.
+            // The leaf's entries from the least bound up, so that the nearest one, measured first,
+            // rules out the others.
             std::array<double, LEAF_SIZE> bounds{};
             const auto first = static_cast<std::size_t>(node.begin);
             const auto size = static_cast<std::size_t>(node.end - node.begin);
-            for (std::size_t k = 0; k < size; ++k) bounds[k] = cheapBound(first + k);
+            const EntryColumns leaf{lightness_.data() + first, a_.data() + first, b_.data() + first,
+                                    chroma_.data() + first};
+            LowerBounds(color, chroma, leaf, size, bounds.data());
             for (std::size_t round = 0; round < size; ++round) {
                 std::size_t least = 0;
                 for (std::size_t k = 1; k < size; ++k) {
@@ -506,7 +554,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
                 }
                 if (Beyond(bounds[least], best.difference2)) break;
                 bounds[least] = std::numeric_limits<double>::infinity();
-                Measure(color, chroma, first + least, best);
+                Consider(color, chroma, first + least, best);
             }
             continue;
         }
@@ -538,6 +586,11 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     auto cell = std::make_unique<Cell>();
     cell->reach2 = reach * reach;
     const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(cube);
+    struct Listed {
+        double least, weightL, weightA, weightB;
+        std::int32_t at;
+    };
+    std::vector<Listed> listed;
     const LightnessTable& lightnessWeights = LightnessWeights();
     const ChromaTable& chromaWeights = ChromaWeights();
     std::array<std::int32_t, 64> stack;
@@ -570,19 +623,27 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
             const double deltaB = std::max({0.0, b_[e] - cube.bHigh, cube.bLow - b_[e]});
             const double bound = weightL * deltaL * deltaL + weightA * deltaA * deltaA + weightB * deltaB * deltaB;
             if (Beyond(bound, cell->reach2)) continue;
-            cell->lightness.push_back(lightness_[e]);
-            cell->a.push_back(a_[e]);
-            cell->b.push_back(b_[e]);
-            cell->weightL.push_back(weightL);
-            cell->weightA.push_back(weightA);
-            cell->weightB.push_back(weightB);
-            cell->at.push_back(static_cast<std::int32_t>(e));
+            listed.push_back({bound, weightL, weightA, weightB, static_cast<std::int32_t>(e)});
         }
+    }
+    std::sort(listed.begin(), listed.end(), [](const Listed& x, const Listed& y) {
+        return x.least < y.least || (x.least == y.least && x.at < y.at);
+    });
+    for (const Listed& entry : listed) {
+        const auto e = static_cast<std::size_t>(entry.at);
+        cell->least.push_back(entry.least);
+        cell->lightness.push_back(lightness_[e]);
+        cell->a.push_back(a_[e]);
+        cell->b.push_back(b_[e]);
+        cell->weightL.push_back(entry.weightL);
+        cell->weightA.push_back(entry.weightA);
+        cell->weightB.push_back(entry.weightB);
+        cell->at.push_back(entry.at);
     }
     return cell;
 }
 
-std::int32_t PerceptualIndex::SearchCell(const Lab& color) const {
+std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) const {
     const double l = (color.L - GRID_L) / CELL_SIZE, a = (color.a - GRID_A) / CELL_SIZE,
                  b = (color.b - GRID_B) / CELL_SIZE;
     if (!(l >= 0.0 && l < CELLS_L && a >= 0.0 && a < CELLS_A && b >= 0.0 && b < CELLS_B)) return -1;
@@ -598,21 +659,24 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color) const {
     }
     const std::size_t count = cell->at.size();
     if (count == 0) return -1;
-    // The bounds of every candidate, then the least measured first, then any other that may beat it.
-    constexpr std::size_t CHUNK = 256;
-    std::array<double, CHUNK> bounds;
+    // A few candidates at a time from the nearest over the cube, until even that is too far: in
+    // each, the color's own bound for all, the least measured first, then the tighter bound for any
+    // other that may beat it, and a measure where that cannot rule it out.
+    constexpr std::size_t CHUNK = 16;
+    std::array<double, CHUNK> bounds, lightness, as, bs, chromas;
+    std::array<std::size_t, CHUNK> open;
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
     Best best;
-    for (std::size_t begin = 0; begin < count; begin += CHUNK) {
+    for (std::size_t begin = 0; begin < count && !Beyond(cell->least[begin], best.difference2); begin += CHUNK) {
         const std::size_t size = std::min(CHUNK, count - begin);
-        const double* lightness = cell->lightness.data() + begin;
-        const double* as = cell->a.data() + begin;
-        const double* bs = cell->b.data() + begin;
         const double* weightL = cell->weightL.data() + begin;
         const double* weightA = cell->weightA.data() + begin;
         const double* weightB = cell->weightB.data() + begin;
+        const double* cubeL = cell->lightness.data() + begin;
+        const double* cubeA = cell->a.data() + begin;
+        const double* cubeB = cell->b.data() + begin;
         for (std::size_t k = 0; k < size; ++k) {
-            const double dl = lightness[k] - color.L, da = as[k] - color.a, db = bs[k] - color.b;
+            const double dl = cubeL[k] - color.L, da = cubeA[k] - color.a, db = cubeB[k] - color.b;
             bounds[k] = weightL[k] * dl * dl + weightA[k] * da * da + weightB[k] * db * db;
         }
         std::size_t least = 0;
@@ -620,16 +684,28 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color) const {
             if (bounds[k] < bounds[least]) least = k;
         }
         if (Beyond(bounds[least], best.difference2)) continue;
-        Measure(color, chroma, static_cast<std::size_t>(cell->at[begin + least]), best);
+        Consider(color, chroma, static_cast<std::size_t>(cell->at[begin + least]), best);
+        std::size_t opened = 0;
         for (std::size_t k = 0; k < size; ++k) {
-            if (k != least && !Beyond(bounds[k], best.difference2)) {
-                Measure(color, chroma, static_cast<std::size_t>(cell->at[begin + k]), best);
-            }
+            if (k == least || Beyond(bounds[k], best.difference2)) continue;
+            const auto e = static_cast<std::size_t>(cell->at[begin + k]);
+            lightness[opened] = lightness_[e];
+            as[opened] = a_[e];
+            bs[opened] = b_[e];
+            chromas[opened] = chroma_[e];
+            open[opened++] = e;
+        }
+        LowerBounds(color, chroma, {lightness.data(), as.data(), bs.data(), chromas.data()}, opened,
+                    bounds.data());
+        for (std::size_t k = 0; k < opened; ++k) {
+            if (!Beyond(bounds[k], best.difference2)) Consider(color, chroma, open[k], best);
         }
     }
-    // Every entry left out is farther than the reach: the answer holds only within it.
-    if (best.at < 0 || best.difference2 > cell->reach2) return -1;
-    return tableIndex_[static_cast<std::size_t>(best.at)];
+    if (best.at < 0) return -1;
+    // Every entry left out is farther than the reach: the answer holds only within it. Beyond, the
+    // nearest candidate still makes the tree's search short.
+    hint = tableIndex_[static_cast<std::size_t>(best.at)];
+    return best.difference2 > cell->reach2 ? -1 : hint;
 }
 
 std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
@@ -646,7 +722,7 @@ std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
     const std::uint16_t known = answer.load(std::memory_order_relaxed);
     if (known != 0) return known - 1;
     const Lab color = LabOf(pixel);
-    std::int32_t found = SearchCell(color);
+    std::int32_t found = SearchCell(color, hint);
     if (found < 0) found = Search(color, hint);
     answer.store(static_cast<std::uint16_t>(found + 1), std::memory_order_relaxed);
     return found;

@@ -49,10 +49,11 @@ private:
     };
     static constexpr std::size_t LEAF_SIZE = 8;
 
-    // Measures entry e exactly unless a tighter lower bound shows it cannot beat `best`.
-    void Measure(const Lab& color, double chroma, std::size_t e, Best& best) const;
-    // The answer from the candidates of the color's cell, or -1 when they cannot tell.
-    std::int32_t SearchCell(const Lab& color) const;
+    // Takes entry e as the best when it is nearer, or as near with a lower table index.
+    void Consider(const Lab& color, double chroma, std::size_t e, Best& best) const;
+    // The answer from the candidates of the color's cell, or -1 when they cannot tell; then `hint`
+    // becomes their nearest, when there was one.
+    std::int32_t SearchCell(const Lab& color, std::int32_t& hint) const;
     std::unique_ptr<Cell> MakeCell(std::size_t l, std::size_t a, std::size_t b) const;
 
     // The distinct colors of the table, in the order of the tree's leaves.

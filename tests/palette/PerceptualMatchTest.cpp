@@ -111,6 +111,8 @@ std::vector<TableCase> Tables() {
             {"lattice twice", lattice},
             {"one entry", {0x3070C0u}},
             {"two entries", {0x102030u, 0xE0D0C0u}},
+            // So far apart that some colors lie farther from both than a cube's list vouches for.
+            {"two entries far apart", {0x391005u, 0xEF33E6u}},
             {"one color 40 times", std::vector<Pixel>(40, 0x5A2D8Bu)},
             {"gamut corners", corners},
             {"blues and violets", blues}};
