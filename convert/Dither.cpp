@@ -24,9 +24,10 @@ namespace {
 // The active match's index.
 class Matcher {
 public:
-    Matcher(const ColorTable& table, MatchMode mode) {
+    // `pixels`: how many it will be asked about.
+    Matcher(const ColorTable& table, MatchMode mode, std::uint64_t pixels) {
         if (mode == MatchMode::Perceptual) {
-            perceptual_ = std::make_unique<PerceptualIndex>(table);
+            perceptual_ = std::make_unique<PerceptualIndex>(table, pixels);
         } else {
             rgb_ = std::make_unique<NearestColorIndex>(table);
         }
@@ -274,7 +275,7 @@ bool ConvertWithChoice(const ColorTable& table, const SourceRows& source,
     try {
         next.resize(std::size_t{source.width} * source.height);
         if (!next.empty()) {
-            const Matcher matcher(table, choice.match);
+            const Matcher matcher(table, choice.match, next.size());
             Pixel* previewBits = preview.bits();
             switch (choice.dither) {
             case DitherMode::None:

@@ -336,6 +336,10 @@ void LowerBounds(const Lab& color, double chroma, const EntryColumns& entries, s
 
 Pixel ColorOnly(Pixel pixel) { return pixel & 0x00FFFFFFu; }
 
+constexpr std::size_t BLOCKS = 4096;
+constexpr unsigned RECENT_BITS = 16;
+constexpr std::size_t RECENT = std::size_t{1} << RECENT_BITS;
+
 std::uint32_t BlockOf(Pixel p) { return (p >> 12 & 0xF00u) | (p >> 8 & 0xF0u) | (p >> 4 & 0xFu); }
 std::uint32_t SlotOf(Pixel p) { return (p >> 8 & 0xF00u) | (p >> 4 & 0xF0u) | (p & 0xFu); }
 
@@ -392,8 +396,15 @@ struct PerceptualIndex::Best {
     bool exact = true;  // the difference is Ciede2000's own, not one within rounding of it
 };
 
-PerceptualIndex::PerceptualIndex(const ColorTable& table)
-    : blocks_(new std::atomic<Block*>[4096]), cells_(new std::atomic<Cell*>[CELLS_L * CELLS_A * CELLS_B]) {
+PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk)
+    : cells_(new std::atomic<Cell*>[CELLS_L * CELLS_A * CELLS_B]) {
+    if (colorsToAsk >= REMEMBER_FROM) {
+        blocks_.reset(new std::atomic<Block*>[BLOCKS]);
+        for (std::size_t i = 0; i < BLOCKS; ++i) blocks_[i].store(nullptr, std::memory_order_relaxed);
+    } else {
+        recent_.reset(new std::atomic<std::uint64_t>[RECENT]);
+        for (std::size_t i = 0; i < RECENT; ++i) recent_[i].store(0, std::memory_order_relaxed);
+    }
     const auto count = static_cast<std::size_t>(table.count);
     labOfTable_.resize(count);
     sortedAt_.assign(count, -1);
@@ -459,12 +470,13 @@ PerceptualIndex::PerceptualIndex(const ColorTable& table)
         chroma_.push_back(std::sqrt(c.a * c.a + c.b * c.b));
         tableIndex_.push_back(i);
     }
-    for (std::size_t i = 0; i < 4096; ++i) blocks_[i].store(nullptr, std::memory_order_relaxed);
     for (std::size_t i = 0; i < CELLS_L * CELLS_A * CELLS_B; ++i) cells_[i].store(nullptr, std::memory_order_relaxed);
 }
 
 PerceptualIndex::~PerceptualIndex() {
-    for (std::size_t i = 0; i < 4096; ++i) delete blocks_[i].load(std::memory_order_relaxed);
+    if (blocks_) {
+        for (std::size_t i = 0; i < BLOCKS; ++i) delete blocks_[i].load(std::memory_order_relaxed);
+    }
     for (std::size_t i = 0; i < CELLS_L * CELLS_A * CELLS_B; ++i) delete cells_[i].load(std::memory_order_relaxed);
 }
 
@@ -708,7 +720,22 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) c
     return best.difference2 > cell->reach2 ? -1 : hint;
 }
 
+std::int32_t PerceptualIndex::Answer(Pixel pixel, std::int32_t hint) const {
+    const Lab color = LabOf(pixel);
+    const std::int32_t found = SearchCell(color, hint);
+    return found >= 0 ? found : Search(color, hint);
+}
+
 std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
+    if (!blocks_) {
+        std::atomic<std::uint64_t>& slot = recent_[(ColorOnly(pixel) * 0x9E3779B1u) >> (32 - RECENT_BITS)];
+        const std::uint64_t seen = slot.load(std::memory_order_relaxed);
+        const std::uint64_t color = ColorOnly(pixel);
+        if (seen >> 16 == color && (seen & 0xFFFFu) != 0) return static_cast<std::int32_t>(seen & 0xFFFFu) - 1;
+        const std::int32_t found = Answer(pixel, hint);
+        slot.store(color << 16 | static_cast<std::uint64_t>(found + 1), std::memory_order_relaxed);
+        return found;
+    }
     std::atomic<Block*>& slot = blocks_[BlockOf(pixel)];
     Block* block = slot.load(std::memory_order_acquire);
     if (block == nullptr) {
@@ -721,9 +748,7 @@ std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
     std::atomic<std::uint16_t>& answer = block->answers[SlotOf(pixel)];
     const std::uint16_t known = answer.load(std::memory_order_relaxed);
     if (known != 0) return known - 1;
-    const Lab color = LabOf(pixel);
-    std::int32_t found = SearchCell(color, hint);
-    if (found < 0) found = Search(color, hint);
+    const std::int32_t found = Answer(pixel, hint);
     answer.store(static_cast<std::uint16_t>(found + 1), std::memory_order_relaxed);
     return found;
 }

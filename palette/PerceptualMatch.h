@@ -19,14 +19,18 @@ std::int32_t FindNearestPerceptual(const ColorTable& table, const Lab& color);
 
 class PerceptualIndex {
 public:
-    // Copies what it needs of the table. count >= 1.
-    explicit PerceptualIndex(const ColorTable& table);
+    static constexpr std::uint64_t REMEMBER_FROM = 1u << 20;
+
+    // Copies what it needs of the table. count >= 1. `colorsToAsk`, about how many colors it will be
+    // asked, decides whether remembering every answer pays, as it does for a full-size picture; with
+    // fewer, only the last few thousand are kept.
+    explicit PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk = REMEMBER_FROM);
     ~PerceptualIndex();
     PerceptualIndex(const PerceptualIndex&) = delete;
     PerceptualIndex& operator=(const PerceptualIndex&) = delete;
 
-    // Each 24-bit color is searched once and remembered; several threads may ask at once. `hint`,
-    // a table index likely to be near (a neighbor's answer), only makes a search faster.
+    // Several threads may ask at once. `hint`, a table index likely to be near (a neighbor's
+    // answer), only makes a search faster.
     std::int32_t Find(Pixel pixel, std::int32_t hint = -1) const;
     void FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const;
     // Without the memory.
@@ -55,6 +59,8 @@ private:
     // becomes their nearest, when there was one.
     std::int32_t SearchCell(const Lab& color, std::int32_t& hint) const;
     std::unique_ptr<Cell> MakeCell(std::size_t l, std::size_t a, std::size_t b) const;
+    // The search behind Find.
+    std::int32_t Answer(Pixel pixel, std::int32_t hint) const;
 
     // The distinct colors of the table, in the order of the tree's leaves.
     std::vector<double> lightness_, a_, b_, chroma_;
@@ -62,8 +68,12 @@ private:
     std::vector<std::int32_t> tableIndex_;
     std::vector<Lab> labOfTable_;      // every table entry, by table index
     std::vector<std::int32_t> sortedAt_;  // table index -> position in the arrays above, or -1
-    // 4096 blocks of 4096 colors (the high and the low four bits of each channel), made on first use.
+    // Every answer: 4096 blocks of 4096 colors (the high and the low four bits of each channel), made
+    // on first use. Only for many colors; touching them all costs more than a small picture's search.
     std::unique_ptr<std::atomic<Block*>[]> blocks_;
+    // Otherwise recent answers, by a hash of the color: the color above 16 bits, the answer plus one
+    // below, zero for none.
+    std::unique_ptr<std::atomic<std::uint64_t>[]> recent_;
     // A grid of CIELAB cubes, each with the entries that may be nearest to a color inside it, made
     // on first use.
     std::unique_ptr<std::atomic<Cell*>[]> cells_;

@@ -121,41 +121,46 @@ std::vector<TableCase> Tables() {
 TEST(PerceptualIndex, AnswersWhatThePlainScanAnswers) {
     for (const TableCase& c : Tables()) {
         const ColorTable table = TableOf(c.colors);
-        const PerceptualIndex index(table);
-        std::uint64_t state = 77;
-        std::vector<Pixel> sample;
-        sample.reserve(3000 + 256 + 256 + 8);
-        for (int i = 0; i < 3000; ++i) sample.push_back(static_cast<Pixel>(Next(state)) | 0xFF000000u);
-        for (Pixel v = 0; v < 256; ++v) sample.push_back(0xFF000000u | (v * 0x010101u));
-        for (Pixel v = 0; v < 256; ++v) sample.push_back(0xFF000000u | (v << 16) | 0xFFu);  // violets
-        for (Pixel corner = 0; corner < 8; ++corner) {
-            sample.push_back(0xFF000000u | (corner & 1 ? 0xFF0000u : 0u) | (corner & 2 ? 0xFF00u : 0u) |
-                             (corner & 4 ? 0xFFu : 0u));
-        }
-        std::vector<std::int32_t> found(sample.size());
-        index.FindAll(sample.data(), sample.size(), found.data());
-        for (std::size_t i = 0; i < sample.size(); ++i) {
-            ASSERT_EQ(found[i], FindNearestPerceptual(table, sample[i]))
-                << c.name << ", color " << std::hex << sample[i];
-            ASSERT_EQ(index.Find(sample[i]), found[i]) << c.name;  // remembered the same
+        // Remembering every answer, and only recent ones.
+        for (const std::uint64_t colorsToAsk : {PerceptualIndex::REMEMBER_FROM, std::uint64_t{0}}) {
+            const PerceptualIndex index(table, colorsToAsk);
+            std::uint64_t state = 77;
+            std::vector<Pixel> sample;
+            sample.reserve(3000 + 256 + 256 + 8);
+            for (int i = 0; i < 3000; ++i) sample.push_back(static_cast<Pixel>(Next(state)) | 0xFF000000u);
+            for (Pixel v = 0; v < 256; ++v) sample.push_back(0xFF000000u | (v * 0x010101u));
+            for (Pixel v = 0; v < 256; ++v) sample.push_back(0xFF000000u | (v << 16) | 0xFFu);  // violets
+            for (Pixel corner = 0; corner < 8; ++corner) {
+                sample.push_back(0xFF000000u | (corner & 1 ? 0xFF0000u : 0u) | (corner & 2 ? 0xFF00u : 0u) |
+                                 (corner & 4 ? 0xFFu : 0u));
+            }
+            std::vector<std::int32_t> found(sample.size());
+            index.FindAll(sample.data(), sample.size(), found.data());
+            for (std::size_t i = 0; i < sample.size(); ++i) {
+                ASSERT_EQ(found[i], FindNearestPerceptual(table, sample[i]))
+                    << c.name << ", color " << std::hex << sample[i];
+                ASSERT_EQ(index.Find(sample[i]), found[i]) << c.name;  // remembered the same
+            }
         }
     }
 }
 
 TEST(PerceptualIndex, TwoThreadsGetThePlainScansAnswers) {
     const ColorTable table = TableOf(Tables()[0].colors);
-    const PerceptualIndex index(table);
     std::vector<Pixel> sample;
     sample.reserve(2000);
     std::uint64_t state = 5;
     for (int i = 0; i < 2000; ++i) sample.push_back(static_cast<Pixel>(Next(state)) & 0x3F3F3Fu);
-    std::vector<std::int32_t> first(sample.size()), second(sample.size());
-    std::thread other([&] { index.FindAll(sample.data(), sample.size(), second.data()); });
-    index.FindAll(sample.data(), sample.size(), first.data());
-    other.join();
-    for (std::size_t i = 0; i < sample.size(); ++i) {
-        ASSERT_EQ(first[i], FindNearestPerceptual(table, sample[i]));
-        ASSERT_EQ(second[i], first[i]);
+    for (const std::uint64_t colorsToAsk : {PerceptualIndex::REMEMBER_FROM, std::uint64_t{0}}) {
+        const PerceptualIndex index(table, colorsToAsk);
+        std::vector<std::int32_t> first(sample.size()), second(sample.size());
+        std::thread other([&] { index.FindAll(sample.data(), sample.size(), second.data()); });
+        index.FindAll(sample.data(), sample.size(), first.data());
+        other.join();
+        for (std::size_t i = 0; i < sample.size(); ++i) {
+            ASSERT_EQ(first[i], FindNearestPerceptual(table, sample[i]));
+            ASSERT_EQ(second[i], first[i]);
+        }
     }
 }
 
