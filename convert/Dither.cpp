@@ -43,6 +43,8 @@ public:
     }
     // Whether several threads may ask at once.
     bool Shared() const { return perceptual_ != nullptr; }
+    // Readies the index for colors near this one; only for a shared matcher.
+    void Prepare(Pixel pixel) const { perceptual_->Prepare(pixel); }
 
 private:
     struct Answer {
@@ -85,6 +87,44 @@ struct LabSpace {
     static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearOf(Lab{v.x, v.y, v.z}))); }
 };
 
+// While a pass that must ask in order runs, readies a shared matcher for the picture's colors on
+// another thread, in the same order. The diffused colors stay near the picture's, so the pass
+// mostly finds their neighborhoods made.
+class PreparedAhead {
+public:
+    PreparedAhead(const SourceRows& source, const Matcher& matcher) {
+        if (!matcher.Shared() || std::uint64_t{source.width} * source.height < PARALLEL_CONVERSION_PIXELS ||
+            std::thread::hardware_concurrency() == 1) {
+            return;
+        }
+        try {
+            helper_ = std::thread([this, &source, &matcher] { Run(source, matcher); });
+        } catch (const std::system_error&) {  // no thread to be had: the pass does it all
+        }
+    }
+    ~PreparedAhead() {
+        done_ = true;
+        if (helper_.joinable()) helper_.join();
+    }
+    PreparedAhead(const PreparedAhead&) = delete;
+    PreparedAhead& operator=(const PreparedAhead&) = delete;
+
+private:
+    void Run(const SourceRows& source, const Matcher& matcher) {
+        try {
+            for (std::size_t r = 0; r < source.height && !done_; ++r) {
+                const Pixel* row = source.Row(source.height - 1 - r);
+                for (std::size_t x = 0; x < source.width; ++x) {
+                    if (source.IsOpaque(row[x]) && (x == 0 || row[x] != row[x - 1])) matcher.Prepare(row[x]);
+                }
+            }
+        } catch (const std::bad_alloc&) {  // the pass makes what it needs itself
+        }
+    }
+    std::atomic<bool> done_{false};
+    std::thread helper_;
+};
+
 // Grid row y holds picture row height - 1 - y; rows go top to bottom, every other one backwards.
 template <typename Space>
 void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
@@ -107,6 +147,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
     const Triple outerHigh{high.x + size.x / 2, high.y + size.y / 2, high.z + size.z / 2};
     // Errors for this row and the next, with a pixel of room at either end.
     std::vector<Triple> here(width + 2), below(width + 2);
+    const PreparedAhead prepared(source, matcher);
     std::int32_t hint = -1;
     for (std::size_t r = 0; r < source.height; ++r) {
         const std::size_t y = source.height - 1 - r;

@@ -655,10 +655,10 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     return cell;
 }
 
-std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) const {
+const PerceptualIndex::Cell* PerceptualIndex::CellOf(const Lab& color) const {
     const double l = (color.L - GRID_L) / CELL_SIZE, a = (color.a - GRID_A) / CELL_SIZE,
                  b = (color.b - GRID_B) / CELL_SIZE;
-    if (!(l >= 0.0 && l < CELLS_L && a >= 0.0 && a < CELLS_A && b >= 0.0 && b < CELLS_B)) return -1;
+    if (!(l >= 0.0 && l < CELLS_L && a >= 0.0 && a < CELLS_A && b >= 0.0 && b < CELLS_B)) return nullptr;
     const auto cl = static_cast<std::size_t>(l), ca = static_cast<std::size_t>(a), cb = static_cast<std::size_t>(b);
     std::atomic<Cell*>& slot = cells_[(cl * CELLS_A + ca) * CELLS_B + cb];
     Cell* cell = slot.load(std::memory_order_acquire);
@@ -669,8 +669,15 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) c
             cell = fresh.release();
         }
     }
+    return cell;
+}
+
+void PerceptualIndex::Prepare(Pixel pixel) const { CellOf(LabOf(pixel)); }
+
+std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) const {
+    const Cell* cell = CellOf(color);
+    if (cell == nullptr || cell->at.empty()) return -1;
     const std::size_t count = cell->at.size();
-    if (count == 0) return -1;
     // A few candidates at a time from the nearest over the cube, until even that is too far: in
     // each, the color's own bound for all, the least measured first, then the tighter bound for any
     // other that may beat it, and a measure where that cannot rule it out.

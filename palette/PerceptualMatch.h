@@ -33,6 +33,9 @@ public:
     // answer), only makes a search faster.
     std::int32_t Find(Pixel pixel, std::int32_t hint = -1) const;
     void FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const;
+    // Makes ready what searches for colors near this one need, so that another thread can do it
+    // ahead of one that must ask in order.
+    void Prepare(Pixel pixel) const;
     // Without the memory.
     std::int32_t Search(const Lab& color, std::int32_t hint = -1) const;
 
@@ -58,6 +61,8 @@ private:
     // The answer from the candidates of the color's cell, or -1 when they cannot tell; then `hint`
     // becomes their nearest, when there was one.
     std::int32_t SearchCell(const Lab& color, std::int32_t& hint) const;
+    // The color's cell, made if need be; null outside the grid.
+    const Cell* CellOf(const Lab& color) const;
     std::unique_ptr<Cell> MakeCell(std::size_t l, std::size_t a, std::size_t b) const;
     // The search behind Find.
     std::int32_t Answer(Pixel pixel, std::int32_t hint) const;
