@@ -383,10 +383,19 @@ struct PerceptualIndex::Block {
 // the cube's largest chroma. A color whose nearest candidate lies within the reach has its answer
 // among them; any other entry is farther than the reach.
 struct PerceptualIndex::Cell {
+    // The candidates in groups of GROUP, each group's columns side by side, so that a color reads
+    // one stretch of memory a group.
+    static constexpr std::size_t GROUP = 16;
+    enum Column : std::size_t { LEAST, LIGHTNESS, A, B, WEIGHT_L, WEIGHT_A, WEIGHT_B, COLUMNS };
     double reach2 = 0;
-    // By `least`, each candidate's bound over the whole cube, from the least up.
-    std::vector<double> least, lightness, a, b, weightL, weightA, weightB;
+    std::size_t count = 0;
+    // LEAST is each candidate's bound over the whole cube; the candidates go from the least up.
+    std::vector<double> groups;
     std::vector<std::int32_t> at;  // in the index's arrays
+    double* Of(std::size_t group, Column column) { return groups.data() + (group * COLUMNS + column) * GROUP; }
+    const double* Of(std::size_t group, Column column) const {
+        return groups.data() + (group * COLUMNS + column) * GROUP;
+    }
 };
 
 struct PerceptualIndex::Best {
@@ -641,15 +650,19 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     std::sort(listed.begin(), listed.end(), [](const Listed& x, const Listed& y) {
         return x.least < y.least || (x.least == y.least && x.at < y.at);
     });
-    for (const Listed& entry : listed) {
+    cell->count = listed.size();
+    cell->groups.resize((listed.size() + Cell::GROUP - 1) / Cell::GROUP * Cell::COLUMNS * Cell::GROUP);
+    for (std::size_t k = 0; k < listed.size(); ++k) {
+        const Listed& entry = listed[k];
         const auto e = static_cast<std::size_t>(entry.at);
-        cell->least.push_back(entry.least);
-        cell->lightness.push_back(lightness_[e]);
-        cell->a.push_back(a_[e]);
-        cell->b.push_back(b_[e]);
-        cell->weightL.push_back(entry.weightL);
-        cell->weightA.push_back(entry.weightA);
-        cell->weightB.push_back(entry.weightB);
+        const std::size_t group = k / Cell::GROUP, lane = k % Cell::GROUP;
+        cell->Of(group, Cell::LEAST)[lane] = entry.least;
+        cell->Of(group, Cell::LIGHTNESS)[lane] = lightness_[e];
+        cell->Of(group, Cell::A)[lane] = a_[e];
+        cell->Of(group, Cell::B)[lane] = b_[e];
+        cell->Of(group, Cell::WEIGHT_L)[lane] = entry.weightL;
+        cell->Of(group, Cell::WEIGHT_A)[lane] = entry.weightA;
+        cell->Of(group, Cell::WEIGHT_B)[lane] = entry.weightB;
         cell->at.push_back(entry.at);
     }
     return cell;
@@ -676,24 +689,25 @@ void PerceptualIndex::Prepare(Pixel pixel) const { CellOf(LabOf(pixel)); }
 
 std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) const {
     const Cell* cell = CellOf(color);
-    if (cell == nullptr || cell->at.empty()) return -1;
-    const std::size_t count = cell->at.size();
-    // A few candidates at a time from the nearest over the cube, until even that is too far: in
-    // each, the color's own bound for all, the least measured first, then the tighter bound for any
-    // other that may beat it, and a measure where that cannot rule it out.
-    constexpr std::size_t CHUNK = 16;
-    std::array<double, CHUNK> bounds, lightness, as, bs, chromas;
-    std::array<std::size_t, CHUNK> open;
+    if (cell == nullptr || cell->count == 0) return -1;
+    const std::size_t count = cell->count;
+    // A group at a time from the nearest over the cube, until even that is too far: in each, the
+    // color's own bound for all, the least measured first, then the tighter bound for any other
+    // that may beat it, and a measure where that cannot rule it out.
+    constexpr std::size_t GROUP = Cell::GROUP;
+    std::array<double, GROUP> bounds, lightness, as, bs, chromas;
+    std::array<std::size_t, GROUP> open;
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
     Best best;
-    for (std::size_t begin = 0; begin < count && !Beyond(cell->least[begin], best.difference2); begin += CHUNK) {
-        const std::size_t size = std::min(CHUNK, count - begin);
-        const double* weightL = cell->weightL.data() + begin;
-        const double* weightA = cell->weightA.data() + begin;
-        const double* weightB = cell->weightB.data() + begin;
-        const double* cubeL = cell->lightness.data() + begin;
-        const double* cubeA = cell->a.data() + begin;
-        const double* cubeB = cell->b.data() + begin;
+    for (std::size_t group = 0, begin = 0;
+         begin < count && !Beyond(cell->Of(group, Cell::LEAST)[0], best.difference2); ++group, begin += GROUP) {
+        const std::size_t size = std::min(GROUP, count - begin);
+        const double* weightL = cell->Of(group, Cell::WEIGHT_L);
+        const double* weightA = cell->Of(group, Cell::WEIGHT_A);
+        const double* weightB = cell->Of(group, Cell::WEIGHT_B);
+        const double* cubeL = cell->Of(group, Cell::LIGHTNESS);
+        const double* cubeA = cell->Of(group, Cell::A);
+        const double* cubeB = cell->Of(group, Cell::B);
         for (std::size_t k = 0; k < size; ++k) {
             const double dl = cubeL[k] - color.L, da = cubeA[k] - color.a, db = cubeB[k] - color.b;
             bounds[k] = weightL[k] * dl * dl + weightA[k] * da * da + weightB[k] * db * db;
