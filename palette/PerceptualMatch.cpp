@@ -1,16 +1,16 @@
-// The entries sit in a k-d tree over (L, a, b). The search opens the nodes nearest first and skips a
-// node whose box is surely farther than the best difference found, by a lower bound of CIEDE2000
-// over the box. In a leaf, each entry is judged by the same cheap bound, then by a tighter one that
-// needs no trigonometry: every term exact except the hue weighting T, taken at its largest, and the
-// rotation term RT, taken at its most favorable sign and size. Only entries neither bound can rule
-// out are measured. Bounds are compared with a margin far above the rounding of either formula, so
-// an entry is skipped only when it surely is farther, and equal differences go to the lower index:
-// the answer is the plain scan's.
+// Most colors never see the whole table. CIELAB is cut into cubes, and a cube, when a color first
+// falls in it, lists the entries that may be nearest to some color inside: all but those whose
+// lower bound of CIEDE2000 over the cube surely exceeds a reach a little beyond the difference at
+// its middle. The list runs from the least bound up, so a color reads it only while the rest may
+// still win. Each candidate is judged by a cheap bound with the cube's weights, then by a tight one
+// (every term exact but T and RT, taken over their possible ranges), computed several entries at a
+// time; only then is the difference itself computed. A color whose nearest candidate lies beyond
+// the reach falls back to a k-d tree over (L, a, b), which skips whole boxes by the same kind of
+// bounds.
 //
-// Most colors skip the tree: CIELAB is cut into cubes, and each cube, when a color first falls in
-// it, keeps the few entries that may be nearest to some color inside, found with the same box
-// bounds. A color then measures only those, and falls back to the tree when its nearest lies beyond
-// what the cube's list vouches for.
+// Bounds are compared with a margin far above the rounding of either formula, so an entry is skipped
+// only when it surely is farther; differences too close to call go to Ciede2000 itself, equal ones
+// to the lower index. The answer is the plain scan's.
 #include "palette/PerceptualMatch.h"
 
 #include <algorithm>
@@ -41,16 +41,19 @@ constexpr double SIN_60 = 0.86602540378443865;  // |sin 2Δθ| with Δθ at most
 // their hues: the direction of the sum of their unit vectors. Its length tells how far the hues are
 // from opposite, where CIEDE2000's own conventions decide instead.
 struct MeanHue {
-    double cos = 1, sin = 0;
-    bool known = false;  // false for a gray, or hues within about 6 degrees of opposite
+    double cos, sin;
+    // 1 when known, 0 for a gray or hues within about 6 degrees of opposite: a number, so that a
+    // loop over many pairs needs no branch.
+    double known;
 };
-MeanHue MeanHueOf(double a1, double b1, double c1, double a2, double b2, double c2) {
-    const bool gray = c1 * c2 == 0.0;
-    const double inverse1 = 1.0 / (gray ? 1.0 : c1), inverse2 = 1.0 / (gray ? 1.0 : c2);
+[[gnu::always_inline]] inline MeanHue MeanHueOf(double a1, double b1, double c1, double a2, double b2,
+                                                double c2) {
+    const double gray = c1 * c2 == 0.0 ? 1.0 : 0.0;
+    const double inverse1 = 1.0 / (c1 + gray), inverse2 = 1.0 / (c2 + gray);
     const double sx = a1 * inverse1 + a2 * inverse2, sy = b1 * inverse1 + b2 * inverse2;
     const double length2 = sx * sx + sy * sy;
-    const bool known = !gray & (length2 > 0.01);
-    const double inverseLength = 1.0 / std::sqrt(known ? length2 : 1.0);
+    const double known = (1.0 - gray) * (length2 > 0.01 ? 1.0 : 0.0);
+    const double inverseLength = 1.0 / std::sqrt(length2 + (1.0 - known));
     return {sx * inverseLength, sy * inverseLength, known};
 }
 
@@ -289,19 +292,17 @@ double BoundBetween(const Box& query, const Box& target, const std::array<HalfPl
         const double c2 = std::sqrt(a2 * a2 + bs[k] * bs[k]);
         const double cMean = (c1 + c2) / 2.0;
         const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
-        const double deltaH2 = 2.0 * (c1 * c2 - a1 * a2 - colorB * bs[k]);
-        const double deltaH = std::sqrt(deltaH2 > 0.0 ? deltaH2 : 0.0);
         const double cMean7p = Pow7(cMean);
         const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
-        // MeanHueOf without its flag, which compilers cannot carry across lanes. Where the mean hue
-        // is unknown, the ranges are blended in by arithmetic.
-        const double gray = c1 * c2 == 0.0 ? 1.0 : 0.0;
-        const double inverse1 = 1.0 / (c1 + gray), inverse2 = 1.0 / (c2 + gray);
-        const double sx = a1 * inverse1 + a2 * inverse2, sy = colorB * inverse1 + bs[k] * inverse2;
-        const double length2 = sx * sx + sy * sy;
-        const double known = (1.0 - gray) * (length2 > 0.01 ? 1.0 : 0.0), unknown = 1.0 - known;
-        const double inverseLength = 1.0 / std::sqrt(length2 + unknown);
-        const MeanHue hue{sx * inverseLength, sy * inverseLength, false};
+        // Where the mean hue is unknown, its ranges, blended in by arithmetic.
+        const MeanHue hue = MeanHueOf(a1, colorB, c1, a2, bs[k], c2);
+        const double known = hue.known, unknown = 1.0 - known;
+        // |ΔH'| from the cross product where the hues are not nearly opposite, since 2(C1'C2' - dot)
+        // loses its digits as the hues meet; from that where they are.
+        const double dot = a1 * a2 + colorB * bs[k];
+        const double deltaH2 = 2.0 * (c1 * c2 - dot);
+        const double deltaH = known * std::fabs(a1 * bs[k] - colorB * a2) * std::sqrt(2.0 / (c1 * c2 + dot + unknown)) +
+                              unknown * std::sqrt(deltaH2 > 0.0 ? deltaH2 : 0.0);
         const double t = WeightT(hue.cos, hue.sin);
         const double tLow = known * (t * (1.0 - 1e-9) - 1e-9) + unknown * T_MIN;
         const double tHigh = known * (t * (1.0 + 1e-9) + 1e-9) + unknown * T_MAX;
@@ -504,7 +505,7 @@ void PerceptualIndex::Consider(const Lab& color, double chroma, std::size_t e, B
     const double c2 = std::sqrt(a2 * a2 + b_[e] * b_[e]);
     const double cMean = (c1 + c2) / 2.0;
     const MeanHue hue = MeanHueOf(a1, color.b, c1, a2, b_[e], c2);
-    if (hue.known) {
+    if (hue.known != 0.0) {
         const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
         const double dot = a1 * a2 + color.b * b_[e];
         const double h = (a1 * b_[e] - color.b * a2) * std::sqrt(2.0 / (c1 * c2 + dot)) /
