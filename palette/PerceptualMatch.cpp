@@ -268,14 +268,14 @@ double BoundBetween(const Box& query, const Box& target, const std::array<HalfPl
     return l2 + floor * ab;
 }
 
-// Lower bounds of the difference, squared, from `color` to `count` entries, with every term exact
-// except the hue weighting T and the rotation term RT. T is known to within rounding where the mean
-// hue is, and lies in [T_MIN, T_MAX] where it is not; |RT| is at most RC times RotationReachAt. With
+// Bounds of the difference, squared, from `color` to `count` entries, with every term exact except
+// the hue weighting T and the rotation term RT. T is known to within rounding where the mean hue is,
+// and lies in [T_MIN, T_MAX] where it is not; |RT| is at most k = RC times RotationReachAt. With
 // x = ΔC'/SC and y = ΔH'/SH, x² + y² + RT·x·y is least over those ranges at the y nearest the
-// vertex k|x|/2 of the parabola, k the largest |RT|. One loop without branches, so that the
-// compiler can run it on several entries at once.
-[[gnu::always_inline]] inline void LowerBoundsLoop(const Lab& color, double chroma, const EntryColumns& entries,
-                                                  std::size_t count, double* bounds) {
+// vertex k|x|/2 of the parabola, and largest at the largest y with RT·x·y = k|x|y. One loop without
+// branches, so that the compiler can run it on several entries at once.
+[[gnu::always_inline]] inline void BoundsLoop(const Lab& color, double chroma, const EntryColumns& entries,
+                                             std::size_t count, double* lows, double* highs) {
     const double* lightness = entries.lightness;
     const double* as = entries.a;
     const double* bs = entries.b;
@@ -310,29 +310,30 @@ double BoundBetween(const Box& query, const Box& target, const std::array<HalfPl
         const double yLow = deltaH / (1.0 + 0.015 * cMean * tHigh);
         const double yHigh = deltaH / (1.0 + 0.015 * cMean * tLow);
         const double y = std::min(std::max(reach * std::fabs(x) / 2.0, yLow), yHigh);
-        bounds[k] = l2 + x * x + y * y - reach * std::fabs(x) * y;
+        lows[k] = l2 + x * x + y * y - reach * std::fabs(x) * y;
+        highs[k] = l2 + x * x + yHigh * yHigh + reach * std::fabs(x) * yHigh;
     }
 }
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define TESSELBOX_AVX2_BOUNDS
 // Four entries at a time where the processor can.
-[[gnu::target("avx2,fma")]] void LowerBoundsAvx2(const Lab& color, double chroma, const EntryColumns& entries,
-                                                std::size_t count, double* bounds) {
-    LowerBoundsLoop(color, chroma, entries, count, bounds);
+[[gnu::target("avx2,fma")]] void BoundsAvx2(const Lab& color, double chroma, const EntryColumns& entries,
+                                           std::size_t count, double* lows, double* highs) {
+    BoundsLoop(color, chroma, entries, count, lows, highs);
 }
 #endif
 
-void LowerBounds(const Lab& color, double chroma, const EntryColumns& entries, std::size_t count,
-                 double* bounds) {
+void Bounds(const Lab& color, double chroma, const EntryColumns& entries, std::size_t count, double* lows,
+            double* highs) {
 #ifdef TESSELBOX_AVX2_BOUNDS
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     if (avx2) {
-        LowerBoundsAvx2(color, chroma, entries, count, bounds);
+        BoundsAvx2(color, chroma, entries, count, lows, highs);
         return;
     }
 #endif
-    LowerBoundsLoop(color, chroma, entries, count, bounds);
+    BoundsLoop(color, chroma, entries, count, lows, highs);
 }
 
 Pixel ColorOnly(Pixel pixel) { return pixel & 0x00FFFFFFu; }
@@ -399,11 +400,15 @@ struct PerceptualIndex::Cell {
     }
 };
 
+// The best entry so far, whose difference, squared, lies in [low2, high2]: bounds at first, one
+// value once the entry has been measured.
 struct PerceptualIndex::Best {
-    double difference = std::numeric_limits<double>::infinity();
-    double difference2 = std::numeric_limits<double>::infinity();
+    enum class Known { Bounds, Value, Exact };
+    double low2 = std::numeric_limits<double>::infinity();
+    double high2 = std::numeric_limits<double>::infinity();
+    double exact = 0;  // Ciede2000's own difference, when Known::Exact
     std::ptrdiff_t at = -1;
-    bool exact = true;  // the difference is Ciede2000's own, not one within rounding of it
+    Known known = Known::Bounds;
 };
 
 PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk)
@@ -490,50 +495,75 @@ PerceptualIndex::~PerceptualIndex() {
     for (std::size_t i = 0; i < CELLS_L * CELLS_A * CELLS_B; ++i) delete cells_[i].load(std::memory_order_relaxed);
 }
 
-// The difference from `color` to an entry, squared, within rounding of Ciede2000's, from the same
-// quantities with no angle: T and RT at the mean hue's direction, and ΔH' = 2 sqrt(C1'C2')
-// sin(Δh'/2), signed, from the cross and dot products. Only for a pair whose mean hue is known.
-// Rounding keeps it within about 1e-13 of Ciede2000's relative to the difference, far below the
-// margin of Beyond.
-void PerceptualIndex::Consider(const Lab& color, double chroma, std::size_t e, Best& best) const {
-    const double deltaL = lightness_[e] - color.L;
-    const double l = deltaL / LightnessWeight((lightness_[e] + color.L) / 2.0);
+// The difference from `color` to entry e, squared, within rounding of Ciede2000's, from the same
+// quantities with no angle but the mean hue's: T and RT at its direction, and ΔH' = 2 sqrt(C1'C2')
+// sin(Δh'/2), signed, from the cross and dot products. Rounding keeps it within about 1e-13 of
+// Ciede2000's, relative to the difference, far below the margin of Beyond. False for a pair with a
+// gray or hues nearly opposite, where CIEDE2000's own conventions for the mean hue decide.
+bool PerceptualIndex::Value(const Lab& color, double chroma, std::size_t e, double& difference2) const {
     const double cMean7 = Pow7((chroma + chroma_[e]) / 2.0);
     const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
     const double a1 = g * color.a, a2 = g * a_[e];
     const double c1 = std::sqrt(a1 * a1 + color.b * color.b);
     const double c2 = std::sqrt(a2 * a2 + b_[e] * b_[e]);
-    const double cMean = (c1 + c2) / 2.0;
     const MeanHue hue = MeanHueOf(a1, color.b, c1, a2, b_[e], c2);
-    if (hue.known != 0.0) {
-        const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
-        const double dot = a1 * a2 + color.b * b_[e];
-        const double h = (a1 * b_[e] - color.b * a2) * std::sqrt(2.0 / (c1 * c2 + dot)) /
-                         (1.0 + 0.015 * cMean * WeightT(hue.cos, hue.sin));
-        const double cMean7p = Pow7(cMean);
-        const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
-        constexpr double DEGREES = 180.0 / 3.14159265358979323846;
-        double hMean = std::atan2(hue.sin, hue.cos) * DEGREES;
-        if (hMean < 0.0) hMean += 360.0;
-        const double offset = (hMean - 275.0) / 25.0;
-        const double rt = -std::sin(2.0 * 30.0 * std::exp(-offset * offset) / DEGREES) * rc;
-        const double d2 = std::max(0.0, l * l + x * x + h * h + rt * x * h);
-        if (Beyond(d2, best.difference2)) return;
-        if (Beyond(best.difference2, d2)) {
-            best = {std::sqrt(d2), d2, static_cast<std::ptrdiff_t>(e), false};
+    if (hue.known == 0.0) return false;
+    const double l = (lightness_[e] - color.L) / LightnessWeight((lightness_[e] + color.L) / 2.0);
+    const double cMean = (c1 + c2) / 2.0;
+    const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
+    const double dot = a1 * a2 + color.b * b_[e];
+    const double h = (a1 * b_[e] - color.b * a2) * std::sqrt(2.0 / (c1 * c2 + dot)) /
+                     (1.0 + 0.015 * cMean * WeightT(hue.cos, hue.sin));
+    const double cMean7p = Pow7(cMean);
+    const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
+    constexpr double DEGREES = 180.0 / 3.14159265358979323846;
+    double hMean = std::atan2(hue.sin, hue.cos) * DEGREES;
+    if (hMean < 0.0) hMean += 360.0;
+    const double offset = (hMean - 275.0) / 25.0;
+    const double rt = -std::sin(2.0 * 30.0 * std::exp(-offset * offset) / DEGREES) * rc;
+    difference2 = std::max(0.0, l * l + x * x + h * h + rt * x * h);
+    return true;
+}
+
+void PerceptualIndex::Offer(const Lab& color, double chroma, std::size_t e, double low2, double high2,
+                            Best& best) const {
+    if (Beyond(low2, best.high2)) return;  // surely farther
+    if (best.at < 0 || Beyond(best.low2, high2)) {  // surely nearer
+        best = {low2, high2, 0.0, static_cast<std::ptrdiff_t>(e), Best::Known::Bounds};
+        return;
+    }
+    // Too close to call by bounds: the values, and where even those are, Ciede2000's own
+    // differences, equal ones going to the lower table index.
+    const auto exactOf = [&](std::size_t k) { return Ciede2000(color, Lab{lightness_[k], a_[k], b_[k]}); };
+    const auto at = static_cast<std::size_t>(best.at);
+    if (best.known == Best::Known::Bounds) {
+        double value = 0;
+        if (Value(color, chroma, at, value)) {
+            best.low2 = best.high2 = value;
+            best.known = Best::Known::Value;
+        } else {
+            best.exact = exactOf(at);
+            best.low2 = best.high2 = best.exact * best.exact;
+            best.known = Best::Known::Exact;
+        }
+    }
+    double value = 0;
+    const bool measured = Value(color, chroma, e, value);
+    if (measured) {
+        if (Beyond(value, best.high2)) return;
+        if (Beyond(best.low2, value)) {
+            best = {value, value, 0.0, static_cast<std::ptrdiff_t>(e), Best::Known::Value};
             return;
         }
     }
-    // Too close to call, or a pair where CIEDE2000's conventions for the mean hue decide: its own
-    // differences, equal ones going to the lower table index.
-    const double d = Ciede2000(color, Lab{lightness_[e], a_[e], b_[e]});
-    const auto at = static_cast<std::size_t>(best.at);
-    if (best.at >= 0 && !best.exact) {
-        best.difference = Ciede2000(color, Lab{lightness_[at], a_[at], b_[at]});
-        best.exact = true;
+    const double exact = exactOf(e);
+    if (best.known != Best::Known::Exact) {
+        best.exact = exactOf(at);
+        best.low2 = best.high2 = best.exact * best.exact;
+        best.known = Best::Known::Exact;
     }
-    if (best.at < 0 || d < best.difference || (d == best.difference && tableIndex_[e] < tableIndex_[at])) {
-        best = {d, d * d, static_cast<std::ptrdiff_t>(e), true};
+    if (exact < best.exact || (exact == best.exact && tableIndex_[e] < tableIndex_[at])) {
+        best = {exact * exact, exact * exact, exact, static_cast<std::ptrdiff_t>(e), Best::Known::Exact};
     }
 }
 
@@ -542,7 +572,10 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     const Box point{color.L, color.L, color.a, color.a, color.b, color.b, chroma};
     Best best;
     if (hint >= 0 && sortedAt_[static_cast<std::size_t>(hint)] >= 0) {
-        Consider(color, chroma, static_cast<std::size_t>(sortedAt_[static_cast<std::size_t>(hint)]), best);
+        const auto e = static_cast<std::size_t>(sortedAt_[static_cast<std::size_t>(hint)]);
+        double low2 = 0, high2 = 0;
+        Bounds(color, chroma, {&lightness_[e], &a_[e], &b_[e], &chroma_[e]}, 1, &low2, &high2);
+        Offer(color, chroma, e, low2, high2, best);
     }
     const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(color.a, color.b);
 
@@ -558,31 +591,31 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     stack[depth++] = {0, 0.0};
     while (depth > 0) {
         const Pending pending = stack[--depth];
-        if (Beyond(pending.bound, best.difference2)) continue;
+        if (Beyond(pending.bound, best.high2)) continue;
         const Node& node = nodes_[static_cast<std::size_t>(pending.node)];
         if (node.children < 0) {
             // The leaf's entries from the least bound up, so that the nearest one, measured first,
             // rules out the others.
-            std::array<double, LEAF_SIZE> bounds{};
+            std::array<double, LEAF_SIZE> lows{}, highs{};
             const auto first = static_cast<std::size_t>(node.begin);
             const auto size = static_cast<std::size_t>(node.end - node.begin);
             const EntryColumns leaf{lightness_.data() + first, a_.data() + first, b_.data() + first,
                                     chroma_.data() + first};
-            LowerBounds(color, chroma, leaf, size, bounds.data());
+            Bounds(color, chroma, leaf, size, lows.data(), highs.data());
             for (std::size_t round = 0; round < size; ++round) {
                 std::size_t least = 0;
                 for (std::size_t k = 1; k < size; ++k) {
-                    if (bounds[k] < bounds[least]) least = k;
+                    if (lows[k] < lows[least]) least = k;
                 }
-                if (Beyond(bounds[least], best.difference2)) break;
-                bounds[least] = std::numeric_limits<double>::infinity();
-                Consider(color, chroma, first + least, best);
+                if (Beyond(lows[least], best.high2)) break;
+                Offer(color, chroma, first + least, lows[least], highs[least], best);
+                lows[least] = std::numeric_limits<double>::infinity();
             }
             continue;
         }
         const auto children = static_cast<std::size_t>(node.children);
-        const double first = BoundBetween(point, nodes_[children].box, planes, best.difference2);
-        const double second = BoundBetween(point, nodes_[children + 1].box, planes, best.difference2);
+        const double first = BoundBetween(point, nodes_[children].box, planes, best.high2);
+        const double second = BoundBetween(point, nodes_[children + 1].box, planes, best.high2);
         const bool firstNearer = first <= second;
         stack[depth++] = {node.children + (firstNearer ? 1 : 0), firstNearer ? second : first};
         stack[depth++] = {node.children + (firstNearer ? 0 : 1), firstNearer ? first : second};
@@ -693,15 +726,15 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) c
     if (cell == nullptr || cell->count == 0) return -1;
     const std::size_t count = cell->count;
     // A group at a time from the nearest over the cube, until even that is too far: in each, the
-    // color's own bound for all, the least measured first, then the tighter bound for any other
-    // that may beat it, and a measure where that cannot rule it out.
+    // cheap bound with the cube's weights for all, then the tight bounds of those it cannot rule
+    // out, offered to the best.
     constexpr std::size_t GROUP = Cell::GROUP;
-    std::array<double, GROUP> bounds, lightness, as, bs, chromas;
-    std::array<std::size_t, GROUP> open;
+    std::array<double, GROUP> bounds, lows, highs, lightness, as, bs, chromas;
+    std::array<std::size_t, GROUP> entries;
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
     Best best;
     for (std::size_t group = 0, begin = 0;
-         begin < count && !Beyond(cell->Of(group, Cell::LEAST)[0], best.difference2); ++group, begin += GROUP) {
+         begin < count && !Beyond(cell->Of(group, Cell::LEAST)[0], best.high2); ++group, begin += GROUP) {
         const std::size_t size = std::min(GROUP, count - begin);
         const double* weightL = cell->Of(group, Cell::WEIGHT_L);
         const double* weightA = cell->Of(group, Cell::WEIGHT_A);
@@ -717,29 +750,35 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) c
         for (std::size_t k = 1; k < size; ++k) {
             if (bounds[k] < bounds[least]) least = k;
         }
-        if (Beyond(bounds[least], best.difference2)) continue;
-        Consider(color, chroma, static_cast<std::size_t>(cell->at[begin + least]), best);
+        if (Beyond(bounds[least], best.high2)) continue;
+        // The least first, so that the others meet a close best; then the others that may still win.
         std::size_t opened = 0;
-        for (std::size_t k = 0; k < size; ++k) {
-            if (k == least || Beyond(bounds[k], best.difference2)) continue;
+        const auto open = [&](std::size_t k) {
             const auto e = static_cast<std::size_t>(cell->at[begin + k]);
             lightness[opened] = lightness_[e];
             as[opened] = a_[e];
             bs[opened] = b_[e];
             chromas[opened] = chroma_[e];
-            open[opened++] = e;
+            entries[opened++] = e;
+        };
+        const auto offerOpened = [&] {
+            Bounds(color, chroma, {lightness.data(), as.data(), bs.data(), chromas.data()}, opened, lows.data(),
+                   highs.data());
+            for (std::size_t k = 0; k < opened; ++k) Offer(color, chroma, entries[k], lows[k], highs[k], best);
+            opened = 0;
+        };
+        open(least);
+        offerOpened();
+        for (std::size_t k = 0; k < size; ++k) {
+            if (k != least && !Beyond(bounds[k], best.high2)) open(k);
         }
-        LowerBounds(color, chroma, {lightness.data(), as.data(), bs.data(), chromas.data()}, opened,
-                    bounds.data());
-        for (std::size_t k = 0; k < opened; ++k) {
-            if (!Beyond(bounds[k], best.difference2)) Consider(color, chroma, open[k], best);
-        }
+        offerOpened();
     }
     if (best.at < 0) return -1;
     // Every entry left out is farther than the reach: the answer holds only within it. Beyond, the
     // nearest candidate still makes the tree's search short.
     hint = tableIndex_[static_cast<std::size_t>(best.at)];
-    return best.difference2 > cell->reach2 ? -1 : hint;
+    return best.high2 > cell->reach2 ? -1 : hint;
 }
 
 std::int32_t PerceptualIndex::Answer(Pixel pixel, std::int32_t hint) const {

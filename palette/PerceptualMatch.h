@@ -56,8 +56,11 @@ private:
     };
     static constexpr std::size_t LEAF_SIZE = 8;
 
-    // Takes entry e as the best when it is nearer, or as near with a lower table index.
-    void Consider(const Lab& color, double chroma, std::size_t e, Best& best) const;
+    // Entry e's difference, squared, to within rounding, when no convention of CIEDE2000 decides it.
+    bool Value(const Lab& color, double chroma, std::size_t e, double& difference2) const;
+    // Takes entry e, whose difference, squared, lies in [low2, high2], as the best when it is
+    // nearer, or as near with a lower table index.
+    void Offer(const Lab& color, double chroma, std::size_t e, double low2, double high2, Best& best) const;
     // The answer from the candidates of the color's cell, or -1 when they cannot tell; then `hint`
     // becomes their nearest, when there was one.
     std::int32_t SearchCell(const Lab& color, std::int32_t& hint) const;
