@@ -646,6 +646,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         std::int32_t at;
     };
     std::vector<Listed> listed;
+    listed.reserve(256);
     const LightnessTable& lightnessWeights = LightnessWeights();
     const ChromaTable& chromaWeights = ChromaWeights();
     std::array<std::int32_t, 64> stack;
@@ -685,6 +686,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         return x.least < y.least || (x.least == y.least && x.at < y.at);
     });
     cell->count = listed.size();
+    cell->at.reserve(listed.size());
     cell->groups.resize((listed.size() + Cell::GROUP - 1) / Cell::GROUP * Cell::COLUMNS * Cell::GROUP);
     for (std::size_t k = 0; k < listed.size(); ++k) {
         const Listed& entry = listed[k];
