@@ -345,7 +345,7 @@ constexpr std::size_t RECENT = std::size_t{1} << RECENT_BITS;
 std::uint32_t BlockOf(Pixel p) { return (p >> 12 & 0xF00u) | (p >> 8 & 0xF0u) | (p >> 4 & 0xFu); }
 std::uint32_t SlotOf(Pixel p) { return (p >> 8 & 0xF00u) | (p >> 4 & 0xF0u) | (p & 0xFu); }
 
-// The cells' grid covers every 8-bit sRGB color's CIELAB (L 0..100, a -86.2..98.3, b -107.9..94.5).
+// The cubes' grid covers every 8-bit sRGB color's CIELAB (L 0..100, a -86.2..98.3, b -107.9..94.5).
 constexpr double CELL_SIZE = 8.0;
 constexpr double GRID_L = 0.0, GRID_A = -90.0, GRID_B = -110.0;
 constexpr std::size_t CELLS_L = 13, CELLS_A = 24, CELLS_B = 26;

@@ -23,7 +23,7 @@ public:
 
     // Copies what it needs of the table. count >= 1. `colorsToAsk`, about how many colors it will be
     // asked, decides whether remembering every answer pays, as it does for a full-size picture; with
-    // fewer, only the last few thousand are kept.
+    // fewer, only recent answers are kept.
     explicit PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk = REMEMBER_FROM);
     ~PerceptualIndex();
     PerceptualIndex(const PerceptualIndex&) = delete;
@@ -36,10 +36,10 @@ public:
     // Makes ready what searches for colors near this one need, so that another thread can do it
     // ahead of one that must ask in order.
     void Prepare(Pixel pixel) const;
-    // Without the memory.
+    // The k-d tree's search alone, without the cubes or the memory.
     std::int32_t Search(const Lab& color, std::int32_t hint = -1) const;
 
-    // A box of CIELAB, with the largest chroma of any color in it.
+    // A box of CIELAB, with the largest chroma of any color in it: the tree's nodes and the cubes.
     struct Box {
         double lLow, lHigh, aLow, aHigh, bLow, bHigh;
         double chromaHigh;
