@@ -411,14 +411,13 @@ struct PerceptualIndex::Best {
     Known known = Known::Bounds;
 };
 
+// The atomics start empty: make_unique value-initializes them.
 PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk)
-    : cells_(new std::atomic<Cell*>[CELLS_L * CELLS_A * CELLS_B]) {
+    : cells_(std::make_unique<std::atomic<Cell*>[]>(CELLS_L * CELLS_A * CELLS_B)) {
     if (colorsToAsk >= REMEMBER_FROM) {
-        blocks_.reset(new std::atomic<Block*>[BLOCKS]);
-        for (std::size_t i = 0; i < BLOCKS; ++i) blocks_[i].store(nullptr, std::memory_order_relaxed);
+        blocks_ = std::make_unique<std::atomic<Block*>[]>(BLOCKS);
     } else {
-        recent_.reset(new std::atomic<std::uint64_t>[RECENT]);
-        for (std::size_t i = 0; i < RECENT; ++i) recent_[i].store(0, std::memory_order_relaxed);
+        recent_ = std::make_unique<std::atomic<std::uint64_t>[]>(RECENT);
     }
     const auto count = static_cast<std::size_t>(table.count);
     labOfTable_.resize(count);
@@ -485,7 +484,6 @@ PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsTo
         chroma_.push_back(std::sqrt(c.a * c.a + c.b * c.b));
         tableIndex_.push_back(i);
     }
-    for (std::size_t i = 0; i < CELLS_L * CELLS_A * CELLS_B; ++i) cells_[i].store(nullptr, std::memory_order_relaxed);
 }
 
 PerceptualIndex::~PerceptualIndex() {
