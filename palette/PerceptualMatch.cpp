@@ -240,32 +240,71 @@ std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(const Box& box) {
     return planes;
 }
 
-// A lower bound of the difference, squared, between any color of `query` and any of `target`: the
-// gap between the boxes in each term, the lightness weight at its least over the lightness sums the
-// boxes allow (SL is largest at one end of any range), the widest SC for their largest chromas, and
-// a rotation floor that holds for both boxes. `planes` must hold all of `query`.
-double BoundBetween(const Box& query, const Box& target, const std::array<HalfPlane, REACH_COUNT>& planes,
-                    double best2) {
-    const double deltaL = std::max({0.0, target.lLow - query.lHigh, query.lLow - target.lHigh});
+// The factors of a lower bound of the difference, squared, between any color of `query` and any of
+// `target`, taken over the gaps between the boxes: the lightness weight at its least over the
+// lightness sums the boxes allow (SL is largest at one end of any range), the widest SC and the
+// least G for their largest chromas, and a rotation floor that holds for both boxes (1 where either
+// is all gray, whose hue difference is zero). `planes` must hold all of `query`.
+struct Weights {
+    double l, a, b;
+};
+Weights WeightsBetween(const Box& query, const Box& target, const std::array<HalfPlane, REACH_COUNT>& planes) {
     const LightnessTable& lightnessWeights = LightnessWeights();
-    const double l2 = deltaL == 0.0 ? 0.0
-                                    : deltaL * deltaL *
-                                          std::min(lightnessWeights.InverseSquareAt(target.lLow + query.lLow),
-                                                   lightnessWeights.InverseSquareAt(target.lHigh + query.lHigh));
-    const double da = std::max({0.0, target.aLow - query.aHigh, query.aLow - target.aHigh});
-    const double db = std::max({0.0, target.bLow - query.bHigh, query.bLow - target.bHigh});
+    const double l = std::min(lightnessWeights.InverseSquareAt(target.lLow + query.lLow),
+                              lightnessWeights.InverseSquareAt(target.lHigh + query.lHigh));
     const ChromaTable::Slice& slice = ChromaWeights().At((query.chromaHigh + target.chromaHigh) / 2.0);
-    const double daPrime = da * slice.gLeast;
-    const double ab = (daPrime * daPrime + db * db) * slice.inverseWidest2;
-    double floor = query.chromaHigh == 0.0 ? 1.0 : slice.rotationFloor;
-    if (ab == 0.0 || Beyond(l2 + floor * ab, best2)) return l2 + floor * ab;
+    double floor = query.chromaHigh == 0.0 || target.chromaHigh == 0.0 ? 1.0 : slice.rotationFloor;
     for (const HalfPlane& plane : planes) {
         if (plane.floor > floor && plane.HoldsAll(target.aLow, target.aHigh, target.bLow, target.bHigh)) {
             floor = plane.floor;
             break;
         }
     }
-    return l2 + floor * ab;
+    const double b = floor * slice.inverseWidest2;
+    return {l, b * slice.gLeast * slice.gLeast, b};
+}
+
+double Gap(double low, double high, double otherLow, double otherHigh) {
+    return std::max({0.0, otherLow - high, low - otherHigh});
+}
+
+double BoundOver(const Weights& weights, const Box& query, const Box& target) {
+    const double l = Gap(query.lLow, query.lHigh, target.lLow, target.lHigh);
+    const double a = Gap(query.aLow, query.aHigh, target.aLow, target.aHigh);
+    const double b = Gap(query.bLow, query.bHigh, target.bLow, target.bHigh);
+    return weights.l * l * l + weights.a * a * a + weights.b * b * b;
+}
+
+double BoundBetween(const Box& query, const Box& target, const std::array<HalfPlane, REACH_COUNT>& planes) {
+    return BoundOver(WeightsBetween(query, target, planes), query, target);
+}
+
+// The terms of CIEDE2000 for a pair that need no angle: ΔL/SL squared, G, C1', C2', ΔC'/SC, the
+// dot and cross products of (a', b), RC, and the mean hue's direction.
+struct PairTerms {
+    double l2, a1, a2, c1, c2, cMean, x, dot, cross, rc;
+    MeanHue hue;
+};
+[[gnu::always_inline]] inline PairTerms TermsOf(double lightness1, double a1, double b1, double chroma1,
+                                                double lightness2, double a2, double b2, double chroma2) {
+    PairTerms terms{};
+    const double deltaL = lightness2 - lightness1;
+    const double sl = LightnessWeight((lightness1 + lightness2) / 2.0);
+    terms.l2 = deltaL * deltaL / (sl * sl);
+    const double cMean7 = Pow7((chroma1 + chroma2) / 2.0);
+    const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
+    terms.a1 = g * a1;
+    terms.a2 = g * a2;
+    terms.c1 = std::sqrt(terms.a1 * terms.a1 + b1 * b1);
+    terms.c2 = std::sqrt(terms.a2 * terms.a2 + b2 * b2);
+    terms.cMean = (terms.c1 + terms.c2) / 2.0;
+    terms.x = (terms.c2 - terms.c1) / (1.0 + 0.045 * terms.cMean);
+    terms.dot = terms.a1 * terms.a2 + b1 * b2;
+    terms.cross = terms.a1 * b2 - b1 * terms.a2;
+    const double cMean7p = Pow7(terms.cMean);
+    terms.rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
+    terms.hue = MeanHueOf(terms.a1, b1, terms.c1, terms.a2, b2, terms.c2);
+    return terms;
 }
 
 // Bounds of the difference, squared, from `color` to `count` entries, with every term exact except
@@ -282,27 +321,18 @@ double BoundBetween(const Box& query, const Box& target, const std::array<HalfPl
     const double* chromas = entries.chroma;
     const double colorL = color.L, colorA = color.a, colorB = color.b;
     for (std::size_t k = 0; k < count; ++k) {
-        const double deltaL = lightness[k] - colorL;
-        const double sl = LightnessWeight((lightness[k] + colorL) / 2.0);
-        const double l2 = deltaL * deltaL / (sl * sl);
-        const double cMean7 = Pow7((chroma + chromas[k]) / 2.0);
-        const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
-        const double a1 = g * colorA, a2 = g * as[k];
-        const double c1 = std::sqrt(a1 * a1 + colorB * colorB);
-        const double c2 = std::sqrt(a2 * a2 + bs[k] * bs[k]);
-        const double cMean = (c1 + c2) / 2.0;
-        const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
-        const double cMean7p = Pow7(cMean);
-        const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
+        const PairTerms terms = TermsOf(colorL, colorA, colorB, chroma, lightness[k], as[k], bs[k], chromas[k]);
+        const double l2 = terms.l2, x = terms.x, cMean = terms.cMean;
+        const MeanHue& hue = terms.hue;
         // Where the mean hue is unknown, its ranges, blended in by arithmetic.
-        const MeanHue hue = MeanHueOf(a1, colorB, c1, a2, bs[k], c2);
         const double known = hue.known, unknown = 1.0 - known;
         // |ΔH'| from the cross product where the hues are not nearly opposite, since 2(C1'C2' - dot)
         // loses its digits as the hues meet; from that where they are.
-        const double dot = a1 * a2 + colorB * bs[k];
-        const double deltaH2 = 2.0 * (c1 * c2 - dot);
-        const double deltaH = known * std::fabs(a1 * bs[k] - colorB * a2) * std::sqrt(2.0 / (c1 * c2 + dot + unknown)) +
+        const double cc = terms.c1 * terms.c2;
+        const double deltaH2 = 2.0 * (cc - terms.dot);
+        const double deltaH = known * std::fabs(terms.cross) * std::sqrt(2.0 / (cc + terms.dot + unknown)) +
                               unknown * std::sqrt(deltaH2 > 0.0 ? deltaH2 : 0.0);
+        const double rc = terms.rc;
         const double t = WeightT(hue.cos, hue.sin);
         const double tLow = known * (t * (1.0 - 1e-9) - 1e-9) + unknown * T_MIN;
         const double tHigh = known * (t * (1.0 + 1e-9) + 1e-9) + unknown * T_MAX;
@@ -499,27 +529,17 @@ PerceptualIndex::~PerceptualIndex() {
 // Ciede2000's, relative to the difference, far below the margin of Beyond. False for a pair with a
 // gray or hues nearly opposite, where CIEDE2000's own conventions for the mean hue decide.
 bool PerceptualIndex::Value(const Lab& color, double chroma, std::size_t e, double& difference2) const {
-    const double cMean7 = Pow7((chroma + chroma_[e]) / 2.0);
-    const double g = 1.0 + 0.5 * (1.0 - std::sqrt(cMean7 / (cMean7 + POW25_7)));
-    const double a1 = g * color.a, a2 = g * a_[e];
-    const double c1 = std::sqrt(a1 * a1 + color.b * color.b);
-    const double c2 = std::sqrt(a2 * a2 + b_[e] * b_[e]);
-    const MeanHue hue = MeanHueOf(a1, color.b, c1, a2, b_[e], c2);
+    const PairTerms terms = TermsOf(color.L, color.a, color.b, chroma, lightness_[e], a_[e], b_[e], chroma_[e]);
+    const MeanHue& hue = terms.hue;
     if (hue.known == 0.0) return false;
-    const double l = (lightness_[e] - color.L) / LightnessWeight((lightness_[e] + color.L) / 2.0);
-    const double cMean = (c1 + c2) / 2.0;
-    const double x = (c2 - c1) / (1.0 + 0.045 * cMean);
-    const double dot = a1 * a2 + color.b * b_[e];
-    const double h = (a1 * b_[e] - color.b * a2) * std::sqrt(2.0 / (c1 * c2 + dot)) /
-                     (1.0 + 0.015 * cMean * WeightT(hue.cos, hue.sin));
-    const double cMean7p = Pow7(cMean);
-    const double rc = 2.0 * std::sqrt(cMean7p / (cMean7p + POW25_7));
+    const double h = terms.cross * std::sqrt(2.0 / (terms.c1 * terms.c2 + terms.dot)) /
+                     (1.0 + 0.015 * terms.cMean * WeightT(hue.cos, hue.sin));
     constexpr double DEGREES = 180.0 / 3.14159265358979323846;
     double hMean = std::atan2(hue.sin, hue.cos) * DEGREES;
     if (hMean < 0.0) hMean += 360.0;
     const double offset = (hMean - 275.0) / 25.0;
-    const double rt = -std::sin(2.0 * 30.0 * std::exp(-offset * offset) / DEGREES) * rc;
-    difference2 = std::max(0.0, l * l + x * x + h * h + rt * x * h);
+    const double rt = -std::sin(2.0 * 30.0 * std::exp(-offset * offset) / DEGREES) * terms.rc;
+    difference2 = std::max(0.0, terms.l2 + terms.x * terms.x + h * h + rt * terms.x * h);
     return true;
 }
 
@@ -534,20 +554,22 @@ void PerceptualIndex::Offer(const Lab& color, double chroma, std::size_t e, doub
     // differences, equal ones going to the lower table index.
     const auto exactOf = [&](std::size_t k) { return Ciede2000(color, Lab{lightness_[k], a_[k], b_[k]}); };
     const auto at = static_cast<std::size_t>(best.at);
+    const auto makeBestExact = [&] {
+        best.exact = exactOf(at);
+        best.low2 = best.high2 = best.exact * best.exact;
+        best.known = Best::Known::Exact;
+    };
     if (best.known == Best::Known::Bounds) {
         double value = 0;
         if (Value(color, chroma, at, value)) {
             best.low2 = best.high2 = value;
             best.known = Best::Known::Value;
         } else {
-            best.exact = exactOf(at);
-            best.low2 = best.high2 = best.exact * best.exact;
-            best.known = Best::Known::Exact;
+            makeBestExact();
         }
     }
     double value = 0;
-    const bool measured = Value(color, chroma, e, value);
-    if (measured) {
+    if (Value(color, chroma, e, value)) {
         if (Beyond(value, best.high2)) return;
         if (Beyond(best.low2, value)) {
             best = {value, value, 0.0, static_cast<std::ptrdiff_t>(e), Best::Known::Value};
@@ -555,11 +577,7 @@ void PerceptualIndex::Offer(const Lab& color, double chroma, std::size_t e, doub
         }
     }
     const double exact = exactOf(e);
-    if (best.known != Best::Known::Exact) {
-        best.exact = exactOf(at);
-        best.low2 = best.high2 = best.exact * best.exact;
-        best.known = Best::Known::Exact;
-    }
+    if (best.known != Best::Known::Exact) makeBestExact();
     if (exact < best.exact || (exact == best.exact && tableIndex_[e] < tableIndex_[at])) {
         best = {exact * exact, exact * exact, exact, static_cast<std::ptrdiff_t>(e), Best::Known::Exact};
     }
@@ -612,8 +630,8 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
             continue;
         }
         const auto children = static_cast<std::size_t>(node.children);
-        const double first = BoundBetween(point, nodes_[children].box, planes, best.high2);
-        const double second = BoundBetween(point, nodes_[children + 1].box, planes, best.high2);
+        const double first = BoundBetween(point, nodes_[children].box, planes);
+        const double second = BoundBetween(point, nodes_[children + 1].box, planes);
         const bool firstNearer = first <= second;
         stack[depth++] = {node.children + (firstNearer ? 1 : 0), firstNearer ? second : first};
         stack[depth++] = {node.children + (firstNearer ? 0 : 1), firstNearer ? first : second};
@@ -645,39 +663,23 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     };
     std::vector<Listed> listed;
     listed.reserve(256);
-    const LightnessTable& lightnessWeights = LightnessWeights();
-    const ChromaTable& chromaWeights = ChromaWeights();
     std::array<std::int32_t, 64> stack;
     std::size_t depth = 0;
     stack[depth++] = 0;
     while (depth > 0) {
         const Node& node = nodes_[static_cast<std::size_t>(stack[--depth])];
-        if (Beyond(BoundBetween(cube, node.box, planes, cell->reach2), cell->reach2)) continue;
+        if (Beyond(BoundBetween(cube, node.box, planes), cell->reach2)) continue;
         if (node.children >= 0) {
             stack[depth++] = node.children;
             stack[depth++] = node.children + 1;
             continue;
         }
         for (auto e = static_cast<std::size_t>(node.begin); e < static_cast<std::size_t>(node.end); ++e) {
-            // The cheap bound of the search, with each factor at its least over the cube.
-            const double weightL = std::min(lightnessWeights.InverseSquareAt(lightness_[e] + cube.lLow),
-                                            lightnessWeights.InverseSquareAt(lightness_[e] + cube.lHigh));
-            const ChromaTable::Slice& slice = chromaWeights.At((cube.chromaHigh + chroma_[e]) / 2.0);
-            double floor = chroma_[e] == 0.0 ? 1.0 : slice.rotationFloor;
-            for (const HalfPlane& plane : planes) {
-                if (plane.floor > floor && plane.Holds(a_[e], b_[e])) {
-                    floor = plane.floor;
-                    break;
-                }
-            }
-            const double weightB = floor * slice.inverseWidest2;
-            const double weightA = weightB * slice.gLeast * slice.gLeast;
-            const double deltaL = std::max({0.0, lightness_[e] - cube.lHigh, cube.lLow - lightness_[e]});
-            const double deltaA = std::max({0.0, a_[e] - cube.aHigh, cube.aLow - a_[e]});
-            const double deltaB = std::max({0.0, b_[e] - cube.bHigh, cube.bLow - b_[e]});
-            const double bound = weightL * deltaL * deltaL + weightA * deltaA * deltaA + weightB * deltaB * deltaB;
+            const Box entry{lightness_[e], lightness_[e], a_[e], a_[e], b_[e], b_[e], chroma_[e]};
+            const Weights weights = WeightsBetween(cube, entry, planes);
+            const double bound = BoundOver(weights, cube, entry);
             if (Beyond(bound, cell->reach2)) continue;
-            listed.push_back({bound, weightL, weightA, weightB, static_cast<std::int32_t>(e)});
+            listed.push_back({bound, weights.l, weights.a, weights.b, static_cast<std::int32_t>(e)});
         }
     }
     std::sort(listed.begin(), listed.end(), [](const Listed& x, const Listed& y) {

@@ -1,6 +1,7 @@
 // CIEDE2000 against its authors' published pairs, and the perceptual index against the plain scan.
 #include "palette/Lab.h"
 #include "palette/PerceptualMatch.h"
+#include "tests/support/ColorTables.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 
 namespace tesselbox {
 namespace {
+
+using testing::TableOf;
 
 // Sharma, Wu and Dalal, "The CIEDE2000 color-difference formula: implementation notes, supplementary
 // test data, and mathematical observations", Color Research & Application 30 (2005), table 1.
@@ -68,13 +71,6 @@ std::uint64_t Next(std::uint64_t& state) {
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
-}
-
-ColorTable TableOf(const std::vector<Pixel>& colors) {
-    ColorTable table;
-    for (std::size_t i = 0; i < colors.size(); ++i) table.colors[i] = colors[i] | 0xFF000000u;
-    table.count = static_cast<std::int32_t>(colors.size());
-    return table;
 }
 
 struct TableCase {
