@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 namespace tesselbox {
@@ -127,14 +126,7 @@ template <typename ConvertRows>
 bool Convert(const ColorTable& table, const SourceRows& source, std::size_t rows,
              std::size_t rowsPerRun, ConvertRows convertRows) {
     Work<ConvertRows> work(table, source, rows, rowsPerRun, convertRows);
-    std::thread helper;
-    if (std::uint64_t{source.width} * source.height >= PARALLEL_CONVERSION_PIXELS &&
-        std::thread::hardware_concurrency() != 1) {
-        try {
-            helper = std::thread(&Work<ConvertRows>::Run, &work);
-        } catch (const std::system_error&) {  // no thread to be had: one does it all
-        }
-    }
+    std::thread helper = SecondThreadFor(std::uint64_t{source.width} * source.height, [&work] { work.Run(); });
     work.Prepare();
     work.Run();
     if (helper.joinable()) helper.join();

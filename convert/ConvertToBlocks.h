@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -19,6 +21,19 @@ inline constexpr std::uint8_t ALPHA_THRESHOLD = 230;
 // From this many pixels on the conversion runs on two threads; below, a second costs more than it
 // saves.
 inline constexpr std::uint64_t PARALLEL_CONVERSION_PIXELS = 1u << 14;
+
+// A second thread running `work` for a picture of this many pixels, or none (not joinable) when the
+// picture is too small, the machine has one core, or no thread is to be had: the caller then does
+// it all.
+template <typename Work>
+std::thread SecondThreadFor(std::uint64_t pixels, Work&& work) {
+    if (pixels < PARALLEL_CONVERSION_PIXELS || std::thread::hardware_concurrency() == 1) return {};
+    try {
+        return std::thread(std::forward<Work>(work));
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
 
 // Pixels in the grid's order, bottom picture row first: grid row y starts at bottomRow + y * step,
 // so a buffer kept top row first is read with a negative step.

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -93,13 +92,9 @@ struct LabSpace {
 class PreparedAhead {
 public:
     PreparedAhead(const SourceRows& source, const Matcher& matcher) {
-        if (!matcher.Shared() || std::uint64_t{source.width} * source.height < PARALLEL_CONVERSION_PIXELS ||
-            std::thread::hardware_concurrency() == 1) {
-            return;
-        }
-        try {
-            helper_ = std::thread([this, &source, &matcher] { Run(source, matcher); });
-        } catch (const std::system_error&) {  // no thread to be had: the pass does it all
+        if (matcher.Shared()) {
+            helper_ = SecondThreadFor(std::uint64_t{source.width} * source.height,
+                                      [this, &source, &matcher] { Run(source, matcher); });
         }
     }
     ~PreparedAhead() {
@@ -233,14 +228,7 @@ bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
             nextRow = height;
         }
     };
-    std::thread helper;
-    if (shared && std::uint64_t{width} * height >= PARALLEL_CONVERSION_PIXELS &&
-        std::thread::hardware_concurrency() != 1) {
-        try {
-            helper = std::thread(work);
-        } catch (const std::system_error&) {  // no thread to be had: one does it all
-        }
-    }
+    std::thread helper = shared ? SecondThreadFor(std::uint64_t{width} * height, work) : std::thread();
     work();
     if (helper.joinable()) helper.join();
     return !outOfMemory;
