@@ -17,6 +17,8 @@ BlockFileFormat FormatFromExtension(const std::filesystem::path& path) {
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
     if (extension == ".schem") return BlockFileFormat::Schem;
     if (extension == ".litematic") return BlockFileFormat::Litematic;
+    if (extension == ".nbt") return BlockFileFormat::Nbt;
+    if (extension == ".mcstructure") return BlockFileFormat::McStructure;
     return BlockFileFormat::Schematic;
 }
 
@@ -24,6 +26,8 @@ std::optional<BlockFileFormat> FormatFromName(std::string_view name) {
     if (name == "schematic") return BlockFileFormat::Schematic;
     if (name == "schem") return BlockFileFormat::Schem;
     if (name == "litematic") return BlockFileFormat::Litematic;
+    if (name == "nbt") return BlockFileFormat::Nbt;
+    if (name == "mcstructure") return BlockFileFormat::McStructure;
     return std::nullopt;
 }
 
@@ -31,6 +35,8 @@ std::string_view FormatExtension(BlockFileFormat format) {
     switch (format) {
         case BlockFileFormat::Schem: return ".schem";
         case BlockFileFormat::Litematic: return ".litematic";
+        case BlockFileFormat::Nbt: return ".nbt";
+        case BlockFileFormat::McStructure: return ".mcstructure";
         case BlockFileFormat::Schematic: break;
     }
     return ".schematic";
@@ -38,8 +44,26 @@ std::string_view FormatExtension(BlockFileFormat format) {
 
 namespace {
 
-constexpr std::uint32_t MAX_SCHEM_SIDE = 65535;  // Width and Length are read as unsigned shorts
+// Each format's limits, checked in Check() and nowhere else.
+constexpr std::uint32_t MAX_SCHEMATIC_SIDE = MAX_PICTURE_SIDE;  // Width, Height, Length: signed shorts
+constexpr std::uint32_t MAX_SCHEM_SIDE = 65535;  // Width, Height and Length are read as unsigned shorts
 constexpr std::uint64_t MAX_NBT_ARRAY = std::numeric_limits<std::int32_t>::max();
+// A structure file is read whole into the game's memory before a block is placed; Java keeps each
+// block as tags of its own (a compound, a list and four numbers: about 200 bytes), so 4096 x 4096
+// blocks already take some 3 GB of the heap a launcher gives by default. Larger art goes in pieces.
+constexpr std::uint64_t MAX_STRUCTURE_BLOCKS = std::uint64_t{4096} * 4096;
+// The build height: Java 1.18 (DataVersion 2860) raised it from 256 to 384, as did Bedrock 1.18,
+// older than every Bedrock version written.
+constexpr std::int32_t TALL_WORLDS_SINCE = 2860;
+constexpr std::uint32_t BUILD_HEIGHT = 384;
+constexpr std::uint32_t OLD_BUILD_HEIGHT = 256;
+
+// The palette of a structure file: the used states, no air; -1 for a cell left as it is.
+struct StructurePalette {
+    std::vector<std::size_t> entryOf;       // palette index -> the first table entry with that state
+    std::vector<std::int32_t> indexOfCell;  // [entry + 1]
+    std::uint64_t blocks = 0;               // cells with a block
+};
 
 // The blocks one picture uses, numbered for the file: air is 0, then each distinct state of the
 // used table entries in table order (or, for a .schem, most used first).
@@ -52,7 +76,12 @@ struct BlockPalette {
 
 struct Prepared {
     const GameVersion* version = nullptr;
+    const BedrockVersion* bedrock = nullptr;
+    BlockBox box;
     BlockPalette palette;
+    std::vector<BlockState> javaStates;        // .nbt: each table entry's state
+    std::vector<BedrockState> bedrockStates;   // .mcstructure: each table entry's state
+    StructurePalette structure;
     std::int64_t timeMillis = 0;
     std::string name;
 };
@@ -74,15 +103,48 @@ void ForEachRowTopFirst(const BlockFileSource& source, RowFunction row) {
     }
 }
 
+// Each row in the file's order, with its place along z (floor: top picture row first) or y (wall:
+// bottom row first). The grid keeps the bottom row first.
+template <typename RowFunction>
+void ForEachFileRow(const BlockFileSource& source, Orientation orientation, RowFunction row) {
+    for (std::uint32_t i = 0; i < source.height; ++i) {
+        const std::uint32_t memoryRow = orientation == Orientation::Wall ? i : source.height - 1 - i;
+        row(source.blockGrid + std::size_t{memoryRow} * source.width, i);
+    }
+}
+
+std::vector<std::uint64_t> CountEntries(const BlockFileSource& source, std::size_t entries) {
+    std::vector<std::uint64_t> counts(entries + 1, 0);  // [entry + 1]
+    ForEachRowTopFirst(source, [&](const std::int32_t* cells) {
+        for (std::uint32_t x = 0; x < source.width; ++x) ++counts[Slot(cells[x])];
+    });
+    return counts;
+}
+
+// States keyed by their text, in table order of first use; air stays out.
+template <typename State>
+StructurePalette MakeStructurePalette(const BlockFileSource& source, const std::vector<State>& entryStates) {
+    const std::vector<std::uint64_t> counts = CountEntries(source, entryStates.size());
+    StructurePalette palette;
+    palette.indexOfCell.assign(entryStates.size() + 1, -1);
+    std::map<std::string, std::int32_t> indexOf;
+    for (std::size_t entry = 0; entry < entryStates.size(); ++entry) {
+        if (counts[entry + 1] == 0 || entryStates[entry].name == "minecraft:air") continue;
+        const auto [at, added] =
+            indexOf.emplace(entryStates[entry].ToString(), static_cast<std::int32_t>(palette.entryOf.size()));
+        if (added) palette.entryOf.push_back(entry);
+        palette.indexOfCell[entry + 1] = at->second;
+        palette.blocks += counts[entry + 1];
+    }
+    return palette;
+}
+
 // mostUsedFirst numbers the states by how many cells use them (ties in table order, air first),
 // so that in a .schem as many cells as possible take one-byte varints.
 BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockState>& entryStates,
                          bool mostUsedFirst) {
     const std::size_t entries = entryStates.size();
-    std::vector<std::uint64_t> counts(entries + 1, 0);  // [entry + 1]
-    ForEachRowTopFirst(source, [&](const std::int32_t* cells) {
-        for (std::uint32_t x = 0; x < source.width; ++x) ++counts[Slot(cells[x])];
-    });
+    const std::vector<std::uint64_t> counts = CountEntries(source, entries);
     BlockPalette palette;
     palette.states.push_back(BlockState{"minecraft:air", {}});
     palette.indexOfCell.assign(entries + 1, 0);
@@ -125,38 +187,63 @@ BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockS
     return palette;
 }
 
+std::string Extension(BlockFileFormat format) { return std::string(FormatExtension(format)); }
+
 BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& options, Prepared& prepared) {
+    const BlockFileFormat format = options.format;
+    const BlockBox box = FileBox(source, options.orientation);
+    prepared.box = box;
     const std::uint64_t cells = std::uint64_t{source.width} * source.height;
-    if (options.format == BlockFileFormat::Schematic) {
-        if (source.width > MAX_PICTURE_SIDE || source.height > MAX_PICTURE_SIDE) {
-            return Refuse(BlockFileStatus::TooLarge, "a schematic side may be at most " +
-                                                         std::to_string(MAX_PICTURE_SIDE) +
-                                                         " blocks; this picture is " + Size(source));
-        }
-        return {};
+    if (format == BlockFileFormat::Schem && options.schemVersion != 2 && options.schemVersion != 3) {
+        return Refuse(BlockFileStatus::BadOption, "a .schem is version 2 or 3, not " + std::to_string(options.schemVersion));
     }
-    if (options.format == BlockFileFormat::Schem) {
-        if (options.schemVersion != 2 && options.schemVersion != 3) {
-            return Refuse(BlockFileStatus::BadOption, "a .schem is version 2 or 3, not " +
-                                                          std::to_string(options.schemVersion));
-        }
-        if (source.width > MAX_SCHEM_SIDE || source.height > MAX_SCHEM_SIDE) {
-            return Refuse(BlockFileStatus::TooLarge, "a .schem side may be at most " +
-                                                         std::to_string(MAX_SCHEM_SIDE) +
-                                                         " blocks; this picture is " + Size(source));
-        }
+    const std::uint32_t maxSide = format == BlockFileFormat::Schem ? MAX_SCHEM_SIDE : MAX_SCHEMATIC_SIDE;
+    if (source.width > maxSide || source.height > maxSide) {
+        return Refuse(BlockFileStatus::TooLarge, (format == BlockFileFormat::Schematic ? std::string("a schematic") : "a " + Extension(format)) +
+                                                     " side may be at most " + std::to_string(maxSide) +
+                                                     " blocks; this picture is " + Size(source));
     }
-    if (cells > MAX_NBT_ARRAY) {
-        return Refuse(BlockFileStatus::TooLarge, std::string("a ") + std::string(FormatExtension(options.format)) +
-                                                     " holds at most " + std::to_string(MAX_NBT_ARRAY) +
+    const bool structure = format == BlockFileFormat::Nbt || format == BlockFileFormat::McStructure;
+    const std::uint64_t maxCells = structure ? MAX_STRUCTURE_BLOCKS : MAX_NBT_ARRAY;
+    if (cells > maxCells) {
+        return Refuse(BlockFileStatus::TooLarge, "a " + Extension(format) + " holds at most " + std::to_string(maxCells) +
                                                      " blocks; this picture is " + Size(source) + " = " +
-                                                     std::to_string(cells));
+                                                     std::to_string(cells) +
+                                                     (structure ? " (the game reads it whole into memory; "
+                                                                  "split it into pieces)"
+                                                                : ""));
     }
     prepared.version = options.gameVersion != nullptr ? options.gameVersion : &NewestGameVersion();
+    prepared.bedrock = options.bedrockVersion != nullptr ? options.bedrockVersion : &NewestBedrockVersion();
+    if (options.orientation == Orientation::Wall) {
+        const bool bedrock = format == BlockFileFormat::McStructure;
+        const std::uint32_t buildHeight =
+            bedrock || prepared.version->dataVersion >= TALL_WORLDS_SINCE ? BUILD_HEIGHT : OLD_BUILD_HEIGHT;
+        if (box.y > buildHeight) {
+            return Refuse(BlockFileStatus::TooLarge,
+                          "a wall " + std::to_string(box.y) + " blocks tall is higher than the build height of " +
+                              std::to_string(buildHeight) + " blocks in Minecraft " +
+                              (bedrock ? "Bedrock " + std::string(prepared.bedrock->name)
+                                       : std::string(prepared.version->name)));
+        }
+    }
+    if (format == BlockFileFormat::Schematic) return {};
+    if (format == BlockFileFormat::McStructure) {
+        TableBedrockStates resolved = ResolveTableBedrockStates(*source.table, *prepared.bedrock);
+        if (!resolved.ok()) return Refuse(BlockFileStatus::NoBlockName, resolved.message);
+        prepared.structure = MakeStructurePalette(source, resolved.states);
+        prepared.bedrockStates = std::move(resolved.states);
+        return {};
+    }
     TableBlockStates resolved = ResolveTableBlockStates(*source.table, *prepared.version);
     if (!resolved.ok()) return Refuse(BlockFileStatus::NoBlockName, resolved.message);
-    prepared.palette = MakePalette(source, resolved.states, options.format == BlockFileFormat::Schem);
-    if (options.format == BlockFileFormat::Schem && cells + prepared.palette.twoByteCells > MAX_NBT_ARRAY) {
+    if (format == BlockFileFormat::Nbt) {
+        prepared.structure = MakeStructurePalette(source, resolved.states);
+        prepared.javaStates = std::move(resolved.states);
+        return {};
+    }
+    prepared.palette = MakePalette(source, resolved.states, format == BlockFileFormat::Schem);
+    if (format == BlockFileFormat::Schem && cells + prepared.palette.twoByteCells > MAX_NBT_ARRAY) {
         return Refuse(BlockFileStatus::TooLarge,
                       "a .schem holds at most " + std::to_string(MAX_NBT_ARRAY) + " bytes of blocks; this picture needs " +
                           std::to_string(cells + prepared.palette.twoByteCells));
@@ -170,14 +257,14 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
     return {};
 }
 
-// ---- .schematic through the NBT writer (for gzip; the plain file keeps its own writer) ----------
+// ---- MCEdit .schematic ---------------------------------------------------------------------------
 
-void EmitSchematic(NbtWriter& nbt, const BlockFileSource& source) {
+void EmitSchematic(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const BlockBox& box) {
     const std::uint32_t cells = source.width * source.height;
     nbt.BeginCompound("Schematic");
-    nbt.Short("Height", 1);
-    nbt.Short("Length", static_cast<std::uint16_t>(source.height));
-    nbt.Short("Width", static_cast<std::uint16_t>(source.width));
+    nbt.Short("Height", static_cast<std::uint16_t>(box.y));
+    nbt.Short("Length", static_cast<std::uint16_t>(box.z));
+    nbt.Short("Width", static_cast<std::uint16_t>(box.x));
     nbt.BeginList("Entities", NbtTag::Compound, 0);
     nbt.BeginList("TileEntities", NbtTag::Compound, 0);
     nbt.String("Materials", "Alpha");
@@ -185,7 +272,7 @@ void EmitSchematic(NbtWriter& nbt, const BlockFileSource& source) {
     for (const bool ids : {true, false}) {
         nbt.BeginByteArray(ids ? "Blocks" : "Data", static_cast<std::int32_t>(cells));
         const auto& values = ids ? source.table->blockIds : source.table->blockData;
-        ForEachRowTopFirst(source, [&](const std::int32_t* rowCells) {
+        ForEachFileRow(source, orientation, [&](const std::int32_t* rowCells, std::uint32_t) {
             for (std::uint32_t x = 0; x < source.width; ++x) {
                 row[x] = rowCells[x] == NO_BLOCK ? 0 : values[static_cast<std::size_t>(rowCells[x])];
             }
@@ -197,8 +284,8 @@ void EmitSchematic(NbtWriter& nbt, const BlockFileSource& source) {
 
 // ---- Sponge .schem ------------------------------------------------------------------------------
 
-void EmitSchemBlocks(NbtWriter& nbt, const BlockFileSource& source, const BlockPalette& palette,
-                     std::string_view paletteName, std::string_view dataName) {
+void EmitSchemBlocks(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation,
+                     const BlockPalette& palette, std::string_view paletteName, std::string_view dataName) {
     nbt.BeginCompound(paletteName);
     for (std::size_t i = 0; i < palette.states.size(); ++i) {
         nbt.Int(palette.states[i].ToString(), static_cast<std::int32_t>(i));
@@ -208,7 +295,7 @@ void EmitSchemBlocks(NbtWriter& nbt, const BlockFileSource& source, const BlockP
     nbt.BeginByteArray(dataName, static_cast<std::int32_t>(bytes));
     // Varints: seven bits a byte, low group first, the high bit set while more follow.
     std::vector<std::uint8_t> row(2 * std::size_t{source.width});
-    ForEachRowTopFirst(source, [&](const std::int32_t* cells) {
+    ForEachFileRow(source, orientation, [&](const std::int32_t* cells, std::uint32_t) {
         std::size_t used = 0;
         for (std::uint32_t x = 0; x < source.width; ++x) {
             const auto index = static_cast<std::uint32_t>(palette.indexOfCell[Slot(cells[x])]);
@@ -224,7 +311,8 @@ void EmitSchemBlocks(NbtWriter& nbt, const BlockFileSource& source, const BlockP
     nbt.BeginList("BlockEntities", NbtTag::Compound, 0);
 }
 
-void EmitSchem(NbtWriter& nbt, const BlockFileSource& source, const Prepared& prepared, int version) {
+void EmitSchem(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const Prepared& prepared,
+               int version) {
     // FAWE's fast reader wants Version, DataVersion, Metadata, sizes, Offset, then the blocks.
     if (version == 3) nbt.BeginCompound("");
     nbt.BeginCompound("Schematic");
@@ -234,19 +322,19 @@ void EmitSchem(NbtWriter& nbt, const BlockFileSource& source, const Prepared& pr
     nbt.String("Name", prepared.name);
     nbt.Long("Date", prepared.timeMillis);
     nbt.EndCompound();
-    nbt.Short("Width", static_cast<std::uint16_t>(source.width));
-    nbt.Short("Height", 1);
-    nbt.Short("Length", static_cast<std::uint16_t>(source.height));
+    nbt.Short("Width", static_cast<std::uint16_t>(prepared.box.x));
+    nbt.Short("Height", static_cast<std::uint16_t>(prepared.box.y));
+    nbt.Short("Length", static_cast<std::uint16_t>(prepared.box.z));
     const std::int32_t offset[3] = {0, 0, 0};
     nbt.IntArray("Offset", offset);
     if (version == 3) {
         nbt.BeginCompound("Blocks");
-        EmitSchemBlocks(nbt, source, prepared.palette, "Palette", "Data");
+        EmitSchemBlocks(nbt, source, orientation, prepared.palette, "Palette", "Data");
         nbt.EndCompound();
         nbt.EndCompound();
     } else {
         nbt.Int("PaletteMax", static_cast<std::int32_t>(prepared.palette.states.size()));
-        EmitSchemBlocks(nbt, source, prepared.palette, "Palette", "BlockData");
+        EmitSchemBlocks(nbt, source, orientation, prepared.palette, "Palette", "BlockData");
     }
     nbt.EndCompound();
 }
@@ -267,9 +355,10 @@ int BitsPerEntry(std::size_t paletteSize) {
     return bits;
 }
 
-void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, const Prepared& prepared) {
-    const auto width = static_cast<std::int32_t>(source.width);
-    const auto length = static_cast<std::int32_t>(source.height);
+void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const Prepared& prepared) {
+    const auto sizeX = static_cast<std::int32_t>(prepared.box.x);
+    const auto sizeY = static_cast<std::int32_t>(prepared.box.y);
+    const auto sizeZ = static_cast<std::int32_t>(prepared.box.z);
     const auto cells = static_cast<std::int32_t>(std::uint64_t{source.width} * source.height);
     nbt.BeginCompound("");
     nbt.Int("MinecraftDataVersion", prepared.version->dataVersion);
@@ -284,7 +373,7 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, const Prepared
     nbt.Int("TotalBlocks", static_cast<std::int32_t>(prepared.palette.blockCells));
     nbt.Long("TimeCreated", prepared.timeMillis);
     nbt.Long("TimeModified", prepared.timeMillis);
-    XYZ(nbt, "EnclosingSize", width, 1, length);
+    XYZ(nbt, "EnclosingSize", sizeX, sizeY, sizeZ);
     std::uint32_t side = 0;
     const std::vector<std::int32_t> preview = LitematicPreview(source, side);
     if (!preview.empty()) nbt.IntArray("PreviewImageData", preview);
@@ -293,7 +382,7 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, const Prepared
     nbt.BeginCompound("Regions");
     nbt.BeginCompound(prepared.name);
     XYZ(nbt, "Position", 0, 0, 0);
-    XYZ(nbt, "Size", width, 1, length);
+    XYZ(nbt, "Size", sizeX, sizeY, sizeZ);
     const std::vector<BlockState>& states = prepared.palette.states;
     nbt.BeginList("BlockStatePalette", NbtTag::Compound, static_cast<std::int32_t>(states.size()));
     for (const BlockState& state : states) {
@@ -317,7 +406,7 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, const Prepared
     const auto putWord = [&](std::uint64_t value) {
         for (int shift = 56; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
     };
-    ForEachRowTopFirst(source, [&](const std::int32_t* row) {
+    ForEachFileRow(source, orientation, [&](const std::int32_t* row, std::uint32_t) {
         for (std::uint32_t x = 0; x < source.width; ++x) {
             const auto index =
                 static_cast<std::uint64_t>(prepared.palette.indexOfCell[Slot(row[x])]);
@@ -342,13 +431,138 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, const Prepared
     nbt.EndCompound();
 }
 
+// ---- The games' structure files ----------------------------------------------------------------
+
+void Box(NbtWriter& nbt, std::string_view name, const BlockBox& box) {
+    nbt.BeginList(name, NbtTag::Int, 3);
+    for (const std::uint32_t side : {box.x, box.y, box.z}) nbt.PutI32(static_cast<std::int32_t>(side));
+}
+
+void PutBigEndian(std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+// Java: every block listed with its place; cells without one are left as they are.
+void EmitStructureNbt(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const Prepared& prepared) {
+    const StructurePalette& palette = prepared.structure;
+    nbt.BeginCompound("");
+    nbt.Int("DataVersion", prepared.version->dataVersion);
+    Box(nbt, "size", prepared.box);
+    nbt.BeginList("palette", NbtTag::Compound, static_cast<std::int32_t>(palette.entryOf.size()));
+    for (const std::size_t entry : palette.entryOf) {
+        const BlockState& state = prepared.javaStates[entry];
+        nbt.String("Name", state.name);
+        if (!state.properties.empty()) {
+            nbt.BeginCompound("Properties");
+            for (const auto& [key, value] : state.properties) nbt.String(key, value);
+            nbt.EndCompound();
+        }
+        nbt.EndCompound();
+    }
+    nbt.BeginList("blocks", NbtTag::Compound, static_cast<std::int32_t>(palette.blocks));
+    // One block: pos, a list of three ints; state, an int; the compound's end. Filled in per cell.
+    static constexpr std::uint8_t BLOCK[36] = {9, 0, 3, 'p', 'o', 's', 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0,
+                                               0, 0, 0, 0, 3, 0, 5, 's', 't', 'a', 't', 'e', 0, 0, 0, 0, 0};
+    constexpr std::size_t X_AT = 11, Y_AT = 15, Z_AT = 19, STATE_AT = 31;
+    std::vector<std::uint8_t> row;
+    row.reserve(sizeof BLOCK * std::size_t{source.width});
+    const bool wall = orientation == Orientation::Wall;
+    ForEachFileRow(source, orientation, [&](const std::int32_t* cells, std::uint32_t along) {
+        row.clear();
+        for (std::uint32_t x = 0; x < source.width; ++x) {
+            const std::int32_t index = palette.indexOfCell[Slot(cells[x])];
+            if (index < 0) continue;
+            const std::size_t at = row.size();
+            row.insert(row.end(), std::begin(BLOCK), std::end(BLOCK));
+            PutBigEndian(&row[at + X_AT], x);
+            PutBigEndian(&row[at + Y_AT], wall ? along : 0);
+            PutBigEndian(&row[at + Z_AT], wall ? 0 : along);
+            PutBigEndian(&row[at + STATE_AT], static_cast<std::uint32_t>(index));
+        }
+        nbt.PutBytes(row.data(), row.size());
+    });
+    nbt.BeginList("entities", NbtTag::Compound, 0);
+    nbt.EndCompound();
+}
+
+void PutLittleEndian(std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// Bedrock: two layers of x·y·z palette indices, x slowest, z fastest; -1 leaves the world as it is.
+void EmitMcStructure(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const Prepared& prepared) {
+    const StructurePalette& palette = prepared.structure;
+    const auto cells = static_cast<std::int32_t>(std::uint64_t{source.width} * source.height);
+    nbt.BeginCompound("");
+    nbt.Int("format_version", 1);
+    Box(nbt, "size", prepared.box);
+    nbt.BeginCompound("structure");
+    nbt.BeginList("block_indices", NbtTag::List, 2);
+    nbt.PutListHeader(NbtTag::Int, cells);
+    // Each picture column runs along z (floor, top row first) or y (wall, bottom row first); a
+    // band of columns is gathered row by row, then written column by column.
+    constexpr std::uint32_t BAND = 64;
+    const std::uint32_t height = source.height;
+    std::vector<std::uint8_t> band(std::size_t{BAND} * height * 4);
+    for (std::uint32_t x0 = 0; x0 < source.width; x0 += BAND) {
+        const std::uint32_t columns = std::min(BAND, source.width - x0);
+        ForEachFileRow(source, orientation, [&](const std::int32_t* row, std::uint32_t along) {
+            for (std::uint32_t c = 0; c < columns; ++c) {
+                const std::int32_t index = palette.indexOfCell[Slot(row[x0 + c])];
+                PutLittleEndian(&band[(std::size_t{c} * height + along) * 4], static_cast<std::uint32_t>(index));
+            }
+        });
+        nbt.PutBytes(band.data(), std::size_t{columns} * height * 4);
+    }
+    nbt.PutListHeader(NbtTag::Int, cells);
+    std::fill(band.begin(), band.end(), std::uint8_t{0xFF});  // -1 in every byte order
+    for (std::uint32_t x0 = 0; x0 < source.width; x0 += BAND) {
+        nbt.PutBytes(band.data(), std::size_t{std::min(BAND, source.width - x0)} * height * 4);
+    }
+    nbt.BeginList("entities", NbtTag::Compound, 0);
+    nbt.BeginCompound("palette");
+    nbt.BeginCompound("default");
+    nbt.BeginList("block_palette", NbtTag::Compound, static_cast<std::int32_t>(palette.entryOf.size()));
+    for (const std::size_t entry : palette.entryOf) {
+        const BedrockState& state = prepared.bedrockStates[entry];
+        nbt.String("name", state.name);
+        nbt.BeginCompound("states");
+        for (const BedrockProperty& property : state.properties) {
+            switch (property.type) {
+                case BedrockProperty::Type::String: nbt.String(property.key, property.value); break;
+                case BedrockProperty::Type::Byte:
+                    nbt.Byte(property.key, static_cast<std::uint8_t>(std::stoi(property.value)));
+                    break;
+                case BedrockProperty::Type::Int: nbt.Int(property.key, std::stoi(property.value)); break;
+            }
+        }
+        nbt.EndCompound();
+        nbt.Int("version", prepared.bedrock->blockVersion);
+        nbt.EndCompound();
+    }
+    nbt.BeginCompound("block_position_data");
+    nbt.EndCompound();
+    nbt.EndCompound();
+    nbt.EndCompound();
+    nbt.EndCompound();
+    Box(nbt, "structure_world_origin", BlockBox{});
+    nbt.EndCompound();
+}
+
 void Emit(NbtWriter& nbt, const BlockFileSource& source, const BlockFileOptions& options,
           const Prepared& prepared) {
+    const Orientation orientation = options.orientation;
     switch (options.format) {
-        case BlockFileFormat::Schematic: EmitSchematic(nbt, source); return;
-        case BlockFileFormat::Schem: EmitSchem(nbt, source, prepared, options.schemVersion); return;
-        case BlockFileFormat::Litematic: EmitLitematic(nbt, source, prepared); return;
+        case BlockFileFormat::Schematic: EmitSchematic(nbt, source, orientation, prepared.box); return;
+        case BlockFileFormat::Schem: EmitSchem(nbt, source, orientation, prepared, options.schemVersion); return;
+        case BlockFileFormat::Litematic: EmitLitematic(nbt, source, orientation, prepared); return;
+        case BlockFileFormat::Nbt: EmitStructureNbt(nbt, source, orientation, prepared); return;
+        case BlockFileFormat::McStructure: EmitMcStructure(nbt, source, orientation, prepared); return;
     }
+}
+
+ByteOrder OrderOf(BlockFileFormat format) {
+    return format == BlockFileFormat::McStructure ? ByteOrder::Little : ByteOrder::Big;
 }
 
 }  // namespace
@@ -386,31 +600,29 @@ BlockFileOutcome WriteBlockNbt(ByteSink& sink, const BlockFileSource& source, co
     Prepared prepared;
     BlockFileOutcome checked = Check(source, options, prepared);
     if (!checked.ok()) return checked;
-    NbtWriter nbt(sink);
+    NbtWriter nbt(sink, OrderOf(options.format));
     Emit(nbt, source, options, prepared);
     if (!nbt.good()) return Refuse(BlockFileStatus::WriteFailed, nbt.error());
     return {};
 }
 
+BlockBox FileBox(const BlockFileSource& source, Orientation orientation) {
+    if (orientation == Orientation::Wall) return {source.width, source.height, 1};
+    return {source.width, 1, source.height};
+}
+
 BlockFileOutcome WriteBlockFile(const std::filesystem::path& path, const BlockFileSource& source,
                                 const BlockFileOptions& options) {
-    if (options.format == BlockFileFormat::Schematic && !options.gzip) {
-        const SchematicOutcome written = WriteSchematicFile(path, source);
-        switch (written.status) {
-            case SchematicStatus::Ok: return {};
-            case SchematicStatus::TooLarge: return Refuse(BlockFileStatus::TooLarge, written.message);
-            case SchematicStatus::OpenFailed: return Refuse(BlockFileStatus::OpenFailed, written.message);
-            case SchematicStatus::WriteFailed: break;
-        }
-        return Refuse(BlockFileStatus::WriteFailed, written.message);
-    }
     Prepared prepared;
     BlockFileOutcome checked = Check(source, options, prepared);
     if (!checked.ok()) return checked;
     std::string error;
     const WriteOutcome written = ReplaceFile(path, [&](std::FILE* stream) {
-        const std::unique_ptr<ByteSink> sink = MakeGzipSink(stream);
-        NbtWriter nbt(*sink);
+        // The plain .schematic and the .mcstructure are read uncompressed; the rest only as gzip.
+        const bool plain = options.format == BlockFileFormat::McStructure ||
+                           (options.format == BlockFileFormat::Schematic && !options.gzip);
+        const std::unique_ptr<ByteSink> sink = plain ? MakeStreamSink(stream) : MakeGzipSink(stream);
+        NbtWriter nbt(*sink, OrderOf(options.format));
         Emit(nbt, source, options, prepared);
         const bool ok = nbt.good() && sink->Finish();
         if (!ok) error = nbt.error();

@@ -2,23 +2,25 @@
 
 namespace tesselbox {
 
-void NbtWriter::PutU16(std::uint16_t value) {
-    const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
-    sink_.Write(bytes, 2);
-}
+namespace {
 
-void NbtWriter::PutI32(std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
-                                   static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
-    sink_.Write(bytes, 4);
-}
-
-void NbtWriter::PutU64(std::uint64_t value) {
+// The low `size` bytes of value in the writer's order.
+void PutOrdered(ByteSink& sink, ByteOrder order, std::uint64_t value, int size) {
     std::uint8_t bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (56 - 8 * i));
-    sink_.Write(bytes, 8);
+    for (int i = 0; i < size; ++i) {
+        const int shift = 8 * (order == ByteOrder::Big ? size - 1 - i : i);
+        bytes[i] = static_cast<std::uint8_t>(value >> shift);
+    }
+    sink.Write(bytes, static_cast<std::size_t>(size));
 }
+
+}  // namespace
+
+void NbtWriter::PutU16(std::uint16_t value) { PutOrdered(sink_, order_, value, 2); }
+
+void NbtWriter::PutI32(std::int32_t value) { PutOrdered(sink_, order_, static_cast<std::uint32_t>(value), 4); }
+
+void NbtWriter::PutU64(std::uint64_t value) { PutOrdered(sink_, order_, value, 8); }
 
 void NbtWriter::PutI64(std::int64_t value) { PutU64(static_cast<std::uint64_t>(value)); }
 
@@ -29,6 +31,10 @@ void NbtWriter::IntArray(std::string_view name, std::span<const std::int32_t> va
 
 void NbtWriter::BeginList(std::string_view name, NbtTag element, std::int32_t count) {
     Name(NbtTag::List, name);
+    PutListHeader(element, count);
+}
+
+void NbtWriter::PutListHeader(NbtTag element, std::int32_t count) {
     sink_.Byte(static_cast<std::uint8_t>(element));
     PutI32(count);
 }

@@ -1,5 +1,6 @@
-// A streaming NBT writer: big-endian, tag by tag, straight into a byte sink. It keeps no tree; the
-// caller writes tags in file order and knows every array's length before its elements.
+// A streaming NBT writer, tag by tag, straight into a byte sink: big-endian for Java's files,
+// little-endian for Bedrock's. It keeps no tree; the caller writes tags in file order and knows
+// every array's length before its elements.
 #pragma once
 
 #include "formats/ByteSink.h"
@@ -16,12 +17,15 @@ enum class NbtTag : std::uint8_t {
     Compound = 10, IntArray = 11, LongArray = 12,
 };
 
+enum class ByteOrder : std::uint8_t { Big, Little };
+
 class NbtWriter {
 public:
-    explicit NbtWriter(ByteSink& sink) : sink_(sink) {}
+    explicit NbtWriter(ByteSink& sink, ByteOrder order = ByteOrder::Big) : sink_(sink), order_(order) {}
 
     void BeginCompound(std::string_view name) { Name(NbtTag::Compound, name); }
     void EndCompound() { sink_.Byte(0); }
+    void Byte(std::string_view name, std::uint8_t value) { Name(NbtTag::Byte, name); sink_.Byte(value); }
     void Short(std::string_view name, std::uint16_t value) { Name(NbtTag::Short, name); PutU16(value); }
     void Int(std::string_view name, std::int32_t value) { Name(NbtTag::Int, name); PutI32(value); }
     void Long(std::string_view name, std::int64_t value) { Name(NbtTag::Long, name); PutI64(value); }
@@ -33,6 +37,8 @@ public:
     void BeginLongArray(std::string_view name, std::int32_t length) { Name(NbtTag::LongArray, name); PutI32(length); }
     // A list's header; then `count` payloads of that type (for compounds: members, then EndCompound).
     void BeginList(std::string_view name, NbtTag element, std::int32_t count);
+    // A list element's own header, for a list of lists.
+    void PutListHeader(NbtTag element, std::int32_t count);
 
     // Payloads without a name, for array and list elements.
     void PutU16(std::uint16_t value);
@@ -43,6 +49,7 @@ public:
     // Length and text in Java's modified UTF-8; a text longer than NBT's 65535 bytes is an error.
     void PutText(std::string_view utf8);
 
+    ByteOrder order() const { return order_; }
     bool good() const { return good_ && sink_.good(); }
     const std::string& error() const { return error_.empty() ? sink_.error() : error_; }
 
@@ -53,6 +60,7 @@ private:
     }
 
     ByteSink& sink_;
+    ByteOrder order_;
     bool good_ = true;
     std::string error_;
 };

@@ -1,5 +1,5 @@
 #include "fileio/ReplaceFile.h"
-#include "formats/SchematicWriter.h"
+#include "formats/BlockFile.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -134,8 +134,8 @@ TEST(ReplaceFile, FullDeviceIsWrittenInPlaceAndTheFailureReported) {
     }
     const ColorTable table;
     const std::vector<std::int32_t> grid(std::size_t{100} * 100, NO_BLOCK);
-    const SchematicOutcome outcome = WriteSchematicFile(full, {100, 100, grid.data(), &table});
-    EXPECT_EQ(outcome.status, SchematicStatus::WriteFailed);
+    const BlockFileOutcome outcome = WriteBlockFile(full, {100, 100, grid.data(), &table}, {});
+    EXPECT_EQ(outcome.status, BlockFileStatus::WriteFailed);
     EXPECT_FALSE(outcome.message.empty());
     EXPECT_TRUE(fs::is_character_file(full)) << "the device must not be renamed over";
     EXPECT_EQ(EntriesIn(folder.path()), 1u);

@@ -194,14 +194,14 @@ TEST(BlockFileRead, EveryFormatRoundTrips) {
     }
 }
 
-// The gzip .schematic is the plain writer's bytes, compressed.
+// The gzip .schematic is the plain file's bytes, compressed.
 TEST(BlockFileRead, GzipSchematicHoldsThePlainBytes) {
     const ColorTable table = TableWith({{35, 14}, {0, 9}, {251, 3}});
     const std::vector<std::int32_t> grid = {0, 1, 2, NO_BLOCK, 2, 1};
     for (const auto& [width, height] : {std::pair{0u, 0u}, std::pair{3u, 2u}, std::pair{6u, 1u}, std::pair{1u, 6u}}) {
         const BlockFileSource source{width, height, grid.data(), &table};
         TempFolder folder;
-        ASSERT_TRUE(WriteSchematicFile(folder / "plain.schematic", source).ok());
+        ASSERT_TRUE(WriteBlockFile(folder / "plain.schematic", source, {}).ok());
         BlockFileOptions options;
         options.gzip = true;
         EXPECT_EQ(WriteAndGunzip(source, options), ReadBytes(folder / "plain.schematic")) << width << " x " << height;

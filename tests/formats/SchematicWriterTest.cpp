@@ -1,4 +1,4 @@
-#include "formats/SchematicWriter.h"
+#include "formats/BlockFile.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -51,19 +51,11 @@ ColorTable TableWith(std::initializer_list<std::pair<int, int>> idAndData) {
     return table;
 }
 
-std::string WriteToFile(const SchematicSource& source, SchematicOutcome* outcome = nullptr) {
+std::string WriteToFile(const SchematicSource& source) {
     TempFolder folder;
-    const SchematicOutcome result = WriteSchematicFile(folder / "out.schematic", source);
-    if (outcome) *outcome = result;
+    const BlockFileOutcome result = WriteBlockFile(folder / "out.schematic", source, {});
     EXPECT_TRUE(result.ok()) << result.message;
     return ReadBytes(folder / "out.schematic");
-}
-
-TEST(SwapBytes, ReverseTheLowBytes) {
-    EXPECT_EQ(SwapBytes16(0x1234), 0x3412u);
-    EXPECT_EQ(SwapBytes16(0xABCD1234), 0x3412u);  // the upper half is ignored
-    EXPECT_EQ(SwapBytes32(0x12345678), 0x78563412u);
-    EXPECT_EQ(SwapBytes32(0x000000FF), 0xFF000000u);
 }
 
 TEST(SchematicWriter, EmptyPictureIs124Bytes) {
@@ -133,9 +125,8 @@ TEST(SchematicWriter, RefusesSidesNbtCannotHold) {
     const std::vector<std::int32_t> grid(32768, 0);
     for (auto [w, h] : {std::pair{32768u, 1u}, std::pair{1u, 32768u}, std::pair{65536u, 0u}}) {
         TempFolder folder;
-        const SchematicOutcome outcome =
-            WriteSchematicFile(folder / "big.schematic", {w, h, grid.data(), &table});
-        EXPECT_EQ(outcome.status, SchematicStatus::TooLarge) << w << " x " << h;
+        const BlockFileOutcome outcome = WriteBlockFile(folder / "big.schematic", {w, h, grid.data(), &table}, {});
+        EXPECT_EQ(outcome.status, BlockFileStatus::TooLarge) << w << " x " << h;
         EXPECT_NE(outcome.message.find("32767"), std::string::npos) << outcome.message;
         EXPECT_NE(outcome.message.find(std::to_string(std::max(w, h))), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(folder / "big.schematic"));

@@ -5,7 +5,7 @@
 #include "palette/ColorTable.h"
 #include "win32/Orientation.h"
 #include "win32/Win32Platform.h"
-#include "formats/SchematicWriter.h"
+#include "formats/BlockFile.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -334,7 +334,7 @@ TEST(Win32CoreFiles, ReadAndReplaceFilesNamedOutsideTheSystemCodePage) {
     // The second write replaces the first file whole, which a plain rename on Windows refuses.
     for (const SchematicSource& source :
          {SchematicSource{0, 0, nullptr, &table}, SchematicSource{2, 2, grid, &table}}) {
-        const SchematicOutcome outcome = WriteSchematicFile(target, source);
+        const BlockFileOutcome outcome = WriteBlockFile(target, source, {});
         ASSERT_TRUE(outcome.ok()) << outcome.message;
         EXPECT_EQ(fs::file_size(target), SchematicFileSize(source.width, source.height));
     }
@@ -344,9 +344,9 @@ TEST(Win32CoreFiles, ReadAndReplaceFilesNamedOutsideTheSystemCodePage) {
     // A read-only file is refused, as opening it for writing would be, and stays as it was.
     ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
     const auto before = fs::file_size(target);
-    const SchematicOutcome refused = WriteSchematicFile(target, {0, 0, nullptr, &table});
+    const BlockFileOutcome refused = WriteBlockFile(target, {0, 0, nullptr, &table}, {});
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(refused.status, SchematicStatus::OpenFailed);
+    EXPECT_EQ(refused.status, BlockFileStatus::OpenFailed);
     EXPECT_EQ(fs::file_size(target), before);
 }
 

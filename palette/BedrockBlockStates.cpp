@@ -1,0 +1,146 @@
+#include "palette/BedrockBlockStates.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tesselbox {
+namespace {
+
+constexpr std::array BEDROCK_VERSIONS = {
+#define BEDROCK_VERSION(name, java, blockVersion) BedrockVersion{name, java, blockVersion},
+#include "palette/BedrockBlockStates.inc"
+#undef BEDROCK_VERSION
+};
+
+struct Mapping {
+    int version;  // index into BEDROCK_VERSIONS
+    std::string_view java;
+    std::string_view bedrock;
+};
+// Sorted by version, then by the Java state as the generator spelled it (keys sorted).
+constexpr Mapping MAPPINGS[] = {
+#include "palette/BedrockBlockStates.inc"
+};
+
+// "name[a=1,b=2]" with its properties sorted by key, as the table spells Java states.
+std::string SortedJava(const BlockState& java) {
+    std::vector<std::pair<std::string, std::string>> properties = java.properties;
+    std::sort(properties.begin(), properties.end());
+    return BlockState{java.name, std::move(properties)}.ToString();
+}
+
+}  // namespace
+
+std::span<const BedrockVersion> SupportedBedrockVersions() { return BEDROCK_VERSIONS; }
+
+const BedrockVersion& NewestBedrockVersion() { return BEDROCK_VERSIONS.back(); }
+
+const BedrockVersion* FindBedrockVersion(std::string_view name) {
+    for (const BedrockVersion& version : BEDROCK_VERSIONS) {
+        if (version.name == name) return &version;
+    }
+    return nullptr;
+}
+
+std::string SupportedBedrockVersionList() {
+    std::string list;
+    for (const BedrockVersion& version : BEDROCK_VERSIONS) {
+        if (!list.empty()) list += ", ";
+        list += version.name;
+    }
+    return list;
+}
+
+std::string BedrockState::ToString() const {
+    std::string text = name;
+    char separator = '[';
+    for (const BedrockProperty& property : properties) {
+        text += separator;
+        text += property.key;
+        text += '=';
+        switch (property.type) {
+            case BedrockProperty::Type::String: text += '"' + property.value + '"'; break;
+            case BedrockProperty::Type::Byte: text += property.value + 'b'; break;
+            case BedrockProperty::Type::Int: text += property.value; break;
+        }
+        separator = ',';
+    }
+    return separator == ',' ? text + ']' : text;
+}
+
+bool ParseBedrockState(std::string_view text, BedrockState& out) {
+    out = {};
+    const std::size_t open = text.find('[');
+    out.name = std::string(text.substr(0, open));
+    if (out.name.empty()) return false;
+    if (open == std::string_view::npos) return true;
+    if (text.back() != ']') return false;
+    std::string_view rest = text.substr(open + 1, text.size() - open - 2);
+    while (!rest.empty()) {
+        const std::size_t equals = rest.find('=');
+        if (equals == std::string_view::npos || equals == 0) return false;
+        BedrockProperty property;
+        property.key = std::string(rest.substr(0, equals));
+        rest.remove_prefix(equals + 1);
+        std::size_t end = 0;
+        if (!rest.empty() && rest[0] == '"') {
+            end = rest.find('"', 1);
+            if (end == std::string_view::npos) return false;
+            property.value = std::string(rest.substr(1, end - 1));
+            ++end;
+        } else {
+            end = std::min(rest.find(','), rest.size());
+            std::string_view number = rest.substr(0, end);
+            property.type = BedrockProperty::Type::Int;
+            if (!number.empty() && number.back() == 'b') {
+                property.type = BedrockProperty::Type::Byte;
+                number.remove_suffix(1);
+            }
+            if (number.empty() || number.find_first_not_of("-0123456789") != std::string_view::npos) return false;
+            property.value = std::string(number);
+        }
+        out.properties.push_back(std::move(property));
+        rest.remove_prefix(end);
+        if (!rest.empty()) {
+            if (rest[0] != ',') return false;
+            rest.remove_prefix(1);
+        }
+    }
+    return true;
+}
+
+bool BedrockStateFor(const BlockState& java, const BedrockVersion& version, BedrockState& out) {
+    const int index = static_cast<int>(&version - BEDROCK_VERSIONS.data());
+    const std::string key = SortedJava(java);
+    const auto* end = std::end(MAPPINGS);
+    const auto* found = std::lower_bound(std::begin(MAPPINGS), end, std::pair{index, std::string_view(key)},
+                                         [](const Mapping& m, const auto& wanted) {
+                                             return std::pair{m.version, m.java} < wanted;
+                                         });
+    if (found == end || found->version != index || found->java != key) return false;
+    return ParseBedrockState(found->bedrock, out);
+}
+
+TableBedrockStates ResolveTableBedrockStates(const ColorTable& table, const BedrockVersion& version) {
+    TableBedrockStates result;
+    const GameVersion* java = FindGameVersion(version.javaVersion);
+    result.states.resize(static_cast<std::size_t>(std::max(table.count, 0)));
+    for (std::size_t i = 0; i < result.states.size(); ++i) {
+        BlockState javaState;
+        const bool named = java != nullptr && BlockStateFor(table.blockIds[i], table.blockData[i], *java, javaState);
+        if (named && BedrockStateFor(javaState, version, result.states[i])) continue;
+        std::string& message = result.message;
+        message = "color table ";
+        message += table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1);
+        message += ": block " + std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i]);
+        if (named) message += " (" + javaState.ToString() + ")";
+        message += " has no block in Bedrock ";
+        message += version.name;
+        message += "; a Java format can hold it";
+        result.states.clear();
+        return result;
+    }
+    return result;
+}
+
+}  // namespace tesselbox
