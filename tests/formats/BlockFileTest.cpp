@@ -143,6 +143,89 @@ TEST(BlockFileBytes, Litematic) {
     EXPECT_EQ(WriteAndGunzip(TINY, Options(BlockFileFormat::Litematic)), expected);
 }
 
+// Java's structure file: only the three blocks, each with its place; no air in palette or list.
+TEST(BlockFileBytes, JavaStructure) {
+    const auto ints = [](std::initializer_list<int> values) {
+        std::string s = Bytes({3}) + BigEndian(values.size(), 4);
+        for (int v : values) s += BigEndian(static_cast<std::uint64_t>(v), 4);
+        return s;
+    };
+    const auto block = [&](int x, int y, int z, int state) {
+        return Tag(9, "pos") + ints({x, y, z}) + Int("state", state) + END;
+    };
+    const std::string head = Tag(10, "") + Int("DataVersion", 3700);
+    const std::string palette = Tag(9, "palette") + Bytes({10}) + BigEndian(2, 4) +
+                                String("Name", "minecraft:red_wool") + END +
+                                String("Name", "minecraft:grass_block") + Tag(10, "Properties") +
+                                String("snowy", "false") + END + END;
+    // Floor: z counts picture rows from the top; the transparent cell (1, 0, 1) is not listed.
+    EXPECT_EQ(WriteAndGunzip(TINY, Options(BlockFileFormat::Nbt)),
+              head + Tag(9, "size") + ints({2, 1, 2}) + palette + Tag(9, "blocks") + Bytes({10}) + BigEndian(3, 4) +
+                  block(0, 0, 0, 0) + block(1, 0, 0, 0) + block(0, 0, 1, 1) + EmptyList("entities") + END);
+    // Wall: y counts rows from the bottom, z is 0.
+    BlockFileOptions wall = Options(BlockFileFormat::Nbt);
+    wall.orientation = Orientation::Wall;
+    EXPECT_EQ(WriteAndGunzip(TINY, wall),
+              head + Tag(9, "size") + ints({2, 2, 1}) + palette + Tag(9, "blocks") + Bytes({10}) + BigEndian(3, 4) +
+                  block(0, 0, 0, 1) + block(0, 1, 0, 0) + block(1, 1, 0, 0) + EmptyList("entities") + END);
+}
+
+// Bedrock's structure file: little-endian and uncompressed, the names of the version asked for.
+TEST(BlockFileBytes, BedrockStructure) {
+    const auto little = [](std::int64_t value, int size) {
+        std::string s;
+        for (int i = 0; i < size; ++i) s.push_back(static_cast<char>(static_cast<std::uint64_t>(value) >> (8 * i)));
+        return s;
+    };
+    const auto tag = [&](int type, std::string_view name) { return Bytes({type}) + little(static_cast<std::int64_t>(name.size()), 2) + std::string(name); };
+    const auto integer = [&](std::string_view name, std::int64_t v) { return tag(3, name) + little(v, 4); };
+    const auto text = [&](std::string_view name, std::string_view v) {
+        return tag(8, name) + little(static_cast<std::int64_t>(v.size()), 2) + std::string(v);
+    };
+    const auto ints = [&](std::initializer_list<int> values) {  // a list's payload: type, count, ints
+        std::string s = Bytes({3}) + little(static_cast<std::int64_t>(values.size()), 4);
+        for (int v : values) s += little(v, 4);
+        return s;
+    };
+    const BedrockVersion* version = FindBedrockVersion("1.19.1");
+    ASSERT_NE(version, nullptr);
+    const std::string palette =
+        tag(9, "block_palette") + Bytes({10}) + little(2, 4) +
+        text("name", "minecraft:wool") + tag(10, "states") + text("color", "red") + END +
+        integer("version", version->blockVersion) + END +
+        text("name", "minecraft:grass") + tag(10, "states") + END + integer("version", version->blockVersion) + END;
+    const auto file = [&](std::initializer_list<int> size, std::initializer_list<int> layer, std::initializer_list<int> empty) {
+        return tag(10, "") + integer("format_version", 1) + tag(9, "size") + ints(size) +
+               tag(10, "structure") + tag(9, "block_indices") + Bytes({9}) + little(2, 4) + ints(layer) + ints(empty) +
+               tag(9, "entities") + Bytes({10}) + little(0, 4) +
+               tag(10, "palette") + tag(10, "default") + palette + tag(10, "block_position_data") + END + END + END +
+               END + tag(9, "structure_world_origin") + ints({0, 0, 0}) + END;
+    };
+    BlockFileOptions options = Options(BlockFileFormat::McStructure);
+    options.bedrockVersion = version;
+    TempFolder folder;
+    // Floor: x slowest, z (rows from the top) fastest; -1 where the picture is transparent.
+    ASSERT_TRUE(WriteBlockFile(folder / "floor", TINY, options).ok());
+    EXPECT_EQ(ReadBytes(folder / "floor"), file({2, 1, 2}, {0, 1, 0, -1}, {-1, -1, -1, -1}));
+    // Wall: x slowest, y (rows from the bottom) next.
+    options.orientation = Orientation::Wall;
+    ASSERT_TRUE(WriteBlockFile(folder / "wall", TINY, options).ok());
+    EXPECT_EQ(ReadBytes(folder / "wall"), file({2, 2, 1}, {1, 0, -1, 0}, {-1, -1, -1, -1}));
+}
+
+// A wall's .schematic: Height is the picture's, Length 1, the bottom row first.
+TEST(BlockFileBytes, SchematicWall) {
+    BlockFileOptions options;
+    options.orientation = Orientation::Wall;
+    TempFolder folder;
+    ASSERT_TRUE(WriteBlockFile(folder / "wall.schematic", TINY, options).ok());
+    const std::string expected =
+        Tag(10, "Schematic") + Short("Height", 2) + Short("Length", 1) + Short("Width", 2) + EmptyList("Entities") +
+        EmptyList("TileEntities") + String("Materials", "Alpha") + Tag(7, "Blocks") + BigEndian(4, 4) +
+        Bytes({2, 0, 35, 35}) + Tag(7, "Data") + BigEndian(4, 4) + Bytes({0, 0, 14, 14}) + END;
+    EXPECT_EQ(ReadBytes(folder / "wall.schematic"), expected);
+}
+
 TEST(BlockFileBytes, LitematicEntryCrossesIntoTheNextLong) {
     // Five palette entries take three bits; cell 21 (= 3, 0b011) has its low bit in bit 63 of the
     // first long and the rest in the second. Cells: 0 1 2 3 4 repeated, then 0 and 3.
@@ -218,6 +301,8 @@ struct RefusalCase {
     std::pair<int, int> lastEntry;  // appended to a table of stone
     BlockFileStatus status;
     const char* message;
+    Orientation orientation;
+    const char* gameVersion;  // nullptr: the newest
 };
 
 void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
@@ -231,7 +316,9 @@ TEST_P(BlockFileRefusal, WritesNothing) {
                                     std::to_string(c.lastEntry.second) + ",4,5,6\n",
                                 table)
                     .ok());
-    const std::vector<std::int32_t> grid(std::size_t{c.width} * c.height, 0);
+    // A refusal reads no cell, so the largest cases need no grid of their size.
+    const std::uint64_t cells = std::uint64_t{c.width} * c.height;
+    const std::vector<std::int32_t> grid(cells <= (1u << 20) ? cells : 1, 0);
     TempFolder folder;
     {
         std::ofstream(folder / "old", std::ios::binary) << "old content";
@@ -239,6 +326,8 @@ TEST_P(BlockFileRefusal, WritesNothing) {
     BlockFileOptions options;
     options.format = c.format;
     options.schemVersion = c.schemVersion;
+    options.orientation = c.orientation;
+    if (c.gameVersion != nullptr) options.gameVersion = FindGameVersion(c.gameVersion);
     const BlockFileOutcome outcome = WriteBlockFile(folder / "old", {c.width, c.height, grid.data(), &table}, options);
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_NE(outcome.message.find(c.message), std::string::npos) << outcome.message;
@@ -249,15 +338,27 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BlockFileRefusal,
     ::testing::Values(
         RefusalCase{"UnknownIdNamesTheLine", BlockFileFormat::Schem, 2, 1, 1, {253, 0}, BlockFileStatus::NoBlockName,
-                    "color table line 3: block 253:0 has no block name in Minecraft 26.1"},
+                    "color table line 3: block 253:0 has no block name in Minecraft 26.1", Orientation::Floor, nullptr},
         RefusalCase{"UnknownDataValue", BlockFileFormat::Litematic, 2, 1, 1, {1, 7}, BlockFileStatus::NoBlockName,
-                    "line 3: block 1:7"},
+                    "line 3: block 1:7", Orientation::Floor, nullptr},
+        RefusalCase{"NoBedrockBlockNamesTheLine", BlockFileFormat::McStructure, 2, 1, 1, {253, 0},
+                    BlockFileStatus::NoBlockName, "color table line 3: block 253:0 has no block in Bedrock", Orientation::Floor, nullptr},
         RefusalCase{"SchemWiderThanUnsignedShort", BlockFileFormat::Schem, 2, 65536, 0, {1, 1}, BlockFileStatus::TooLarge,
-                    "at most 65535 blocks; this picture is 65536 x 0"},
+                    "at most 65535 blocks; this picture is 65536 x 0", Orientation::Floor, nullptr},
         RefusalCase{"SchematicSideLimitStillHolds", BlockFileFormat::Schematic, 2, 1, 32768, {1, 1},
-                    BlockFileStatus::TooLarge, "at most 32767 blocks; this picture is 1 x 32768"},
+                    BlockFileStatus::TooLarge, "at most 32767 blocks; this picture is 1 x 32768", Orientation::Floor, nullptr},
         RefusalCase{"SchemVersionOne", BlockFileFormat::Schem, 1, 1, 1, {1, 1}, BlockFileStatus::BadOption,
-                    "version 2 or 3, not 1"}),
+                    "version 2 or 3, not 1", Orientation::Floor, nullptr},
+        RefusalCase{"JavaStructureOverWhatTheGameLoads", BlockFileFormat::Nbt, 2, 4097, 4096, {1, 1},
+                    BlockFileStatus::TooLarge, ".nbt holds at most 16777216 blocks; this picture is 4097 x 4096", Orientation::Floor, nullptr},
+        RefusalCase{"BedrockStructureOverWhatTheGameLoads", BlockFileFormat::McStructure, 2, 4096, 4097, {1, 1},
+                    BlockFileStatus::TooLarge, ".mcstructure holds at most 16777216 blocks", Orientation::Floor, nullptr},
+        RefusalCase{"WallAboveTheBuildHeight", BlockFileFormat::Schematic, 2, 1, 385, {1, 1}, BlockFileStatus::TooLarge,
+                    "a wall 385 blocks tall is higher than the build height of 384 blocks in Minecraft 26.1", Orientation::Wall, nullptr},
+        RefusalCase{"WallAboveTheOldBuildHeight", BlockFileFormat::Schem, 2, 1, 257, {1, 1}, BlockFileStatus::TooLarge,
+                    "a wall 257 blocks tall is higher than the build height of 256 blocks in Minecraft 1.17.1", Orientation::Wall, "1.17.1"},
+        RefusalCase{"BedrockWallAboveTheBuildHeight", BlockFileFormat::McStructure, 2, 2, 385, {1, 1},
+                    BlockFileStatus::TooLarge, "higher than the build height of 384 blocks in Minecraft Bedrock", Orientation::Wall, nullptr}),
     [](const ::testing::TestParamInfo<RefusalCase>& test) { return std::string(test.param.name); });
 
 }  // namespace
