@@ -29,17 +29,26 @@ constexpr const char* USAGE = R"(Usage: tesselbox-cli convert [options] PICTURE.
 constexpr const char* HELP = R"(
 Turns pictures (JPEG, PNG, BMP and more) into flat Minecraft block art: every pixel that is
 opaque enough becomes the block of the nearest color in the color table, and the result is
-written as a block file one block high: an MCEdit .schematic, a Sponge .schem (WorldEdit, FAWE)
-or a Litematica .litematic.
+written as a block file one block high: an MCEdit .schematic, a Sponge .schem (WorldEdit, FAWE),
+a Litematica .litematic, or a structure file the game loads by itself: Java's .nbt or
+Bedrock's .mcstructure.
 
 convert options:
   -o, --output PATH    the file to write (one picture), or an existing folder where each
                        picture gets NAME.schematic (or the --format's extension); default:
                        beside each picture; the extension chooses the format
-      --format FORMAT  schematic, schem or litematic, whatever the output's extension
+      --format FORMAT  schematic, schem, litematic, nbt or mcstructure, whatever the output's
+                       extension
       --gzip           compress the .schematic (WorldEdit and FAWE read only that); .schem and
                        .litematic are always compressed
-      --mc-version V   the Minecraft version whose block names .schem and .litematic use
+      --mc-version V   the Minecraft version whose block names .schem, .litematic and .nbt use
+      --bedrock-version V  the Bedrock version whose block names .mcstructure uses
+      --orientation O  floor (the default): the art lies flat, its top row to the north; or
+                       wall: it stands up, its bottom row on the ground, facing south
+      --split N        write pieces of at most N x N blocks (48: a Java structure block's
+                       LOAD button, 64: Bedrock's), NAME-ROW-COL.EXT from the north-west,
+                       and NAME-pieces.txt: each piece's offset, the command that places
+                       it and its blocks
       --schem-version N  2 (the default; WorldEdit 7.2 and later, FAWE, Litematica) or 3
       --palette FILE   the color table; default: Colors.txt in the current folder if there is
                        one, else the one installed with the program

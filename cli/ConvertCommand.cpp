@@ -3,6 +3,7 @@
 #include "cli/CoreBudget.h"
 #include "cli/Materials.h"
 #include "cli/PaletteSource.h"
+#include "cli/Pieces.h"
 #include "convert/Limits.h"
 #include "convert/PictureImport.h"
 #include "fileio/OpenFile.h"
@@ -41,6 +42,19 @@ struct PictureReport {
     PictureSize working;
     std::optional<BillOfMaterials> materials;  // when asked for and the picture was converted
 };
+
+BlockFileOptions FileOptions(const PlannedPicture& planned, const ConvertOptions& options) {
+    BlockFileOptions fileOptions;
+    fileOptions.format = planned.format;
+    fileOptions.gzip = options.gzip;
+    fileOptions.gameVersion = options.gameVersion;
+    fileOptions.bedrockVersion = options.bedrockVersion;
+    fileOptions.schemVersion = options.schemVersion;
+    fileOptions.orientation = options.orientation;
+    const std::u8string stem = planned.picture.stem().u8string();
+    fileOptions.name.assign(stem.begin(), stem.end());
+    return fileOptions;
+}
 
 std::string Shown(const fs::path& path) { return DisplayPath(path); }
 
@@ -131,7 +145,8 @@ std::optional<std::string> WritePreview(const fs::path& path, const ConvertedPic
 }
 
 PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
-                         const ConvertOptions& options, CoreBudget& budget) {
+                         const ConvertOptions& options, CoreBudget& budget,
+                         const std::vector<std::string>& blockNames) {
     PictureReport report;
     const std::string picture = Shown(planned.picture);
     ConvertedPicture converted;
@@ -172,15 +187,12 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
     report.working = converted.working;
     const BlockFileSource source{converted.working.width, converted.working.height,
                                  converted.grid.data(), &table};
-    BlockFileOptions fileOptions;
-    fileOptions.format = planned.format;
-    fileOptions.gzip = options.gzip;
-    fileOptions.gameVersion = options.gameVersion;
-    fileOptions.schemVersion = options.schemVersion;
-    const std::u8string stem = planned.picture.stem().u8string();
-    fileOptions.name.assign(stem.begin(), stem.end());
-    const BlockFileOutcome written = WriteBlockFile(planned.schematic, source, fileOptions);
-    if (!written.ok()) {
+    const BlockFileOptions fileOptions = FileOptions(planned, options);
+    if (options.split > 0) {
+        PiecesReport pieces = WritePieces(planned.schematic, source, fileOptions, options.split, blockNames);
+        for (std::string& failure : pieces.failures) report.failures.push_back(picture + ": " + failure);
+        for (std::string& note : pieces.notes) report.notes.push_back(picture + ": " + note);
+    } else if (const BlockFileOutcome written = WriteBlockFile(planned.schematic, source, fileOptions); !written.ok()) {
         // Size and name refusals do not name the file; open and write failures do.
         const bool named = written.status == BlockFileStatus::OpenFailed ||
                            written.status == BlockFileStatus::WriteFailed ||
@@ -198,9 +210,10 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
 }
 
 PictureReport ConvertOneSafely(const PlannedPicture& planned, const ColorTable& table,
-                               const ConvertOptions& options, CoreBudget& budget) {
+                               const ConvertOptions& options, CoreBudget& budget,
+                               const std::vector<std::string>& blockNames) {
     try {
-        return ConvertOne(planned, table, options, budget);
+        return ConvertOne(planned, table, options, budget, blockNames);
     } catch (const std::bad_alloc&) {
         PictureReport report;
         report.failures.push_back(Shown(planned.picture) + ": not enough memory");
@@ -238,10 +251,11 @@ private:
 class Batch {
 public:
     Batch(const std::vector<PlannedPicture>& plan, const ColorTable& table,
-          const ConvertOptions& options, unsigned workers)
+          const ConvertOptions& options, const std::vector<std::string>& blockNames, unsigned workers)
         : plan_(plan),
           table_(table),
           options_(options),
+          blockNames_(blockNames),
           budget_(workers),
           reports_(plan.size()),
           done_(plan.size(), false) {
@@ -267,7 +281,7 @@ private:
         for (;;) {
             const std::size_t i = next_++;
             if (i >= plan_.size()) return;
-            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_);
+            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_, blockNames_);
             {
                 std::lock_guard lock(mutex_);
                 reports_[i] = std::move(report);
@@ -280,6 +294,7 @@ private:
     const std::vector<PlannedPicture>& plan_;
     const ColorTable& table_;
     const ConvertOptions& options_;
+    const std::vector<std::string>& blockNames_;
     CoreBudget budget_;
     std::atomic<std::size_t> next_{0};
     std::mutex mutex_;
@@ -316,8 +331,20 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
             return EXIT_FILE_FAILED;
         }
     }
-    std::vector<std::string> blockNames;  // for --materials: each entry's name in that version
-    if (options.materials && (modern || options.gameVersion != nullptr)) {
+    const bool bedrock = std::any_of(plan.begin(), plan.end(), [](const PlannedPicture& planned) {
+        return planned.format == BlockFileFormat::McStructure;
+    });
+    if (bedrock) {
+        const TableBedrockStates states =
+            ResolveTableBedrockStates(*table, options.bedrockVersion ? *options.bedrockVersion : NewestBedrockVersion());
+        if (!states.ok()) {
+            err << "tesselbox-cli: " << (options.palette ? Shown(*options.palette) + ": " : "") << states.message
+                << "\n";
+            return EXIT_FILE_FAILED;
+        }
+    }
+    std::vector<std::string> blockNames;  // for --materials and pieces: each entry's name in that version
+    if ((options.materials || options.split > 0) && (modern || options.gameVersion != nullptr)) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
             BlockState state;
             const bool named = BlockStateFor(table->blockIds[i], table->blockData[i], version, state);
@@ -337,7 +364,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
     std::size_t converted = 0;
     std::size_t failed = 0;
     {
-        Batch batch(plan, *table, options, workers);
+        Batch batch(plan, *table, options, blockNames, workers);
         progress.Show(0, plan.size(), plan[0].picture);
         for (std::size_t i = 0; i < plan.size(); ++i) {
             const PictureReport& report = batch.Next(i);

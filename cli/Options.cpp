@@ -122,13 +122,42 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
         } else if (Names(argument, "--format")) {
             if (auto value = walk.Value(argument, "--format", error)) {
                 options.format = FormatFromName(*value);
-                if (!options.format) error = "--format is schematic, schem or litematic, not \"" + *value + "\"";
+                if (!options.format) {
+                    error = "--format is schematic, schem, litematic, nbt or mcstructure, not \"" + *value + "\"";
+                }
             }
         } else if (Names(argument, "--mc-version")) {
             if (auto value = walk.Value(argument, "--mc-version", error)) {
                 options.gameVersion = FindGameVersion(*value);
                 if (options.gameVersion == nullptr) {
                     error = "--mc-version " + *value + " is not one of " + SupportedGameVersionList();
+                }
+            }
+        } else if (Names(argument, "--bedrock-version")) {
+            if (auto value = walk.Value(argument, "--bedrock-version", error)) {
+                options.bedrockVersion = FindBedrockVersion(*value);
+                if (options.bedrockVersion == nullptr) {
+                    error = "--bedrock-version " + *value + " is not one of " + SupportedBedrockVersionList();
+                }
+            }
+        } else if (Names(argument, "--orientation")) {
+            if (auto value = walk.Value(argument, "--orientation", error)) {
+                if (const auto orientation =
+                        Named<Orientation>(*value, {{"floor", Orientation::Floor}, {"wall", Orientation::Wall}})) {
+                    options.orientation = *orientation;
+                } else {
+                    error = "--orientation is floor or wall, not \"" + *value + "\"";
+                }
+            }
+        } else if (Names(argument, "--split")) {
+            if (auto value = walk.Value(argument, "--split", error)) {
+                std::uint32_t side = 0;
+                const auto [end, failed] = std::from_chars(value->data(), value->data() + value->size(), side);
+                if (failed != std::errc() || end != value->data() + value->size() || side < 1 || side > MAX_PICTURE_SIDE) {
+                    error = "--split takes a number of blocks from 1 to " + std::to_string(MAX_PICTURE_SIDE) + ", not \"" +
+                            *value + "\"";
+                } else {
+                    options.split = side;
                 }
             }
         } else if (Names(argument, "--schem-version")) {

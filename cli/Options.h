@@ -30,6 +30,9 @@ struct ConvertOptions {
     bool gzip = false;                        // --gzip: a .schematic compressed
     const GameVersion* gameVersion = nullptr;  // --mc-version; nullptr: the newest
     int schemVersion = 2;                     // --schem-version
+    const BedrockVersion* bedrockVersion = nullptr;  // --bedrock-version; nullptr: the newest
+    Orientation orientation = Orientation::Floor;    // --orientation
+    std::uint32_t split = 0;                         // --split; 0: one whole file
     friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;
 };
 

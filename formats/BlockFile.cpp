@@ -606,6 +606,11 @@ BlockFileOutcome WriteBlockNbt(ByteSink& sink, const BlockFileSource& source, co
     return {};
 }
 
+BlockFileOutcome CheckBlockFile(const BlockFileSource& source, const BlockFileOptions& options) {
+    Prepared prepared;
+    return Check(source, options, prepared);
+}
+
 BlockBox FileBox(const BlockFileSource& source, Orientation orientation) {
     if (orientation == Orientation::Wall) return {source.width, source.height, 1};
     return {source.width, 1, source.height};

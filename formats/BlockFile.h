@@ -62,6 +62,9 @@ BlockBox FileBox(const BlockFileSource& source, Orientation orientation);
 BlockFileOutcome WriteBlockFile(const std::filesystem::path& path, const BlockFileSource& source,
                                 const BlockFileOptions& options);
 
+// The checks alone, for a caller about to write several files.
+BlockFileOutcome CheckBlockFile(const BlockFileSource& source, const BlockFileOptions& options);
+
 // The same content into a sink (gzip or not is the sink's business, so tests can read the NBT).
 // Does not Finish the sink. On a failed check nothing is written.
 BlockFileOutcome WriteBlockNbt(ByteSink& sink, const BlockFileSource& source, const BlockFileOptions& options);

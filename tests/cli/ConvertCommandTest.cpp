@@ -609,7 +609,7 @@ TEST(ConvertCommand, ModernFormatsRefuseABlockWithoutANameAndWriteNothing) {
     EXPECT_EQ(result.code, EXIT_DONE) << result.err;  // the .schematic needs no name
     EXPECT_TRUE(Has(result.out, "253:0    -")) << result.out;
     EXPECT_TRUE(Has(result.out, "1:0      minecraft:stone")) << result.out;
-    for (const char* wrong : {"--mc-version=1.12.2", "--schem-version=1", "--format=nbt"}) {
+    for (const char* wrong : {"--mc-version=1.12.2", "--schem-version=1", "--format=structure"}) {
         EXPECT_EQ(RunCli({"convert", picture, wrong}).code, EXIT_USAGE) << wrong;
     }
 }
