@@ -1,5 +1,6 @@
-// Writing a 4000 x 3000 block grid in each format, against the plain .schematic in the same run.
-// The grid is smooth patches over 1000 named blocks with some transparency, like converted art.
+// Writing a 4000 x 3000 block grid, and a 300 x 300 one (the window's size), in each format, against
+// the plain .schematic in the same run. The grid is smooth patches over 1000 blocks that every
+// Java version and the newest Bedrock name, with some transparency, like converted art.
 #include "formats/BlockFile.h"
 
 #include <benchmark/benchmark.h>
@@ -16,16 +17,25 @@ using namespace tesselbox;
 
 constexpr std::uint32_t WIDTH = 4000;
 constexpr std::uint32_t HEIGHT = 3000;
+constexpr std::uint32_t SMALL = 300;
 
 struct Fixture {
     ColorTable table;
     std::vector<std::int32_t> grid;
+    std::vector<std::int32_t> small;  // SMALL x SMALL from the middle of grid
     std::filesystem::path folder;
 
     Fixture() {
+        const BedrockVersion& bedrock = NewestBedrockVersion();
+        const GameVersion& java = *FindGameVersion(bedrock.javaVersion);
         for (int id = 1; id < 256 && table.count < 1000; ++id) {
             for (int data = 0; data < 16 && table.count < 1000; ++data) {
-                if (LegacyBlockState(static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(data)).empty()) continue;
+                BlockState state;
+                BedrockState bedrockState;
+                if (!BlockStateFor(static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(data), java, state) ||
+                    !BedrockStateFor(state, bedrock, bedrockState)) {
+                    continue;
+                }
                 const auto i = static_cast<std::size_t>(table.count++);
                 table.blockIds[i] = static_cast<std::uint8_t>(id);
                 table.blockData[i] = static_cast<std::uint8_t>(data);
@@ -43,6 +53,10 @@ struct Fixture {
                 grid[std::size_t{y} * WIDTH + x] = x < 200 ? NO_BLOCK : (patch + jitter) % table.count;
             }
         }
+        for (std::uint32_t y = 0; y < SMALL; ++y) {
+            const auto* row = grid.data() + std::size_t{HEIGHT / 2 + y} * WIDTH + WIDTH / 2;
+            small.insert(small.end(), row, row + SMALL);
+        }
         folder = std::filesystem::temp_directory_path() / "tesselbox-block-file-bench";
         std::filesystem::create_directories(folder);
     }
@@ -54,7 +68,7 @@ Fixture& Shared() {
     return fixture;
 }
 
-void Write(benchmark::State& state, BlockFileFormat format, bool gzip, int schemVersion) {
+void Write(benchmark::State& state, BlockFileFormat format, bool gzip, int schemVersion, bool small) {
     Fixture& fixture = Shared();
     BlockFileOptions options;
     options.format = format;
@@ -63,17 +77,23 @@ void Write(benchmark::State& state, BlockFileFormat format, bool gzip, int schem
     const std::filesystem::path path = fixture.folder / ("out" + std::string(FormatExtension(format)));
     for (auto _ : state) {
         const BlockFileOutcome outcome =
-            WriteBlockFile(path, {WIDTH, HEIGHT, fixture.grid.data(), &fixture.table}, options);
+            small ? WriteBlockFile(path, {SMALL, SMALL, fixture.small.data(), &fixture.table}, options)
+                  : WriteBlockFile(path, {WIDTH, HEIGHT, fixture.grid.data(), &fixture.table}, options);
         if (!outcome.ok()) state.SkipWithError(outcome.message.c_str());
     }
     state.counters["MiB"] = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
 }
 
-BENCHMARK_CAPTURE(Write, schematic, BlockFileFormat::Schematic, false, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Write, schematic_gzip, BlockFileFormat::Schematic, true, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Write, schem_v2, BlockFileFormat::Schem, false, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Write, schem_v3, BlockFileFormat::Schem, false, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Write, litematic, BlockFileFormat::Litematic, false, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+#define TESSELBOX_WRITE(name, ...)                                                                     \
+    BENCHMARK_CAPTURE(Write, name, __VA_ARGS__, false)->Unit(benchmark::kMillisecond)->UseRealTime(); \
+    BENCHMARK_CAPTURE(Write, name##_300, __VA_ARGS__, true)->Unit(benchmark::kMillisecond)->UseRealTime()
+TESSELBOX_WRITE(schematic, BlockFileFormat::Schematic, false, 2);
+TESSELBOX_WRITE(schematic_gzip, BlockFileFormat::Schematic, true, 2);
+TESSELBOX_WRITE(schem_v2, BlockFileFormat::Schem, false, 2);
+TESSELBOX_WRITE(schem_v3, BlockFileFormat::Schem, false, 3);
+TESSELBOX_WRITE(litematic, BlockFileFormat::Litematic, false, 2);
+TESSELBOX_WRITE(nbt, BlockFileFormat::Nbt, false, 2);
+TESSELBOX_WRITE(mcstructure, BlockFileFormat::McStructure, false, 2);
 
 }  // namespace
 
