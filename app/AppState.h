@@ -2,6 +2,7 @@
 #pragma once
 
 #include "convert/PictureImport.h"
+#include "formats/BlockFile.h"
 #include "palette/ColorTable.h"
 #include "platform/WindowServices.h"
 
@@ -18,6 +19,8 @@ struct AppState {
     ConvertedPicture picture;
     // How blocks are picked, from the preview panel's menu; the default each time the program starts.
     ConversionChoice choice;
+    // Whether the next file written lies flat or stands as a wall, from the same menu.
+    Orientation orientation = Orientation::Floor;
     platform::FileDialogRecord fileDialog;
     bool pictureServicesStarted = false;
 };

@@ -9,22 +9,30 @@
 namespace tesselbox {
 namespace {
 
+enum class Group { Match, Dither, Orientation };
+
 struct Entry {
     int id;
     const char* text;
-    bool isMatch;  // else a dithering
+    Group group;
     MatchMode match;
     DitherMode dither;
+    Orientation orientation;
 };
 
 constexpr Entry ENTRIES[] = {
-    {layout::IDM_MATCH_RGB, texts::MATCH_RGB, true, MatchMode::Rgb, DitherMode::None},
-    {layout::IDM_MATCH_PERCEPTUAL, texts::MATCH_PERCEPTUAL, true, MatchMode::Perceptual,
-     DitherMode::None},
-    {layout::IDM_DITHER_NONE, texts::DITHER_NONE, false, MatchMode::Rgb, DitherMode::None},
-    {layout::IDM_DITHER_FLOYD_STEINBERG, texts::DITHER_FLOYD_STEINBERG, false, MatchMode::Rgb,
-     DitherMode::FloydSteinberg},
-    {layout::IDM_DITHER_ORDERED, texts::DITHER_ORDERED, false, MatchMode::Rgb, DitherMode::Ordered},
+    {layout::IDM_MATCH_RGB, texts::MATCH_RGB, Group::Match, MatchMode::Rgb, DitherMode::None, Orientation::Floor},
+    {layout::IDM_MATCH_PERCEPTUAL, texts::MATCH_PERCEPTUAL, Group::Match, MatchMode::Perceptual,
+     DitherMode::None, Orientation::Floor},
+    {layout::IDM_DITHER_NONE, texts::DITHER_NONE, Group::Dither, MatchMode::Rgb, DitherMode::None, Orientation::Floor},
+    {layout::IDM_DITHER_FLOYD_STEINBERG, texts::DITHER_FLOYD_STEINBERG, Group::Dither, MatchMode::Rgb,
+     DitherMode::FloydSteinberg, Orientation::Floor},
+    {layout::IDM_DITHER_ORDERED, texts::DITHER_ORDERED, Group::Dither, MatchMode::Rgb, DitherMode::Ordered,
+     Orientation::Floor},
+    {layout::IDM_ORIENTATION_FLOOR, texts::ORIENTATION_FLOOR, Group::Orientation, MatchMode::Rgb, DitherMode::None,
+     Orientation::Floor},
+    {layout::IDM_ORIENTATION_WALL, texts::ORIENTATION_WALL, Group::Orientation, MatchMode::Rgb, DitherMode::None,
+     Orientation::Wall},
 };
 
 // From this many pixels on, converting again takes long enough to be seen.
@@ -36,9 +44,10 @@ std::vector<ConversionMenuItem> ConversionMenu(const AppState& state) {
     std::vector<ConversionMenuItem> items;
     for (std::size_t i = 0; i < std::size(ENTRIES); ++i) {
         const Entry& e = ENTRIES[i];
-        const bool checked = e.isMatch ? state.choice.match == e.match
-                                       : state.choice.dither == e.dither;
-        items.push_back({e.id, e.text, checked, i > 0 && e.isMatch != ENTRIES[i - 1].isMatch});
+        const bool checked = e.group == Group::Match    ? state.choice.match == e.match
+                             : e.group == Group::Dither ? state.choice.dither == e.dither
+                                                        : state.orientation == e.orientation;
+        items.push_back({e.id, e.text, checked, i > 0 && e.group != ENTRIES[i - 1].group});
     }
     return items;
 }
@@ -49,8 +58,12 @@ void ChooseConversion(AppState& state, int itemId) {
         if (e.id == itemId) entry = &e;
     }
     if (entry == nullptr) return;
+    if (entry->group == Group::Orientation) {  // nothing to convert: the next file stands so
+        state.orientation = entry->orientation;
+        return;
+    }
     ConversionChoice choice = state.choice;
-    if (entry->isMatch) {
+    if (entry->group == Group::Match) {
         choice.match = entry->match;
     } else {
         choice.dither = entry->dither;

@@ -1,6 +1,7 @@
-// The preview panel's right-click menu: how blocks are matched and whether they are dithered. A
-// choice converts the current picture again from the source it keeps, asking nothing; the next
-// picture is converted the same way. Nothing of it outlives the program.
+// The preview panel's right-click menu: how blocks are matched and whether they are dithered, and
+// whether the art lies flat or stands as a wall. A match or dithering choice converts the current
+// picture again from the source it keeps, asking nothing; the next picture is converted the same
+// way. The orientation applies to the next file written. Nothing of it outlives the program.
 #pragma once
 
 #include "app/AppState.h"

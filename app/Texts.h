@@ -26,6 +26,8 @@ inline constexpr const char* MATCH_PERCEPTUAL = "颜色匹配：感知";
 inline constexpr const char* DITHER_NONE = "抖动：无";
 inline constexpr const char* DITHER_FLOYD_STEINBERG = "抖动：Floyd–Steinberg";
 inline constexpr const char* DITHER_ORDERED = "抖动：有序（Bayer）";
+inline constexpr const char* ORIENTATION_FLOOR = "方向：地面";
+inline constexpr const char* ORIENTATION_WALL = "方向：墙面";
 
 inline constexpr std::array<platform::FileFilter, 2> PICTURE_FILTERS = {{
     {"图片文件(*.jpg;*.png;*.bmp)", "*.jpg;*.png;*.bmp"},

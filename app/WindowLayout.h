@@ -14,6 +14,8 @@ inline constexpr int IDM_MATCH_PERCEPTUAL = 102;
 inline constexpr int IDM_DITHER_NONE = 201;
 inline constexpr int IDM_DITHER_FLOYD_STEINBERG = 202;
 inline constexpr int IDM_DITHER_ORDERED = 203;
+inline constexpr int IDM_ORIENTATION_FLOOR = 301;
+inline constexpr int IDM_ORIENTATION_WALL = 302;
 
 // Outer size, frame and caption included, as created on Windows.
 inline constexpr int WINDOW_WIDTH = 654;

@@ -15,6 +15,7 @@ void WriteSchematic(AppState& state) {
     const BlockFileSource source{p.working.width, p.working.height, p.grid.data(), &state.colorTable};
     BlockFileOptions options;
     options.format = FormatFromExtension(*path);
+    options.orientation = state.orientation;
     const std::u8string stem = path->stem().u8string();  // Litematica shows it; UTF-8 on every system
     options.name.assign(stem.begin(), stem.end());
     const BlockFileOutcome outcome = WriteBlockFile(*path, source, options);

@@ -343,11 +343,12 @@ TEST_F(CommandsTest, PreviewMenuConvertsTheKeptPictureAgain) {
                                 item.id == (step.made.dither == DitherMode::None ? layout::IDM_DITHER_NONE
                                             : step.made.dither == DitherMode::Ordered
                                                 ? layout::IDM_DITHER_ORDERED
-                                                : layout::IDM_DITHER_FLOYD_STEINBERG);
+                                                : layout::IDM_DITHER_FLOYD_STEINBERG) ||
+                                item.id == layout::IDM_ORIENTATION_FLOOR;
             EXPECT_EQ(item.checked, wanted) << item.text;
             checked += item.checked;
         }
-        EXPECT_EQ(checked, 2);
+        EXPECT_EQ(checked, 3);
     }
     EXPECT_EQ(state_.picture.grid, plain);  // back to the default: the default's blocks
 
@@ -375,6 +376,44 @@ TEST(Lifecycle, MissingColorTableShowsOnlyTheErrorAndStartsNothing) {
         OnDestroy(state);
         EXPECT_EQ(fake::CurrentScript().servicesRunning, 0);
     }
+}
+
+// 方向：墙面 converts nothing; the next file stands up, every format alike, until 方向：地面.
+TEST_F(CommandsTest, OrientationAppliesToTheNextFileWritten) {
+    fake::FakePicture picture = fake::SolidPicture(2, 3, 0xFFFF0000);
+    picture.pixels[0] = 0xFF0000FF;  // top-left stone, the rest red wool
+    Import(picture);
+    const BlockGrid before = state_.picture.grid;
+    script().invalidated.clear();
+    ChooseConversion(state_, layout::IDM_ORIENTATION_WALL);
+    EXPECT_EQ(state_.picture.grid, before);
+    EXPECT_TRUE(script().invalidated.empty() && script().messages.empty());
+    std::vector<std::string> shown;
+    for (const ConversionMenuItem& item : ConversionMenu(state_)) {
+        if (item.id == layout::IDM_ORIENTATION_FLOOR || item.id == layout::IDM_ORIENTATION_WALL) {
+            shown.push_back(std::string(item.checked ? "*" : "") + item.text);
+        }
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{texts::ORIENTATION_FLOOR, std::string("*") + texts::ORIENTATION_WALL}));
+
+    // The .schematic of a wall: Height 3, Length 1, the bottom row first (wool, wool; wool, wool;
+    // stone, wool).
+    const auto wall = Generate(folder_ / "wall.schematic");
+    ASSERT_TRUE(wall);
+    EXPECT_EQ(wall->substr(12, 11), std::string("\x02\x00\x06Height\x00\x03", 11));
+    EXPECT_EQ(wall->substr(23, 11), std::string("\x02\x00\x06Length\x00\x01", 11));
+    EXPECT_EQ(wall->substr(wall->size() - 24, 6), std::string("\x23\x23\x23\x23\x01\x23", 6));
+    const auto litematic = Generate(folder_ / "wall.litematic");
+    ASSERT_TRUE(litematic);
+    std::string nbt, error;
+    ASSERT_TRUE(testing::Gunzip(*litematic, nbt));
+    const testing::DecodedFile file = testing::DecodeLitematic(testing::ReadNbt(nbt, error));
+    EXPECT_EQ(file.width * 10 + file.height * 100 + file.length, 2 * 10 + 3 * 100 + 1);
+
+    ChooseConversion(state_, layout::IDM_ORIENTATION_FLOOR);
+    const auto floor = Generate(folder_ / "floor.schematic");
+    ASSERT_TRUE(floor);
+    EXPECT_EQ(floor->substr(12, 11), std::string("\x02\x00\x06Height\x00\x01", 11));
 }
 
 }  // namespace

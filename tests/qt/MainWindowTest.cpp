@@ -634,7 +634,8 @@ private slots:
         QStringList shown = f.PickFromPreviewMenu(Utf8(texts::DITHER_FLOYD_STEINBERG));
         QCOMPARE(shown, QStringList({"*" + Utf8(texts::MATCH_RGB), Utf8(texts::MATCH_PERCEPTUAL),
                                      "*" + Utf8(texts::DITHER_NONE),
-                                     Utf8(texts::DITHER_FLOYD_STEINBERG), Utf8(texts::DITHER_ORDERED)}));
+                                     Utf8(texts::DITHER_FLOYD_STEINBERG), Utf8(texts::DITHER_ORDERED),
+                                     "*" + Utf8(texts::ORIENTATION_FLOOR), Utf8(texts::ORIENTATION_WALL)}));
         QVERIFY(state.choice == (ConversionChoice{MatchMode::Rgb, DitherMode::FloydSteinberg}));
         QVERIFY(state.picture.grid != plain);
         shown = f.PickFromPreviewMenu(Utf8(texts::MATCH_PERCEPTUAL));
@@ -647,6 +648,24 @@ private slots:
         for (const QPoint p : {QPoint(10, 10), QPoint(61, 33), QPoint(119, 89)}) {
             QCOMPARE(right.pixel(p), Opaque(PreviewAt(state, p.x(), p.y())));  // shown at its own size
         }
+
+        // 方向：墙面 converts nothing; the next file written stands up: Height 90, Length 1.
+        const BlockGrid dithered = state.picture.grid;
+        shown = f.PickFromPreviewMenu(Utf8(texts::ORIENTATION_WALL));
+        QVERIFY(state.orientation == Orientation::Wall);
+        QVERIFY(state.picture.grid == dithered);
+        const QString typed = f.folder.filePath("wall.schematic");
+        auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) { Type(d, typed); });
+        QTest::mouseClick(f.generate(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QFile file(typed);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.mid(12, 11), QByteArray("\x02\x00\x06Height\x00\x5a", 11));
+        QCOMPARE(bytes.mid(23, 11), QByteArray("\x02\x00\x06Length\x00\x01", 11));
+        shown = f.PickFromPreviewMenu(Utf8(texts::ORIENTATION_FLOOR));
+        QVERIFY(shown.contains("*" + Utf8(texts::ORIENTATION_WALL)));
+        QVERIFY(state.orientation == Orientation::Floor);
     }
 
     // Transparent pixels: white in both panels; translucent ones are blended over white on the

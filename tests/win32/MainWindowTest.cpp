@@ -352,11 +352,28 @@ TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
         EXPECT_EQ(menu.items(), (std::vector<std::wstring>{
                                     L"*\u989c\u8272\u5339\u914d\uff1aRGB", L"\u989c\u8272\u5339\u914d\uff1a\u611f\u77e5",
                                     L"*\u6296\u52a8\uff1a\u65e0", L"\u6296\u52a8\uff1aFloyd\u2013Steinberg",
-                                    L"\u6296\u52a8\uff1a\u6709\u5e8f\uff08Bayer\uff09"}));
+                                    L"\u6296\u52a8\uff1a\u6709\u5e8f\uff08Bayer\uff09",
+                                    L"*\u65b9\u5411\uff1a\u5730\u9762", L"\u65b9\u5411\uff1a\u5899\u9762"}));
         EXPECT_TRUE(dialogs.seen().empty());
     }
     EXPECT_TRUE(State().choice == (ConversionChoice{MatchMode::Rgb, DitherMode::FloydSteinberg}));
     EXPECT_NE(State().picture.grid, plain);
+    {
+        // 方向：墙面, the seventh item: nothing converted again, the next file stands up.
+        const BlockGrid dithered = State().picture.grid;
+        MenuScript menu(7);
+        rightClick(layout::PREVIEW_PANEL.x + 150, layout::PREVIEW_PANEL.y + 150);
+        ASSERT_EQ(menu.items().size(), 7u);
+        EXPECT_EQ(State().orientation, Orientation::Wall);
+        EXPECT_EQ(State().picture.grid, dithered);
+        const fs::path wall = folder_.path() / L"wall.schematic";
+        DialogScript script;
+        script.Queue({IDOK, wall.wstring()});
+        Command(0, layout::IDC_GENERATE);
+        const std::string bytes = testing::ReadBytes(wall);
+        EXPECT_EQ(bytes.substr(12, 11), std::string("\x02\x00\x06Height\x00\x1e", 11));  // 30 rows high
+        EXPECT_EQ(bytes.substr(23, 11), std::string("\x02\x00\x06Length\x00\x01", 11));
+    }
     {
         MenuScript menu(0);
         rightClick(layout::SOURCE_PANEL.x + 150, layout::SOURCE_PANEL.y + 150);
