@@ -4,6 +4,7 @@
 #include "formats/NbtWriter.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <limits>
 #include <map>
@@ -485,6 +486,13 @@ void EmitStructureNbt(NbtWriter& nbt, const BlockFileSource& source, Orientation
     nbt.EndCompound();
 }
 
+// A Bedrock state's byte or int value; the table's parser let only digits through.
+std::int32_t StateNumber(std::string_view text) {
+    std::int32_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 void PutLittleEndian(std::uint8_t* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
@@ -531,9 +539,9 @@ void EmitMcStructure(NbtWriter& nbt, const BlockFileSource& source, Orientation 
             switch (property.type) {
                 case BedrockProperty::Type::String: nbt.String(property.key, property.value); break;
                 case BedrockProperty::Type::Byte:
-                    nbt.Byte(property.key, static_cast<std::uint8_t>(std::stoi(property.value)));
+                    nbt.Byte(property.key, static_cast<std::uint8_t>(StateNumber(property.value)));
                     break;
-                case BedrockProperty::Type::Int: nbt.Int(property.key, std::stoi(property.value)); break;
+                case BedrockProperty::Type::Int: nbt.Int(property.key, StateNumber(property.value)); break;
             }
         }
         nbt.EndCompound();
