@@ -461,26 +461,29 @@ void EmitStructureNbt(NbtWriter& nbt, const BlockFileSource& source, Orientation
         nbt.EndCompound();
     }
     nbt.BeginList("blocks", NbtTag::Compound, static_cast<std::int32_t>(palette.blocks));
-    // One block: pos, a list of three ints; state, an int; the compound's end. Filled in per cell.
+    // One block: pos, a list of three ints; state, an int; the compound's end. A row's buffer holds
+    // the block's bytes once per cell, so each block written patches only its four numbers.
     static constexpr std::uint8_t BLOCK[36] = {9, 0, 3, 'p', 'o', 's', 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0,
                                                0, 0, 0, 0, 3, 0, 5, 's', 't', 'a', 't', 'e', 0, 0, 0, 0, 0};
     constexpr std::size_t X_AT = 11, Y_AT = 15, Z_AT = 19, STATE_AT = 31;
-    std::vector<std::uint8_t> row;
-    row.reserve(sizeof BLOCK * std::size_t{source.width});
+    std::vector<std::uint8_t> row(sizeof BLOCK * std::size_t{source.width});
+    for (std::size_t at = 0; at < row.size(); at += sizeof BLOCK) std::copy(std::begin(BLOCK), std::end(BLOCK), &row[at]);
     const bool wall = orientation == Orientation::Wall;
     ForEachFileRow(source, orientation, [&](const std::int32_t* cells, std::uint32_t along) {
-        row.clear();
+        std::uint8_t y[4], z[4];
+        PutBigEndian(y, wall ? along : 0);
+        PutBigEndian(z, wall ? 0 : along);
+        std::uint8_t* block = row.data();
         for (std::uint32_t x = 0; x < source.width; ++x) {
             const std::int32_t index = palette.indexOfCell[Slot(cells[x])];
             if (index < 0) continue;
-            const std::size_t at = row.size();
-            row.insert(row.end(), std::begin(BLOCK), std::end(BLOCK));
-            PutBigEndian(&row[at + X_AT], x);
-            PutBigEndian(&row[at + Y_AT], wall ? along : 0);
-            PutBigEndian(&row[at + Z_AT], wall ? 0 : along);
-            PutBigEndian(&row[at + STATE_AT], static_cast<std::uint32_t>(index));
+            PutBigEndian(block + X_AT, x);
+            std::copy(y, y + 4, block + Y_AT);
+            std::copy(z, z + 4, block + Z_AT);
+            PutBigEndian(block + STATE_AT, static_cast<std::uint32_t>(index));
+            block += sizeof BLOCK;
         }
-        nbt.PutBytes(row.data(), row.size());
+        nbt.PutBytes(row.data(), static_cast<std::size_t>(block - row.data()));
     });
     nbt.BeginList("entities", NbtTag::Compound, 0);
     nbt.EndCompound();
