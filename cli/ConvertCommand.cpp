@@ -190,8 +190,8 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
     const BlockFileOptions fileOptions = FileOptions(planned, options);
     if (options.split > 0) {
         PiecesReport pieces = WritePieces(planned.schematic, source, fileOptions, options.split, blockNames);
-        for (std::string& failure : pieces.failures) report.failures.push_back(picture + ": " + failure);
-        for (std::string& note : pieces.notes) report.notes.push_back(picture + ": " + note);
+        for (const std::string& failure : pieces.failures) report.failures.push_back(std::string(picture).append(": ").append(failure));
+        for (const std::string& note : pieces.notes) report.notes.push_back(std::string(picture).append(": ").append(note));
     } else if (const BlockFileOutcome written = WriteBlockFile(planned.schematic, source, fileOptions); !written.ok()) {
         // Size and name refusals do not name the file; open and write failures do.
         const bool named = written.status == BlockFileStatus::OpenFailed ||

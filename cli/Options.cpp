@@ -58,6 +58,15 @@ std::optional<T> Named(std::string_view text, std::initializer_list<std::pair<st
     return std::nullopt;
 }
 
+std::optional<std::uint32_t> ParseSplit(const std::string& text) {
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > MAX_PICTURE_SIDE) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::optional<unsigned> ParseJobs(const std::string& text) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -151,13 +160,11 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
             }
         } else if (Names(argument, "--split")) {
             if (auto value = walk.Value(argument, "--split", error)) {
-                std::uint32_t side = 0;
-                const auto [end, failed] = std::from_chars(value->data(), value->data() + value->size(), side);
-                if (failed != std::errc() || end != value->data() + value->size() || side < 1 || side > MAX_PICTURE_SIDE) {
+                if (const auto side = ParseSplit(*value)) {
+                    options.split = *side;
+                } else {
                     error = "--split takes a number of blocks from 1 to " + std::to_string(MAX_PICTURE_SIDE) + ", not \"" +
                             *value + "\"";
-                } else {
-                    options.split = side;
                 }
             }
         } else if (Names(argument, "--schem-version")) {

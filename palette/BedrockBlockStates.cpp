@@ -14,8 +14,8 @@ constexpr std::array BEDROCK_VERSIONS = {
 
 struct Mapping {
     int version;  // index into BEDROCK_VERSIONS
-    std::string_view java;
-    std::string_view bedrock;
+    const char* java;  // plain pointers: thousands of string_views are too long a constant expression
+    const char* bedrock;
 };
 // Sorted by version, then by the Java state as the generator spelled it (keys sorted).
 constexpr Mapping MAPPINGS[] = {
@@ -115,9 +115,9 @@ bool BedrockStateFor(const BlockState& java, const BedrockVersion& version, Bedr
     const auto* end = std::end(MAPPINGS);
     const auto* found = std::lower_bound(std::begin(MAPPINGS), end, std::pair{index, std::string_view(key)},
                                          [](const Mapping& m, const auto& wanted) {
-                                             return std::pair{m.version, m.java} < wanted;
+                                             return std::pair{m.version, std::string_view(m.java)} < wanted;
                                          });
-    if (found == end || found->version != index || found->java != key) return false;
+    if (found == end || found->version != index || std::string_view(found->java) != key) return false;
     return ParseBedrockState(found->bedrock, out);
 }
 

@@ -99,13 +99,13 @@ TEST(Pieces, JoinIntoTheWholeInEveryFormat) {
     int joined = 0;
     for (const std::string extension : {".schematic", ".schem", ".litematic", ".nbt"}) {
         for (const std::string orientation : {"floor", "wall"}) {
-            const std::string whole = "whole-" + orientation + extension;
+            const std::string whole = std::string("whole-").append(orientation).append(extension);
             ASSERT_EQ(RunCli({"convert", (folder / "art.png").string(), "--palette", table, "--orientation", orientation,
                               "-o", (folder / whole).string()}).code, EXIT_DONE);
             const Blocks expected = Read(folder / whole, extension);
             ASSERT_FALSE(expected.cells.empty());
             for (const int side : {4, 5, 12}) {  // even, uneven, one piece
-                SCOPED_TRACE(extension + " " + orientation + " split " + std::to_string(side));
+                SCOPED_TRACE(std::string(extension).append(" ").append(orientation).append(" split ").append(std::to_string(side)));
                 const std::string name = "art-" + orientation + "-" + std::to_string(side);
                 const CliResult result = RunCli({"convert", (folder / "art.png").string(), "--palette", table,
                                                  "--orientation", orientation, "--split", std::to_string(side), "-o",
