@@ -125,6 +125,16 @@ BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockS
     return palette;
 }
 
+// The first entry a .schematic cannot hold, as a message; empty when every entry has an id:data.
+std::string NamedEntryRefusal(const ColorTable& table) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) {
+        if (table.blockStates[i].empty()) continue;
+        return "color table " + (table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1)) +
+               ": " + table.blockStates[i] + " has no numeric id, which a .schematic needs; write .schem, .litematic or .nbt";
+    }
+    return {};
+}
+
 BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& options, Prepared& prepared) {
     const std::uint64_t cells = std::uint64_t{source.width} * source.height;
     if (options.format == BlockFileFormat::Schematic) {
@@ -132,6 +142,9 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
             return Refuse(BlockFileStatus::TooLarge, "a schematic side may be at most " +
                                                          std::to_string(MAX_PICTURE_SIDE) +
                                                          " blocks; this picture is " + Size(source));
+        }
+        if (const std::string named = NamedEntryRefusal(*source.table); !named.empty()) {
+            return Refuse(BlockFileStatus::NoNumericId, named);
         }
         return {};
     }
@@ -395,6 +408,9 @@ BlockFileOutcome WriteBlockNbt(ByteSink& sink, const BlockFileSource& source, co
 BlockFileOutcome WriteBlockFile(const std::filesystem::path& path, const BlockFileSource& source,
                                 const BlockFileOptions& options) {
     if (options.format == BlockFileFormat::Schematic && !options.gzip) {
+        if (const std::string named = NamedEntryRefusal(*source.table); !named.empty()) {
+            return Refuse(BlockFileStatus::NoNumericId, named);
+        }
         const SchematicOutcome written = WriteSchematicFile(path, source);
         switch (written.status) {
             case SchematicStatus::Ok: return {};

@@ -35,7 +35,8 @@ struct BlockFileOptions {
     std::int64_t timeMillis = -1;             // creation time, ms since 1970; -1: now
 };
 
-enum class BlockFileStatus { Ok, TooLarge, NoBlockName, BadOption, OpenFailed, WriteFailed };
+// NoNumericId: a .schematic asked of a table that names a block, which it has no id for.
+enum class BlockFileStatus { Ok, TooLarge, NoBlockName, BadOption, OpenFailed, WriteFailed, NoNumericId };
 
 struct BlockFileOutcome {
     BlockFileStatus status = BlockFileStatus::Ok;

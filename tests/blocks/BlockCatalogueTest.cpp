@@ -3,11 +3,13 @@
 // shipped modern table's facts against answers known from the game.
 #include "blocks/BlockLists.h"
 #include "blocks/ModernBlocks.h"
+#include "palette/BlockChoice.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -161,6 +163,27 @@ TEST(ModernBlocks, FamiliesAndFlagsAreThoseTheGameShows) {
                              "minecraft:oak_slab", "minecraft:barrier", "minecraft:spawner"}) {
         EXPECT_EQ(blocks::FindModernBlock(name), nullptr) << name;
     }
+}
+
+TEST(BlockChoice, WordsChooseByNameFamilyAndFlag) {
+    auto table = std::make_unique<ColorTable>();
+    EXPECT_EQ(MakeModernTable(*table), 0u);
+    const std::int32_t all = table->count;
+    ChooseBlocks(*table, {"wool", "concrete-powder", "minecraft:stone"}, {"falls", "white_wool"});
+    ASSERT_EQ(table->count, 16);  // 15 wools and stone; the powders fall
+    for (std::int32_t i = 0; i < table->count; ++i) {
+        const std::string& state = table->blockStates[static_cast<std::size_t>(i)];
+        EXPECT_TRUE(state.ends_with("_wool") || state == "minecraft:stone") << state;
+        EXPECT_NE(state, "minecraft:white_wool");
+    }
+    auto old = std::make_unique<ColorTable>();
+    EXPECT_GT(MakeModernTable(*old, BlockFace::Top, FindGameVersion("1.16.5")), 100u);
+    EXPECT_LT(old->count, all);
+
+    EXPECT_EQ(CheckChoiceWord("busy", *table), "");
+    EXPECT_EQ(CheckChoiceWord("minecraft:tuff", *table), "");
+    EXPECT_EQ(CheckChoiceWord("fals", *table), "no block, family or flag is called \"fals\"; close: falls");
+    EXPECT_NE(CheckChoiceWord("cherry", *table).find("cherry_planks"), std::string::npos);
 }
 
 }  // namespace
