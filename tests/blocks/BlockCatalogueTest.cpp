@@ -180,6 +180,16 @@ TEST(BlockChoice, WordsChooseByNameFamilyAndFlag) {
     EXPECT_GT(MakeModernTable(*old, BlockFace::Top, FindGameVersion("1.16.5")), 100u);
     EXPECT_LT(old->count, all);
 
+    // The side table, for walls: the same blocks, each with its side face's color.
+    auto sides = std::make_unique<ColorTable>();
+    MakeModernTable(*sides, BlockFace::Side);
+    ASSERT_EQ(sides->count, all);
+    const blocks::ModernBlock* log = blocks::FindModernBlock("minecraft:oak_log");
+    const auto at = static_cast<std::size_t>(log - blocks::ModernBlocks().data());
+    EXPECT_EQ(sides->blockStates[at], "minecraft:oak_log");
+    EXPECT_EQ(sides->colors[at], MakePixel(log->side[0], log->side[1], log->side[2], 255));
+    EXPECT_NE(log->side, log->top);
+
     EXPECT_EQ(CheckChoiceWord("busy", *table), "");
     EXPECT_EQ(CheckChoiceWord("minecraft:tuff", *table), "");
     EXPECT_EQ(CheckChoiceWord("fals", *table), "no block, family or flag is called \"fals\"; close: falls");
