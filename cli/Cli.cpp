@@ -3,6 +3,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/Options.h"
 #include "cli/PaletteSource.h"
+#include "blocks/ModernBlocks.h"
 #include "palette/BlockStates.h"
 #include "palette/ColorTable.h"
 
@@ -108,7 +109,9 @@ int Dispatch(std::span<const std::string> args, std::ostream& out, std::ostream&
     switch (parsed.command) {
         case Command::Help:
             out << USAGE << HELP << "\nMinecraft versions: " << SupportedGameVersionList() << " (default "
-                << NewestGameVersion().name << ")\n" << HELP_END;
+                << NewestGameVersion().name << ")\nFamilies for --only and --exclude:";
+            for (std::string_view family : blocks::ModernBlockFamilies()) out << ' ' << family;
+            out << "\n" << HELP_END;
             return EXIT_DONE;
         case Command::Version:
             out << "tesselbox-cli " << TESSELBOX_VERSION << "\n";
