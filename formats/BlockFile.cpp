@@ -167,7 +167,10 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
     }
     prepared.version = options.gameVersion != nullptr ? options.gameVersion : &NewestGameVersion();
     TableBlockStates resolved = ResolveTableBlockStates(*source.table, *prepared.version);
-    if (!resolved.ok()) return Refuse(BlockFileStatus::NoBlockName, resolved.message);
+    if (!resolved.ok()) {
+        const bool named = !source.table->blockStates[static_cast<std::size_t>(resolved.refusedEntry)].empty();
+        return Refuse(named ? BlockFileStatus::UnknownBlock : BlockFileStatus::NoBlockName, resolved.message);
+    }
     prepared.palette = MakePalette(source, resolved.states, options.format == BlockFileFormat::Schem);
     if (options.format == BlockFileFormat::Schem && cells + prepared.palette.twoByteCells > MAX_NBT_ARRAY) {
         return Refuse(BlockFileStatus::TooLarge,

@@ -36,7 +36,8 @@ struct BlockFileOptions {
 };
 
 // NoNumericId: a .schematic asked of a table that names a block, which it has no id for.
-enum class BlockFileStatus { Ok, TooLarge, NoBlockName, BadOption, OpenFailed, WriteFailed, NoNumericId };
+// UnknownBlock: a block the table names is not one the game version has.
+enum class BlockFileStatus { Ok, TooLarge, NoBlockName, BadOption, OpenFailed, WriteFailed, NoNumericId, UnknownBlock };
 
 struct BlockFileOutcome {
     BlockFileStatus status = BlockFileStatus::Ok;

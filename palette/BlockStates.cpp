@@ -162,6 +162,7 @@ TableBlockStates ResolveTableBlockStates(const ColorTable& table, const GameVers
         message = "color table ";
         message += table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1);
         message += ": " + why;
+        result.refusedEntry = static_cast<std::int32_t>(i);
         result.states.clear();
         return result;
     }

@@ -282,6 +282,9 @@ TEST_F(CommandsTest, ANamedBlockStopsOnlyTheSchematicAndLeavesTheOldFile) {
     EXPECT_EQ(Generate(old), std::optional<std::string>("old"));
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::NO_NUMERIC_BLOCK_ID});
     EXPECT_TRUE(Generate(folder_ / "art.litematic"));
+    state_.colorTable.blockStates[1] = "minecraft:no_such_block";
+    EXPECT_FALSE(Generate(folder_ / "other.litematic"));
+    EXPECT_EQ(MessageTexts().back(), texts::UNKNOWN_BLOCK_NAME);
 }
 
 TEST_F(CommandsTest, CommandsRunOnlyForNotificationZeroAndTheirOwnIdentifiers) {
