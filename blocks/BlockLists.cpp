@@ -87,7 +87,7 @@ std::string CheckBlockState(std::string_view version, std::string_view name,
     for (std::size_t i = 0; i < properties.size(); ++i) {
         const auto& [key, value] = properties[i];
         for (std::size_t j = 0; j < i; ++j) {
-            if (properties[j].first == key) return shown + " names the property " + key + " twice";
+            if (properties[j].first == key) return shown + " names the property " + (key + " twice");
         }
         const auto values = ValuesOf(set, key);
         if (!values) {
@@ -99,10 +99,15 @@ std::string CheckBlockState(std::string_view version, std::string_view name,
                 keys += rest.substr(0, std::min(rest.find('='), space));
                 rest.remove_prefix(std::min(space + 1, rest.size()));
             }
-            return shown + " has no property " + key + " in Minecraft " + std::string(version) + "; it has " + keys;
+            std::string message = shown + " has no property ";
+            message.append(key).append(" in Minecraft ").append(version).append("; it has ").append(keys);
+            return message;
         }
         if (!HasValue(*values, value)) {
-            return shown + ": " + key + " is one of " + Spelled(*values, '|', ", ") + ", not \"" + value + "\"";
+            std::string message = shown + ": ";
+            message.append(key).append(" is one of ").append(Spelled(*values, '|', ", "));
+            message.append(", not \"").append(value).append("\"");
+            return message;
         }
     }
     return {};

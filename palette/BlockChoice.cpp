@@ -116,8 +116,10 @@ std::string CheckChoiceWord(std::string_view word, const ColorTable& table) {
     std::vector<std::pair<std::size_t, std::string>> close;
     for (std::string& name : known) {
         const std::size_t distance = EditDistance(bare, name);
-        if (distance <= std::max<std::size_t>(2, bare.size() / 4)) close.emplace_back(distance, std::move(name));
-        else if (bare.size() >= 3 && name.find(bare) != std::string::npos) close.emplace_back(distance, std::move(name));
+        const bool fewEdits = distance <= std::max<std::size_t>(2, bare.size() / 4);
+        if (fewEdits || (bare.size() >= 3 && name.find(bare) != std::string::npos)) {
+            close.emplace_back(distance, std::move(name));
+        }
     }
     std::stable_sort(close.begin(), close.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::string message = "no block, family or flag is called \"" + std::string(word) + "\"";

@@ -91,8 +91,9 @@ TEST(BlockChoiceCommand, WrongChoicesSayWhyAndWriteNothing) {
 TEST(BlockChoiceCommand, MaterialsCountWhatTheFileHolds) {
     TempFolder folder;
     const fs::path art = folder / "art.litematic";
+    const std::string photo = std::string(TESSELBOX_CLI_TEST_SOURCE) + "/sample.jpg";
     const auto result = RunCli({"convert", "-q", "--blocks", "modern", "--match", "perceptual", "--exclude",
-                                "busy,creative-only", TESSELBOX_CLI_TEST_SOURCE "/sample.jpg", "-o", art.string(),
+                                "busy,creative-only", photo, "-o", art.string(),
                                 "--materials", "--materials-csv", (folder / "m.csv").string()});
     ASSERT_EQ(result.code, EXIT_DONE) << result.err;
     std::string nbt, error;
