@@ -311,6 +311,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         std::size_t i = 0;
         while (table->blockStates[i].empty()) ++i;
         err << "tesselbox-cli: " << Shown(schematic->schematic) << ": "
+            << (options.palette ? Shown(*options.palette) + ": " : std::string())
             << (table->lines[i] > 0 ? "color table line " + std::to_string(table->lines[i]) + ": " : std::string())
             << table->blockStates[i] << (table->lines[i] > 0 ? "" : " (entry " + std::to_string(i + 1) + ")")
             << " has no numeric id, which a .schematic needs; write .schem, .litematic or .nbt (-o NAME.litematic)\n";

@@ -67,7 +67,7 @@ TEST(BlockChoiceCommand, WrongChoicesSayWhyAndWriteNothing) {
         {{"--palette", named, "--mc-version", "1.16.5"}, EXIT_FILE_FAILED,
          "named.txt: color table line 3: minecraft:cherry_planks is no block in Minecraft 1.16.5"},
         {{"--palette", named, "-o", (folder / "out.schematic").string()}, EXIT_FILE_FAILED,
-         "out.schematic: color table line 3: minecraft:cherry_planks has no numeric id, which a .schematic needs; "
+         "out.schematic: " + named + ": color table line 3: minecraft:cherry_planks has no numeric id, which a .schematic needs; "
          "write .schem, .litematic or .nbt"},
         {{"--blocks", "modern", "--only", "concrete", "--exclude", "black_concrete", "-o",
           (folder / "out.schematic").string()},
