@@ -27,6 +27,8 @@ void WriteSchematic(AppState& state) {
         case BlockFileStatus::TooLarge:
         case BlockFileStatus::BadOption: text = texts::PICTURE_TOO_LARGE; break;
         case BlockFileStatus::NoBlockName: text = texts::NO_MODERN_BLOCK_NAME; break;
+        case BlockFileStatus::NoNumericId: text = texts::NO_NUMERIC_BLOCK_ID; break;
+        case BlockFileStatus::UnknownBlock: text = texts::UNKNOWN_BLOCK_NAME; break;
     }
     platform::ShowMessage(text, platform::MessageKind::Error);
 }

@@ -3,6 +3,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/Options.h"
 #include "cli/PaletteSource.h"
+#include "blocks/ModernBlocks.h"
 #include "palette/BlockStates.h"
 #include "palette/ColorTable.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 // "or:" continues the usage as GNU tools write it, which help2man reads into the man page's synopsis.
 constexpr const char* USAGE = R"(Usage: tesselbox-cli convert [options] PICTURE...
-   or: tesselbox-cli palette [FILE]
+   or: tesselbox-cli palette [FILE | --blocks modern] [--only LIST] [--exclude LIST] [--mc-version V]
    or: tesselbox-cli --help | --version
 )";
 
@@ -52,13 +53,21 @@ convert options:
       --schem-version N  2 (the default; WorldEdit 7.2 and later, FAWE, Litematica) or 3
       --palette FILE   the color table; default: Colors.txt in the current folder if there is
                        one, else the one installed with the program
+      --blocks modern  the shipped table of today's full blocks instead of a file; with
+                       --mc-version, the blocks that version lacks are left out
+      --only LIST      keep only the blocks LIST names: block names, families or flags,
+                       separated by commas (--only wool,concrete,terracotta)
+      --exclude LIST   leave out the blocks LIST names (--exclude falls,changes,busy); flags:
+                       falls, needs-support, changes, light, creative-only, busy
       --fit            shrink a picture larger than 300 x 300 to fit inside it (the default)
       --no-fit         keep the picture's own size: one block per pixel
       --preview PATH   also write the picture in its blocks' colors as PNG, transparent where
                        no block goes; with several pictures an existing folder (NAME-blocks.png)
       --materials      print the blocks needed on standard output: the count, id:data and name
                        of each, most used first, then the totals; with --mc-version or a .schem
-                       or .litematic output, each block's name in that version too
+                       or .litematic output, each block's name in that version too; and
+                       how many stacks of 64 and shulker boxes of 27 stacks that is
+      --materials-csv FILE  write the same list as CSV
       --match RULE     how the nearest color is measured: rgb, distance of the 8-bit channels
                        (the default), or perceptual, CIEDE2000 as the eye sees color difference
       --dither MODE    none (the default); floyd-steinberg, which spreads each block's error to
@@ -69,7 +78,8 @@ convert options:
 )";
 
 constexpr const char* HELP_END = R"(
-palette prints the color table as read: one "id,data,red,green,blue" line per entry, in order.
+palette prints the color table as read: one "id,data,red,green,blue" line per entry, in order,
+or "minecraft:name,red,green,blue,name" for a named one, so it can be saved as a Colors.txt.
 
 Exit status: 0 when everything was done, 1 when a file could not be read or written (the other
 pictures are still converted), 2 when the command line is wrong.
@@ -78,14 +88,21 @@ pictures are still converted), 2 when the command line is wrong.
 int RunPalette(const PaletteOptions& options, std::ostream& out, std::ostream& err,
                const Environment& environment) {
     auto table = std::make_unique<ColorTable>();
-    if (!LoadPalette(options.file, environment, options.quiet, *table, err)) {
-        return EXIT_FILE_FAILED;
+    if (const int status = LoadChosenTable(options.table, environment, options.quiet, *table, err);
+        status != EXIT_DONE) {
+        return status;
     }
     for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
         const Pixel color = table->colors[i];
-        out << unsigned{table->blockIds[i]} << ',' << unsigned{table->blockData[i]} << ','
-            << unsigned{RedOf(color)} << ',' << unsigned{GreenOf(color)} << ','
-            << unsigned{BlueOf(color)} << '\n';
+        // A named entry is printed as a named line with its name, so the listing reads back as the table.
+        if (table->blockStates[i].empty()) {
+            out << unsigned{table->blockIds[i]} << ',' << unsigned{table->blockData[i]};
+        } else {
+            out << table->blockStates[i];
+        }
+        out << ',' << unsigned{RedOf(color)} << ',' << unsigned{GreenOf(color)} << ',' << unsigned{BlueOf(color)};
+        if (!table->blockStates[i].empty() && !table->names[i].empty()) out << ',' << table->names[i];
+        out << '\n';
     }
     return CheckOutput(out, err) ? EXIT_DONE : EXIT_FILE_FAILED;
 }
@@ -101,7 +118,9 @@ int Dispatch(std::span<const std::string> args, std::ostream& out, std::ostream&
     switch (parsed.command) {
         case Command::Help:
             out << USAGE << HELP << "\nMinecraft versions: " << SupportedGameVersionList() << " (default "
-                << NewestGameVersion().name << ")\n" << HELP_END;
+                << NewestGameVersion().name << ")\nFamilies for --only and --exclude:";
+            for (std::string_view family : blocks::ModernBlockFamilies()) out << ' ' << family;
+            out << "\n" << HELP_END;
             return EXIT_DONE;
         case Command::Version:
             out << "tesselbox-cli " << TESSELBOX_VERSION << "\n";

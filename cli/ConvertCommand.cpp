@@ -205,7 +205,7 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
             report.failures.push_back(picture + ": " + *failure);
         }
     }
-    if (options.materials) report.materials = CountMaterials(converted.grid, table);
+    if (options.materials || options.materialsCsv) report.materials = CountMaterials(converted.grid, table);
     return report;
 }
 
@@ -314,7 +314,22 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         return EXIT_USAGE;
     }
     auto table = std::make_unique<ColorTable>();
-    if (!LoadPalette(options.palette, environment, options.quiet, *table, err)) {
+    if (const int status = LoadChosenTable(TableChoiceOf(options), environment, options.quiet, *table, err);
+        status != EXIT_DONE) {
+        return status;
+    }
+    // A named block has no number for a .schematic: say which before any work.
+    const auto schematic = std::find_if(plan.begin(), plan.end(), [](const PlannedPicture& planned) {
+        return planned.format == BlockFileFormat::Schematic;
+    });
+    if (schematic != plan.end() && HasNamedEntries(*table)) {
+        std::size_t i = 0;
+        while (table->blockStates[i].empty()) ++i;
+        err << "tesselbox-cli: " << Shown(schematic->schematic) << ": "
+            << (options.palette ? Shown(*options.palette) + ": " : std::string())
+            << (table->lines[i] > 0 ? "color table line " + std::to_string(table->lines[i]) + ": " : std::string())
+            << table->blockStates[i] << (table->lines[i] > 0 ? "" : " (entry " + std::to_string(i + 1) + ")")
+            << " has no numeric id, which a .schematic needs; write .schem, .litematic or .nbt (-o NAME.litematic)\n";
         return EXIT_FILE_FAILED;
     }
 
@@ -343,12 +358,13 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
             return EXIT_FILE_FAILED;
         }
     }
-    std::vector<std::string> blockNames;  // for --materials and pieces: each entry's name in that version
-    if ((options.materials || options.split > 0) && (modern || options.gameVersion != nullptr)) {
+    std::vector<std::string> blockNames;  // for --materials, --materials-csv and pieces: each entry's name in that version
+    if ((options.materials || options.materialsCsv || options.split > 0) && (modern || options.gameVersion != nullptr)) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
             BlockState state;
-            const bool named = BlockStateFor(table->blockIds[i], table->blockData[i], version, state);
-            blockNames.push_back(named ? state.ToString() : "-");
+            const bool named = !table->blockStates[i].empty() ||
+                               BlockStateFor(table->blockIds[i], table->blockData[i], version, state);
+            blockNames.push_back(!table->blockStates[i].empty() ? table->blockStates[i] : named ? state.ToString() : "-");
         }
     }
 
@@ -378,12 +394,12 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
             if (!report.failures.empty()) ++failed;
             if (report.materials) {
                 ++converted;
-                if (several) {
+                if (several && options.materials) {
                     out << Shown(plan[i].picture) << " (" << report.working.width << " x "
                         << report.working.height << "):\n";
                 }
-                PrintMaterials(out, *report.materials, blockNames);
-                if (several) out << "\n";
+                if (options.materials) PrintMaterials(out, *report.materials, blockNames);
+                if (several && options.materials) out << "\n";
                 allMaterials = allMaterials ? AddMaterials(*allMaterials, *report.materials)
                                             : *report.materials;
             }
@@ -391,9 +407,19 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         }
         progress.Clear();
     }
-    if (converted > 1) {
+    if (converted > 1 && options.materials) {
         out << "all " << converted << " pictures:\n";
         PrintMaterials(out, *allMaterials, blockNames);
+    }
+    if (options.materialsCsv && allMaterials) {
+        const std::string csv = MaterialsCsv(*allMaterials, blockNames);
+        const WriteOutcome written = ReplaceFile(*options.materialsCsv, [&](std::FILE* file) {
+            return std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
+        });
+        if (!written.ok()) {
+            err << "tesselbox-cli: " << written.message << "\n";
+            ++failed;
+        }
     }
     const bool printed = CheckOutput(out, err);
     if (failed > 0 && several) {

@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "palette/BlockChoice.h"
+
 #include <charconv>
 #include <initializer_list>
 #include <utility>
@@ -76,6 +78,34 @@ std::optional<unsigned> ParseJobs(const std::string& text) {
     return value;
 }
 
+// --blocks, --only, --exclude, --mc-version: shared by convert and palette. False when the argument
+// is none of them.
+bool ParseTableOption(const std::string& argument, ArgumentWalk& walk, std::optional<std::string>& blocks,
+                      std::vector<std::string>& only, std::vector<std::string>& exclude,
+                      const GameVersion*& gameVersion, std::string& error) {
+    if (Names(argument, "--blocks")) {
+        if (auto value = walk.Value(argument, "--blocks", error)) {
+            if (*value == "modern") blocks = *value;
+            else error = "--blocks takes modern (the shipped table), not \"" + *value + "\"; --palette FILE reads a file";
+        }
+    } else if (Names(argument, "--only") || Names(argument, "--exclude")) {
+        const bool isOnly = Names(argument, "--only");
+        if (auto value = walk.Value(argument, isOnly ? "--only" : "--exclude", error)) {
+            for (std::string& word : SplitWords(*value)) (isOnly ? only : exclude).push_back(std::move(word));
+        }
+    } else if (Names(argument, "--mc-version")) {
+        if (auto value = walk.Value(argument, "--mc-version", error)) {
+            gameVersion = FindGameVersion(*value);
+            if (gameVersion == nullptr) {
+                error = "--mc-version " + *value + " is not one of " + SupportedGameVersionList();
+            }
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
     ConvertOptions& options = parsed.convert;
     ArgumentWalk walk(args);
@@ -135,13 +165,6 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
                     error = "--format is schematic, schem, litematic, nbt or mcstructure, not \"" + *value + "\"";
                 }
             }
-        } else if (Names(argument, "--mc-version")) {
-            if (auto value = walk.Value(argument, "--mc-version", error)) {
-                options.gameVersion = FindGameVersion(*value);
-                if (options.gameVersion == nullptr) {
-                    error = "--mc-version " + *value + " is not one of " + SupportedGameVersionList();
-                }
-            }
         } else if (Names(argument, "--bedrock-version")) {
             if (auto value = walk.Value(argument, "--bedrock-version", error)) {
                 options.bedrockVersion = FindBedrockVersion(*value);
@@ -167,6 +190,10 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
                             *value + "\"";
                 }
             }
+        } else if (ParseTableOption(argument, walk, options.blocks, options.only, options.exclude,
+                                    options.gameVersion, error)) {
+        } else if (Names(argument, "--materials-csv")) {
+            if (auto value = walk.Value(argument, "--materials-csv", error)) options.materialsCsv = *value;
         } else if (Names(argument, "--schem-version")) {
             if (auto value = walk.Value(argument, "--schem-version", error)) {
                 if (const auto version = Named<int>(*value, {{"2", 2}, {"3", 3}})) {
@@ -189,12 +216,17 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
         }
     }
     if (error.empty() && options.pictures.empty()) error = "convert needs at least one picture";
+    if (error.empty() && options.palette && options.blocks) error = "--palette and --blocks both name the table: give one";
 }
 
 void ParsePalette(std::span<const std::string> args, ParsedArguments& parsed) {
     PaletteOptions& options = parsed.palette;
+    TableChoice& table = options.table;
+    ArgumentWalk walk(args);
     bool optionsEnded = false;
-    for (const std::string& argument : args) {
+    std::string& error = parsed.usageError;
+    while (!walk.Done() && error.empty()) {
+        const std::string& argument = walk.Next();
         if (!optionsEnded && IsOption(argument)) {
             if (argument == "--") {
                 optionsEnded = true;
@@ -203,20 +235,25 @@ void ParsePalette(std::span<const std::string> args, ParsedArguments& parsed) {
                 return;
             } else if (argument == "-q" || argument == "--quiet") {
                 options.quiet = true;
+            } else if (ParseTableOption(argument, walk, table.blocks, table.only, table.exclude, table.gameVersion,
+                                        error)) {
             } else {
-                parsed.usageError = "unknown option " + argument + " for palette";
-                return;
+                error = "unknown option " + argument + " for palette";
             }
-        } else if (options.file) {
-            parsed.usageError = "palette reads one file, not several";
-            return;
+        } else if (table.palette) {
+            error = "palette reads one file, not several";
         } else {
-            options.file = argument;
+            table.palette = argument;
         }
     }
+    if (error.empty() && table.palette && table.blocks) error = "a FILE and --blocks both name the table: give one";
 }
 
 }  // namespace
+
+TableChoice TableChoiceOf(const ConvertOptions& options) {
+    return {options.palette, options.blocks, options.only, options.exclude, options.gameVersion};
+}
 
 ParsedArguments ParseArguments(std::span<const std::string> args) {
     ParsedArguments parsed;

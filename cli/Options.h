@@ -14,12 +14,26 @@ namespace tesselbox::cli {
 
 enum class Command { Help, Version, Convert, Palette };
 
+// Which blocks a command uses: a color table file or a shipped set, then the words that choose.
+struct TableChoice {
+    std::optional<std::filesystem::path> palette = std::nullopt;  // --palette; neither: the default file
+    std::optional<std::string> blocks = std::nullopt;             // --blocks: "modern"
+    std::vector<std::string> only;                                // --only, split at commas
+    std::vector<std::string> exclude;                             // --exclude
+    const GameVersion* gameVersion = nullptr;                     // --mc-version; nullptr: the newest
+    friend bool operator==(const TableChoice&, const TableChoice&) = default;
+};
+
 struct ConvertOptions {
     std::vector<std::filesystem::path> pictures;
     // -o and --preview: a file (one picture) or an existing folder. No --palette: the default one.
     std::optional<std::filesystem::path> output = std::nullopt;
     std::optional<std::filesystem::path> palette = std::nullopt;
     std::optional<std::filesystem::path> preview = std::nullopt;
+    std::optional<std::string> blocks = std::nullopt;  // --blocks, --only, --exclude: see TableChoice
+    std::vector<std::string> only = {};
+    std::vector<std::string> exclude = {};
+    std::optional<std::filesystem::path> materialsCsv = std::nullopt;  // --materials-csv
     bool fit = true;
     bool materials = false;
     ConversionChoice choice = {};  // --match and --dither
@@ -37,9 +51,12 @@ struct ConvertOptions {
 };
 
 struct PaletteOptions {
-    std::optional<std::filesystem::path> file;
+    TableChoice table;  // the FILE argument is table.palette
     bool quiet = false;
 };
+
+// The table a convert line chooses.
+TableChoice TableChoiceOf(const ConvertOptions& options);
 
 struct ParsedArguments {
     Command command = Command::Help;

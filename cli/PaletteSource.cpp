@@ -1,6 +1,8 @@
 #include "cli/PaletteSource.h"
 
 #include "fileio/OpenFile.h"
+#include "palette/BlockChoice.h"
+#include "blocks/ModernBlocks.h"
 
 #include <system_error>
 
@@ -44,6 +46,7 @@ bool LoadPalette(const std::optional<fs::path>& named, const Environment& enviro
         return false;
     }
     if (!quiet) {
+        for (const std::string& note : load.notes) err << "tesselbox-cli: note: " << note << "\n";
         err << "tesselbox-cli: color table " << DisplayPath(path) << origin << ", " << table.count
             << (table.count == 1 ? " entry" : " entries");
         if (load.ignoredEntries > 0) {
@@ -52,6 +55,46 @@ bool LoadPalette(const std::optional<fs::path>& named, const Environment& enviro
         err << "\n";
     }
     return true;
+}
+
+int LoadChosenTable(const TableChoice& choice, const Environment& environment, bool quiet, ColorTable& table,
+                    std::ostream& err) {
+    if (choice.blocks) {
+        const std::size_t leftOut = MakeModernTable(table, BlockFace::Top, choice.gameVersion);
+        if (!quiet) {
+            err << "tesselbox-cli: the modern table, measured in Minecraft " << blocks::ModernTableVersion() << ", "
+                << table.count << " blocks";
+            if (leftOut > 0) {
+                err << " (" << leftOut << " more left out: Minecraft " << choice.gameVersion->name
+                    << " does not have them)";
+            }
+            err << "\n";
+        }
+    } else if (!LoadPalette(choice.palette, environment, quiet, table, err)) {
+        return EXIT_FILE_FAILED;
+    }
+    if (table.count == 0) {
+        err << "tesselbox-cli: Minecraft " << (choice.gameVersion ? choice.gameVersion->name : "")
+            << " has none of the modern table's blocks\n";
+        return EXIT_USAGE;
+    }
+    if (choice.only.empty() && choice.exclude.empty()) return EXIT_DONE;
+    for (const auto* words : {&choice.only, &choice.exclude}) {
+        for (const std::string& word : *words) {
+            const std::string why = CheckChoiceWord(word, table);
+            if (why.empty()) continue;
+            err << "tesselbox-cli: " << (words == &choice.only ? "--only" : "--exclude") << ": " << why << "\n";
+            return EXIT_USAGE;
+        }
+    }
+    const std::int32_t before = table.count;
+    ChooseBlocks(table, choice.only, choice.exclude);
+    if (table.count == 0) {
+        err << "tesselbox-cli: --only and --exclude leave none of the " << before << " blocks\n";
+        return EXIT_USAGE;
+    }
+    if (!quiet) err << "tesselbox-cli: " << table.count << " of the " << before << " blocks chosen\n";
+    return EXIT_DONE;
 }
 
 }  // namespace tesselbox::cli

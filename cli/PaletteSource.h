@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/Cli.h"
+#include "cli/Options.h"
 #include "palette/ColorTable.h"
 
 #include <filesystem>
@@ -18,5 +19,11 @@ std::filesystem::path InstalledPalettePath(const std::filesystem::path& executab
 // entry. quiet leaves out the note saying which table is used.
 bool LoadPalette(const std::optional<std::filesystem::path>& named, const Environment& environment,
                  bool quiet, ColorTable& table, std::ostream& err);
+
+// Fills an empty table as the choice says: the file (as LoadPalette) or the shipped set, then the
+// blocks --only and --exclude keep. EXIT_DONE, or the exit status with the reason on err: an
+// unknown word (with close names) or nothing left is a usage error.
+int LoadChosenTable(const TableChoice& choice, const Environment& environment, bool quiet, ColorTable& table,
+                    std::ostream& err);
 
 }  // namespace tesselbox::cli

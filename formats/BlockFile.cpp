@@ -190,6 +190,16 @@ BlockPalette MakePalette(const BlockFileSource& source, const std::vector<BlockS
 
 std::string Extension(BlockFileFormat format) { return std::string(FormatExtension(format)); }
 
+// The first entry a .schematic cannot hold, as a message; empty when every entry has an id:data.
+std::string NamedEntryRefusal(const ColorTable& table) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) {
+        if (table.blockStates[i].empty()) continue;
+        return "color table " + (table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1)) +
+               ": " + table.blockStates[i] + " has no numeric id, which a .schematic needs; write .schem, .litematic or .nbt";
+    }
+    return {};
+}
+
 BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& options, Prepared& prepared) {
     const BlockFileFormat format = options.format;
     const BlockBox box = FileBox(source, options.orientation);
@@ -228,7 +238,12 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
                                        : std::string(prepared.version->name)));
         }
     }
-    if (format == BlockFileFormat::Schematic) return {};
+    if (format == BlockFileFormat::Schematic) {
+        if (const std::string named = NamedEntryRefusal(*source.table); !named.empty()) {
+            return Refuse(BlockFileStatus::NoNumericId, named);
+        }
+        return {};
+    }
     if (format == BlockFileFormat::McStructure) {
         TableBedrockStates resolved = ResolveTableBedrockStates(*source.table, *prepared.bedrock);
         if (!resolved.ok()) return Refuse(BlockFileStatus::NoBlockName, resolved.message);
@@ -237,7 +252,10 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
         return {};
     }
     TableBlockStates resolved = ResolveTableBlockStates(*source.table, *prepared.version);
-    if (!resolved.ok()) return Refuse(BlockFileStatus::NoBlockName, resolved.message);
+    if (!resolved.ok()) {
+        const bool named = !source.table->blockStates[static_cast<std::size_t>(resolved.refusedEntry)].empty();
+        return Refuse(named ? BlockFileStatus::UnknownBlock : BlockFileStatus::NoBlockName, resolved.message);
+    }
     if (format == BlockFileFormat::Nbt) {
         prepared.structure = MakeStructurePalette(source, resolved.states);
         prepared.javaStates = std::move(resolved.states);

@@ -1,5 +1,6 @@
 // Fuzzes the color table reader: any bytes of a Colors.txt, parsed whole and fed in random chunks,
-// must give the table that a plain reference reading of the same bytes gives.
+// must give the table that a plain reference reading of the same bytes gives, numbered and named
+// lines alike.
 #include "palette/ColorTable.h"
 
 #include <cstddef>
@@ -59,24 +60,54 @@ std::uint8_t Modulo256(const std::string& number) {
 
 struct ReferenceEntry {
     std::uint8_t fields[5];
-    std::string rest;  // the piece after the fifth number
+    std::string rest;   // the piece after the fifth number
+    std::string state;  // a named line's block; its fields are 0, 0, red, green, blue
 };
 
-std::vector<ReferenceEntry> ReferenceEntries(std::string_view bytes) {
+struct Reference {
+    std::vector<ReferenceEntry> entries;
+    bool badLine = false;  // a named line that is not name[properties],red,green,blue
+};
+
+Reference ReferenceEntries(std::string_view bytes) {
+    // A named line: a name first (after a byte order mark only on line 1 before any entry), then
+    // '[', ',' or nothing but blanks.
+    static const std::regex namedStart(
+        "^(\xEF\xBB\xBF)?[ \t]*[a-z][a-z0-9_.-]*:[a-z0-9_./-]+(?=[\\[,]|[ \t\n\v\f\r]*$)");
+    static const std::regex named(
+        "^(\xEF\xBB\xBF)?[ \t]*([a-z][a-z0-9_.-]*:[a-z0-9_./-]+(\\[[a-z0-9_]+=[a-z0-9_]+(,[a-z0-9_]+=[a-z0-9_]+)*\\])?)"
+        ",[ \t\n\v\f\r]*([+-]?[0-9]+),[ \t\n\v\f\r]*([+-]?[0-9]+),[ \t\n\v\f\r]*([+-]?[0-9]+)");
     static const std::regex fiveNumbers(
         "^[ \t\n\v\f\r]*([+-]?[0-9]+),[ \t\n\v\f\r]*([+-]?[0-9]+),[ \t\n\v\f\r]*([+-]?[0-9]+),"
         "[ \t\n\v\f\r]*([+-]?[0-9]+),[ \t\n\v\f\r]*([+-]?[0-9]+)");
-    std::vector<ReferenceEntry> entries;
+    Reference reference;
+    std::vector<ReferenceEntry>& entries = reference.entries;
+    bool onFirstLine = true;
     for (const std::string& piece : Pieces(TextModeCharacters(bytes))) {
         const std::string text = piece.substr(0, piece.find('\0'));  // sscanf stops at a NUL
+        const bool markAllowed = onFirstLine && entries.empty();
+        onFirstLine = onFirstLine && piece.find('\n') == std::string::npos;
         std::smatch match;
+        if (std::regex_search(text, match, namedStart) && (markAllowed || !match[1].matched)) {
+            if (reference.badLine) continue;
+            if (!std::regex_search(text, match, named) || (!markAllowed && match[1].matched)) {
+                reference.badLine = true;
+                continue;
+            }
+            ReferenceEntry entry{};
+            for (int i = 0; i < 3; ++i) entry.fields[2 + i] = Modulo256(match[5 + i].str());
+            entry.state = match[2].str();
+            entry.rest = match.suffix().str();
+            entries.push_back(std::move(entry));
+            continue;
+        }
         if (!std::regex_search(text, match, fiveNumbers)) continue;
         ReferenceEntry entry{};
         for (int i = 0; i < 5; ++i) entry.fields[i] = Modulo256(match[i + 1].str());
         entry.rest = match.suffix().str();
         entries.push_back(std::move(entry));
     }
-    return entries;
+    return reference;
 }
 
 // ---- Checks -----------------------------------------------------------------------------------
@@ -84,7 +115,13 @@ std::vector<ReferenceEntry> ReferenceEntries(std::string_view bytes) {
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 void CheckAgainstReference(const ColorTable& table, const tesselbox::ColorTableLoad& load,
-                           const std::vector<ReferenceEntry>& expected) {
+                           const Reference& reference) {
+    if (reference.badLine != (load.status == tesselbox::ColorTableStatus::BadLine)) Fail("bad named line");
+    if (reference.badLine) {
+        if (load.message.find(": line ") == std::string::npos) Fail("a bad line's message names no line");
+        return;
+    }
+    const std::vector<ReferenceEntry>& expected = reference.entries;
     const std::size_t kept = std::min<std::size_t>(expected.size(), tesselbox::MAX_COLORS);
     if (table.count < 0 || static_cast<std::size_t>(table.count) != kept) Fail("entry count");
     if (load.ignoredEntries != expected.size() - kept) Fail("ignored entries");
@@ -95,7 +132,8 @@ void CheckAgainstReference(const ColorTable& table, const tesselbox::ColorTableL
         const tesselbox::Pixel color = table.colors[i];
         if (table.blockIds[i] != e.fields[0] || table.blockData[i] != e.fields[1] ||
             tesselbox::RedOf(color) != e.fields[2] || tesselbox::GreenOf(color) != e.fields[3] ||
-            tesselbox::BlueOf(color) != e.fields[4] || tesselbox::AlphaOf(color) != 255) {
+            tesselbox::BlueOf(color) != e.fields[4] || tesselbox::AlphaOf(color) != 255 ||
+            table.blockStates[i] != e.state) {
             Fail("fields", i);
         }
         // The name is a trimmed part of what follows the numbers.
@@ -106,7 +144,7 @@ void CheckAgainstReference(const ColorTable& table, const tesselbox::ColorTableL
     }
     for (std::size_t i = kept; i < tesselbox::MAX_COLORS; ++i) {
         if (table.colors[i] != 0 || table.blockIds[i] != 0 || table.blockData[i] != 0 ||
-            !table.names[i].empty()) {
+            !table.names[i].empty() || !table.blockStates[i].empty()) {
             Fail("written beyond count", i);
         }
     }
@@ -116,7 +154,7 @@ void CheckSameTable(const ColorTable& a, const ColorTable& b) {
     if (a.count != b.count) Fail("chunked feeding: entry count");
     for (std::size_t i = 0; i < static_cast<std::size_t>(a.count); ++i) {
         if (a.colors[i] != b.colors[i] || a.blockIds[i] != b.blockIds[i] ||
-            a.blockData[i] != b.blockData[i] || a.names[i] != b.names[i]) {
+            a.blockData[i] != b.blockData[i] || a.names[i] != b.names[i] || a.blockStates[i] != b.blockStates[i]) {
             Fail("chunked feeding: entry differs", i);
         }
     }
@@ -151,6 +189,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     reader.Finish();
     if (reader.IgnoredEntries() != load.ignoredEntries) Fail("chunked feeding: ignored entries");
+    if (reader.Error().empty() != load.ok() && load.status != tesselbox::ColorTableStatus::NoEntry) {
+        Fail("chunked feeding: error");
+    }
     CheckSameTable(*whole, *chunked);
     return 0;
 }

@@ -127,13 +127,20 @@ TableBedrockStates ResolveTableBedrockStates(const ColorTable& table, const Bedr
     result.states.resize(static_cast<std::size_t>(std::max(table.count, 0)));
     for (std::size_t i = 0; i < result.states.size(); ++i) {
         BlockState javaState;
-        const bool named = java != nullptr && BlockStateFor(table.blockIds[i], table.blockData[i], *java, javaState);
+        const bool byName = !table.blockStates[i].empty();
+        if (byName) javaState = ParseBlockState(table.blockStates[i]);
+        const bool named =
+            byName || (java != nullptr && BlockStateFor(table.blockIds[i], table.blockData[i], *java, javaState));
         if (named && BedrockStateFor(javaState, version, result.states[i])) continue;
         std::string& message = result.message;
         message = "color table ";
         message += table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1);
-        message += ": block " + std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i]);
-        if (named) message += " (" + javaState.ToString() + ")";
+        if (byName) {
+            message += ": " + table.blockStates[i];
+        } else {
+            message += ": block " + std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i]);
+            if (named) message += " (" + javaState.ToString() + ")";
+        }
         message += " has no block in Bedrock ";
         message += version.name;
         message += "; a Java format can hold it";

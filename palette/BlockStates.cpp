@@ -1,5 +1,7 @@
 #include "palette/BlockStates.h"
 
+#include "blocks/BlockLists.h"
+
 #include <algorithm>
 #include <array>
 
@@ -146,14 +148,21 @@ TableBlockStates ResolveTableBlockStates(const ColorTable& table, const GameVers
     TableBlockStates result;
     result.states.resize(static_cast<std::size_t>(std::max(table.count, 0)));
     for (std::size_t i = 0; i < result.states.size(); ++i) {
-        if (BlockStateFor(table.blockIds[i], table.blockData[i], version, result.states[i])) continue;
+        std::string why;
+        if (!table.blockStates[i].empty()) {
+            result.states[i] = ParseBlockState(table.blockStates[i]);
+            why = blocks::CheckBlockState(version.name, result.states[i].name, result.states[i].properties);
+            if (why.empty()) continue;
+        } else {
+            if (BlockStateFor(table.blockIds[i], table.blockData[i], version, result.states[i])) continue;
+            why = "block " + std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i]) +
+                  " has no block name in Minecraft " + std::string(version.name) + "; only .schematic files can hold it";
+        }
         std::string& message = result.message;
         message = "color table ";
         message += table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1);
-        message += ": block " + std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i]);
-        message += " has no block name in Minecraft ";
-        message += version.name;
-        message += "; only .schematic files can hold it";
+        message += ": " + why;
+        result.refusedEntry = static_cast<std::int32_t>(i);
         result.states.clear();
         return result;
     }

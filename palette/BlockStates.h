@@ -45,6 +45,7 @@ bool BlockStateFor(std::uint8_t id, std::uint8_t data, const GameVersion& versio
 struct TableBlockStates {
     std::vector<BlockState> states;
     std::string message;  // English; names the entry, its line and id:data when one has no state
+    std::int32_t refusedEntry = -1;  // the entry the message is about
     bool ok() const { return message.empty(); }
 };
 TableBlockStates ResolveTableBlockStates(const ColorTable& table, const GameVersion& version);

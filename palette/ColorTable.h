@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tesselbox {
 
@@ -25,21 +26,33 @@ struct ColorTable {
     std::array<std::string, MAX_COLORS> names{};
     // The file line each entry's piece starts on, from 1; 0 for a table not read from text.
     std::array<std::int32_t, MAX_COLORS> lines{};
+    // The block state a named line gives ("minecraft:oak_log[axis=y]"); empty for an id:data entry,
+    // whose blockIds and blockData then hold the block.
+    std::array<std::string, MAX_COLORS> blockStates{};
 };
 
-enum class ColorTableStatus { Ok, CannotOpen, NoEntry };
+// Whether any entry names its block instead of giving an id:data (which a .schematic needs).
+bool HasNamedEntries(const ColorTable& table);
+
+enum class ColorTableStatus { Ok, CannotOpen, NoEntry, BadLine };
 
 struct ColorTableLoad {
     ColorTableStatus status = ColorTableStatus::NoEntry;
     // Accepted pieces beyond MAX_COLORS, which are left out.
     std::size_t ignoredEntries = 0;
     std::string message;  // English, for the command line; empty when Ok
+    // Remarks that do not stop the reading, each naming the file and line (a name repeated with
+    // another color).
+    std::vector<std::string> notes;
     bool ok() const { return status == ColorTableStatus::Ok; }
 };
 
 // Incremental reader: feed the file's raw bytes in any chunks, then Finish. Reads them the way a
 // text-mode stream does on Windows (CR LF is LF, a lone CR is a character, 0x1A ends the file) and
 // parses pieces of at most 99 characters with the rules of "%d,%d,%d,%d,%d", each number modulo 256.
+// A piece that starts with a namespaced name ("minecraft:stone" or "minecraft:oak_log[axis=y]",
+// then a comma or the end of the piece) is a named line: the name, then red, green and blue by the
+// same number rules, then the rest as a name; a fault in it stops the table (BadLine).
 class ColorTableReader {
 public:
     explicit ColorTableReader(ColorTable& table);
@@ -47,10 +60,12 @@ public:
     void Finish();
     bool Ended() const { return ended_; }  // 0x1A seen: further bytes are ignored
     std::size_t IgnoredEntries() const { return ignored_; }
+    const std::string& Error() const { return error_; }  // "line 4: ..."; empty while none
 
 private:
     void PutChar(char c);
     void EndPiece();
+    void ReadNamedPiece(std::string_view text, std::size_t at);
 
     ColorTable& table_;
     std::array<char, 100> piece_{};
@@ -60,6 +75,7 @@ private:
     bool pendingCarriageReturn_ = false;
     bool ended_ = false;
     std::size_t ignored_ = 0;
+    std::string error_;
 };
 
 // Fills an empty table from bytes already in memory.

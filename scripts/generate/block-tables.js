@@ -4,6 +4,8 @@
 //   palette/LegacyBlockStates.inc        legacy id:data -> 1.13 block state (data/pc/common/legacy.json)
 //   tests/data/game-versions/versions.txt          game version and DataVersion (protocolVersions.json)
 //   tests/data/game-versions/block-states.txt      each block's properties per version (blocks.json)
+//   tests/data/game-versions/block-names.txt       every block name and the versions that have it
+//   blocks/BlockLists.inc                every block, its properties and the versions that have it
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -67,3 +69,49 @@ for (const v of versions) {
 let blockLines = header('# block properties=values... @ the versions that have it').replace(/\n(?!$)/g, '\n# ');
 for (const key of [...definitions.keys()].sort()) blockLines += `${key} @ ${definitions.get(key).join(' ')}\n`;
 fs.writeFileSync(path.join(outDir, 'block-states.txt'), blockLines);
+
+// Every block of every version, for checking a color table's names: the property sets are shared
+// (most blocks have one of a few dozen), each definition names the versions that have it as a mask.
+const propertySets = [''];
+const allDefinitions = new Map();  // "name\tprops" -> mask
+const versionsOf = new Map();      // name -> Set of versions
+versions.forEach((v, bit) => {
+  for (const block of require(path.join(dataRoot, dataPaths[v].blocks, 'blocks.json'))) {
+    const props = (block.states || []).map((s) => {
+      let values = s.values;
+      if (!values && s.type === 'bool') values = ['true', 'false'];
+      if (!values) values = Array.from({ length: s.num_values }, (_, i) => String(i));
+      return `${s.name}=${values.join('|')}`;
+    }).sort().join(' ');
+    if (!propertySets.includes(props)) propertySets.push(props);
+    const key = `${block.name}\t${props}`;
+    allDefinitions.set(key, (allDefinitions.get(key) || 0) | (1 << bit));
+    if (!versionsOf.has(block.name)) versionsOf.set(block.name, new Set());
+    versionsOf.get(block.name).add(v);
+  }
+});
+let lists = header('// Every block of each game version, its properties and their values.').replace(/\n(?!$)/g, '\n// ');
+lists += `constexpr std::string_view BLOCK_LIST_VERSIONS[] = {${versions.map((v) => `"${v}"`).join(', ')}};\n`;
+lists += '// "key=value|value key=..." by key; a definition points here by index.\n';
+lists += 'constexpr std::string_view PROPERTY_SETS[] = {\n' + propertySets.map((p) => `"${p}",\n`).join('') + '};\n';
+lists += '// name without "minecraft:", property set, the versions that have it (bit i: BLOCK_LIST_VERSIONS[i]).\n';
+lists += 'constexpr BlockDefinition BLOCK_DEFINITIONS[] = {\n';
+for (const key of [...allDefinitions.keys()].sort()) {
+  const [name, props] = key.split('\t');
+  lists += `{"${name}", ${propertySets.indexOf(props)}, 0x${allDefinitions.get(key).toString(16)}},\n`;
+}
+lists += '};\n';
+fs.writeFileSync(path.join(repoRoot, 'blocks/BlockLists.inc'), lists);
+
+let nameLines = header('# block @ the versions that have it (first..last: those two and every version between)').replace(/\n(?!$)/g, '\n# ');
+for (const name of [...versionsOf.keys()].sort()) {
+  // Runs of consecutive versions as "first..last".
+  const runs = [];
+  versions.forEach((v, i) => {
+    if (!versionsOf.get(name).has(v)) return;
+    if (runs.length && runs.at(-1).end === i - 1) runs.at(-1).end = i; else runs.push({ start: i, end: i });
+  });
+  const shown = runs.map((r) => (r.start === r.end ? versions[r.start] : `${versions[r.start]}..${versions[r.end]}`));
+  nameLines += `minecraft:${name} @ ${shown.join(' ')}\n`;
+}
+fs.writeFileSync(path.join(outDir, 'block-names.txt'), nameLines);

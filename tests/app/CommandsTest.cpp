@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -270,6 +272,19 @@ TEST_F(CommandsTest, ABlockWithoutAModernNameStopsOnlyTheModernFormats) {
     EXPECT_FALSE(Generate(folder_ / "art.litematic"));
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::NO_MODERN_BLOCK_NAME});
     EXPECT_TRUE(Generate(folder_ / "art.schematic"));
+}
+
+TEST_F(CommandsTest, ANamedBlockStopsOnlyTheSchematicAndLeavesTheOldFile) {
+    state_.colorTable.blockStates[1] = "minecraft:cherry_planks";
+    Import(fake::SolidPicture(1, 1, 0xFFFF0000));
+    const std::filesystem::path old = folder_ / "art.schematic";
+    { std::ofstream(old) << "old"; }
+    EXPECT_EQ(Generate(old), std::optional<std::string>("old"));
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::NO_NUMERIC_BLOCK_ID});
+    EXPECT_TRUE(Generate(folder_ / "art.litematic"));
+    state_.colorTable.blockStates[1] = "minecraft:no_such_block";
+    EXPECT_FALSE(Generate(folder_ / "other.litematic"));
+    EXPECT_EQ(MessageTexts().back(), texts::UNKNOWN_BLOCK_NAME);
 }
 
 TEST_F(CommandsTest, CommandsRunOnlyForNotificationZeroAndTheirOwnIdentifiers) {

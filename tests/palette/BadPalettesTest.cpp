@@ -58,6 +58,7 @@ const std::map<std::string, Expected>& Expectations() {
         {"numbers-of-40-digits.txt",
          {ColorTableStatus::Ok, 2, 0, {{210, 46, 1, 2, 3}, {7, 8, 255, 0, 5}}}},
         // The mark's bytes stand before the first number, so the first line is no entry.
+        {"named-line-without-a-color.txt", {ColorTableStatus::BadLine, 2, 0, {{1, 2, 3, 4, 5}}}},
         {"utf8-byte-order-mark.txt", {ColorTableStatus::Ok, 1, 0, {{6, 7, 8, 9, 10}}}},
         // Every other byte is NUL: no piece gets past its first character.
         {"utf16-le-byte-order-mark.txt", {ColorTableStatus::NoEntry, 0, 0, {}}},

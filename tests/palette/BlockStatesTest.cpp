@@ -108,3 +108,43 @@ TEST(BlockStates, RenamesFollowTheGame) {
 
 }  // namespace
 }  // namespace tesselbox
+
+namespace tesselbox {
+namespace {
+
+// A named entry is written as named when the version has it, and refused with its line otherwise.
+TEST(BlockStates, NamedEntriesAreCheckedAgainstTheVersion) {
+    struct Case {
+        const char* version;
+        const char* line;
+        const char* expected;  // the state, or the message
+    };
+    const Case cases[] = {
+        {"26.1", "minecraft:cherry_planks,1,2,3", "minecraft:cherry_planks"},
+        {"1.20.1", "minecraft:oak_log[axis=x],1,2,3", "minecraft:oak_log[axis=x]"},
+        {"1.16.5", "minecraft:cherry_planks,1,2,3",
+         "color table line 2: minecraft:cherry_planks is no block in Minecraft 1.16.5"},
+        {"26.1", "minecraft:oak_log[axis=w],1,2,3",
+         "color table line 2: minecraft:oak_log: axis is one of x, y, z, not \"w\""},
+        {"26.1", "minecraft:stone[axis=x],1,2,3",
+         "color table line 2: minecraft:stone has no properties in Minecraft 26.1"},
+        {"26.1", "minecraft:oak_log[colour=red],1,2,3",
+         "color table line 2: minecraft:oak_log has no property colour in Minecraft 26.1; it has axis"},
+        {"26.1", "other:stone,1,2,3", "color table line 2: other:stone is not a Minecraft block: names start with minecraft:"},
+    };
+    for (const Case& c : cases) {
+        ColorTable table;
+        ASSERT_TRUE(ParseColorTable(std::string("35,14,1,1,1\n") + c.line + "\n", table).ok()) << c.line;
+        const TableBlockStates states = ResolveTableBlockStates(table, *FindGameVersion(c.version));
+        if (states.ok()) {
+            ASSERT_EQ(states.states.size(), 2u);
+            EXPECT_EQ(states.states[0].ToString(), "minecraft:red_wool");
+            EXPECT_EQ(states.states[1].ToString(), c.expected);
+        } else {
+            EXPECT_EQ(states.message, c.expected);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tesselbox

@@ -180,3 +180,98 @@ TEST(ColorTableFile, TheRepositoryPaletteLoadsWithUniqueColors) {
 
 }  // namespace
 }  // namespace tesselbox
+
+namespace tesselbox {
+namespace {
+
+// A named line beside numbered ones: what each entry holds, or the one fault that stops the table.
+struct NamedCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> entries;  // "state r,g,b name" or "id:data r,g,b name"
+    std::string error = {};            // the message's part after "color table: "
+};
+
+void PrintTo(const NamedCase& c, std::ostream* os) { *os << c.name; }
+
+std::vector<std::string> Described(const ColorTable& table) {
+    std::vector<std::string> entries;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) {
+        const Pixel c = table.colors[i];
+        std::string block = table.blockStates[i].empty()
+                                ? std::to_string(table.blockIds[i]) + ":" + std::to_string(table.blockData[i])
+                                : table.blockStates[i];
+        entries.push_back(block + " " + std::to_string(RedOf(c)) + "," + std::to_string(GreenOf(c)) + "," +
+                          std::to_string(BlueOf(c)) + " " + table.names[i]);
+    }
+    return entries;
+}
+
+class NamedLines : public ::testing::TestWithParam<NamedCase> {};
+
+TEST_P(NamedLines, ReadAsNamedOrStopTheTable) {
+    ColorTable table;
+    const ColorTableLoad load = ParseColorTable(GetParam().bytes, table);
+    if (GetParam().error.empty()) {
+        EXPECT_TRUE(load.ok()) << load.message;
+        EXPECT_EQ(Described(table), GetParam().entries);
+    } else {
+        EXPECT_EQ(load.status, ColorTableStatus::BadLine);
+        EXPECT_EQ(load.message, "color table: " + GetParam().error);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, NamedLines,
+    ::testing::Values(
+        NamedCase{"MixedWithNumbered",
+                  "block,red,green,blue\nminecraft:cherry_planks,226,178,172,Cherry Planks\n35,14,161,39,35\r\n"
+                  "  minecraft:oak_log[axis=y,x_y=1],109,85,50\n",
+                  {"minecraft:cherry_planks 226,178,172 Cherry Planks", "35:14 161,39,35 ",
+                   "minecraft:oak_log[axis=y,x_y=1] 109,85,50 "}},
+        NamedCase{"NumbersKeepTheirRules",
+                  "minecraft:stone, +256,-1, 300 rest\n\xEF\xBB\xBFminecraft:dirt,1,2,3\n",
+                  {"minecraft:stone 0,255,44 rest"}},  // a mark is only skipped before line 1
+        NamedCase{"ByteOrderMarkBeforeTheFirstName", "\xEF\xBB\xBFminecraft:dirt,1,2,3\n",
+                  {"minecraft:dirt 1,2,3 "}},
+        NamedCase{"NotNamesAreSkippedAsAlways",
+                  "Note: a remark\nnote: lower\nhttp://example.org/x y\n35:14,1,2,3\nminecraft:stone ,1,2,3\n"
+                  "1,0,5,5,5\n",
+                  {"1:0 5,5,5 "}},
+        NamedCase{"MissingColor", "1,0,5,5,5\nminecraft:stone,1,2\n", {},
+                  "line 2: minecraft:stone needs red, green and blue after it: "
+                  "\"minecraft:stone,red,green,blue[,name]\""},
+        NamedCase{"NameAlone", "minecraft:stone\n", {},
+                  "line 1: minecraft:stone needs red, green and blue after it: "
+                  "\"minecraft:stone,red,green,blue[,name]\""},
+        NamedCase{"UnclosedProperties", "\n\nminecraft:oak_log[axis=y,1,2,3\n", {},
+                  "line 3: the properties after the name are not closed with ]"},
+        NamedCase{"PropertyWithoutValue", "minecraft:oak_log[axis],1,2,3\n", {},
+                  "line 1: the property \"axis\" is not key=value (lower-case letters, digits, _)"},
+        NamedCase{"EmptyProperties", "minecraft:oak_log[],1,2,3\n", {},
+                  "line 1: [] names no property; leave the brackets out"}));
+
+TEST(NamedLines, ANameRepeatedWithAnotherColorIsNotedAndBothStay) {
+    ColorTable table;
+    const ColorTableLoad load = ParseColorTable(
+        "minecraft:stone,1,2,3\nminecraft:dirt,4,5,6\nminecraft:stone,1,2,3\nminecraft:stone,9,9,9\n", table);
+    ASSERT_TRUE(load.ok());
+    EXPECT_EQ(table.count, 4);
+    EXPECT_EQ(load.notes, std::vector<std::string>{
+                              "color table: line 4: minecraft:stone is also on line 1 with another color; both "
+                              "colors place it, and a color as near to both goes to line 1"});
+}
+
+TEST(NamedLines, CountTowardTheThousandEntries) {
+    std::string bytes;
+    for (int i = 0; i < 600; ++i) bytes += "1,0,1,2,3\nminecraft:stone,4,5,6\n";
+    ColorTable table;
+    const ColorTableLoad load = ParseColorTable(bytes, table);
+    EXPECT_EQ(table.count, MAX_COLORS);
+    EXPECT_EQ(load.ignoredEntries, 200u);
+    EXPECT_EQ(table.blockStates[999], "minecraft:stone");
+    EXPECT_TRUE(HasNamedEntries(table));
+}
+
+}  // namespace
+}  // namespace tesselbox

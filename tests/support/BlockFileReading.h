@@ -43,7 +43,8 @@ inline std::vector<std::string> ExpectedCells(const BlockFileSource& source, con
             BlockState state{"minecraft:air", {}};
             if (entry != NO_BLOCK) {
                 const auto i = static_cast<std::size_t>(entry);
-                BlockStateFor(source.table->blockIds[i], source.table->blockData[i], version, state);
+                if (!source.table->blockStates[i].empty()) state = ParseBlockState(source.table->blockStates[i]);
+                else BlockStateFor(source.table->blockIds[i], source.table->blockData[i], version, state);
             }
             cells.push_back(state.ToString());
         }
