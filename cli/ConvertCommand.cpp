@@ -64,7 +64,7 @@ fs::path WithName(const fs::path& picture, const std::string& ending) {
 
 // Where each picture's files go, or a usage error when the line asks for something impossible
 // (several pictures into one file, two pictures into the same file, a picture overwritten).
-std::optional<std::string> PlanOutputs(const ConvertOptions& options,
+std::optional<std::string> PlanOutputs(const ConvertOptions& options, const fs::path& table,
                                        std::vector<PlannedPicture>& plan) {
     const bool several = options.pictures.size() > 1;
     const bool outputIsFolder = options.output && IsFolder(*options.output);
@@ -81,6 +81,7 @@ std::optional<std::string> PlanOutputs(const ConvertOptions& options,
     for (const fs::path& picture : options.pictures) {
         claimed.emplace(SameFileKey(picture), "the picture " + Shown(picture));
     }
+    if (!table.empty()) claimed.emplace(SameFileKey(table), "the color table " + Shown(table));
     const std::string extension(FormatExtension(options.format.value_or(BlockFileFormat::Schematic)));
     for (const fs::path& picture : options.pictures) {
         PlannedPicture planned{picture, {}, BlockFileFormat::Schematic, std::nullopt};
@@ -180,6 +181,11 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
     const std::u8string stem = planned.picture.stem().u8string();
     fileOptions.name.assign(stem.begin(), stem.end());
     const BlockFileOutcome written = WriteBlockFile(planned.schematic, source, fileOptions);
+    if (written.ok() && (converted.working.width == 0 || converted.working.height == 0)) {
+        report.notes.push_back(picture + ": " + Shown(planned.schematic) + " holds no block: the picture is " +
+                               std::to_string(converted.working.width) + " x " +
+                               std::to_string(converted.working.height) + " blocks");
+    }
     if (!written.ok()) {
         // Size and name refusals do not name the file; open and write failures do.
         const bool named = written.status == BlockFileStatus::OpenFailed ||
@@ -294,7 +300,7 @@ private:
 int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& err,
                const Environment& environment) {
     std::vector<PlannedPicture> plan;
-    if (auto usage = PlanOutputs(options, plan)) {
+    if (auto usage = PlanOutputs(options, ChosenPalettePath(options.palette, environment), plan)) {
         err << "tesselbox-cli: " << *usage << "\n";
         return EXIT_USAGE;
     }

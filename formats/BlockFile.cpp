@@ -146,6 +146,11 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
                                                          " blocks; this picture is " + Size(source));
         }
     }
+    if (source.width == 0 || source.height == 0) {
+        return Refuse(BlockFileStatus::Empty, std::string("a ") + std::string(FormatExtension(options.format)) +
+                                                  " needs at least one block each way; this picture is " +
+                                                  Size(source));
+    }
     if (cells > MAX_NBT_ARRAY) {
         return Refuse(BlockFileStatus::TooLarge, std::string("a ") + std::string(FormatExtension(options.format)) +
                                                      " holds at most " + std::to_string(MAX_NBT_ARRAY) +

@@ -35,7 +35,8 @@ struct BlockFileOptions {
     std::int64_t timeMillis = -1;             // creation time, ms since 1970; -1: now
 };
 
-enum class BlockFileStatus { Ok, TooLarge, NoBlockName, BadOption, OpenFailed, WriteFailed };
+// Empty: a side of 0, which only the .schematic can hold (its readers take it; the others' do not).
+enum class BlockFileStatus { Ok, TooLarge, Empty, NoBlockName, BadOption, OpenFailed, WriteFailed };
 
 struct BlockFileOutcome {
     BlockFileStatus status = BlockFileStatus::Ok;

@@ -272,6 +272,43 @@ TEST_F(CommandsTest, ABlockWithoutAModernNameStopsOnlyTheModernFormats) {
     EXPECT_TRUE(Generate(folder_ / "art.schematic"));
 }
 
+// Names the save dialog accepts but that must not be written: the color table the window reads
+// (however it is reached), and a modern file of a picture fitted to no width.
+TEST_F(CommandsTest, GenerateRefusesTheColorTableAndEmptyModernFiles) {
+    const std::string table = testing::ReadBytes(folder_ / "Colors.txt");
+    fs::create_directory(folder_ / "sub");
+    struct Case {
+        const char* name;
+        PictureSize picture;
+        fs::path target;
+        const char* message;  // nullptr: written
+    };
+    const Case cases[] = {
+        {"the table", {2, 2}, folder_ / "Colors.txt", texts::OVERWRITE_COLOR_TABLE},
+        {"the table through ..", {2, 2}, folder_ / "sub" / ".." / "Colors.txt", texts::OVERWRITE_COLOR_TABLE},
+        {"a .schem of 300 x 0", {1000, 3}, folder_ / "thin.schem", texts::EMPTY_MODERN_FILE},
+        {"a .litematic of 300 x 0", {1000, 3}, folder_ / "thin.litematic", texts::EMPTY_MODERN_FILE},
+        {"the .schematic of 300 x 0", {1000, 3}, folder_ / "thin.schematic", nullptr},
+    };
+    for (const Case& c : cases) {
+        Import(fake::SolidPicture(c.picture.width, c.picture.height, 0xFFFF0000), Answer::Yes);
+        script().messages.clear();
+        const auto written = Generate(c.target);
+        EXPECT_EQ(MessageTexts(), c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
+            << c.name;
+        if (c.message == texts::EMPTY_MODERN_FILE) {
+            EXPECT_FALSE(written) << c.name;
+        }
+        EXPECT_EQ(testing::ReadBytes(folder_ / "Colors.txt"), table) << c.name;
+    }
+#ifndef _WIN32
+    fs::create_symlink(folder_ / "Colors.txt", folder_ / "link.schematic");
+    Generate(folder_ / "link.schematic");
+    EXPECT_EQ(MessageTexts().back(), texts::OVERWRITE_COLOR_TABLE);
+    EXPECT_EQ(testing::ReadBytes(folder_ / "Colors.txt"), table);
+#endif
+}
+
 TEST_F(CommandsTest, CommandsRunOnlyForNotificationZeroAndTheirOwnIdentifiers) {
     DispatchCommand(state_, 1, layout::IDC_CHOOSE_PICTURE);
     DispatchCommand(state_, 0x300, layout::IDC_GENERATE);

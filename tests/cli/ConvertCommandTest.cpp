@@ -182,6 +182,21 @@ TEST(ConvertCommand, PicturesThatFitToNothingOrAreTooWide) {
     EXPECT_TRUE(Has(result.err, "300 x 0")) << result.err;
     EXPECT_FALSE(fs::exists(folder / "p.png"));
     EXPECT_EQ(ReadBytes(folder / "thin.schematic"), ExpectedSchematic(300, 0, "", ""));
+    result = RunCli({"convert", (folder / "thin.png").string(), "--palette", (folder / "t.txt").string()});
+    EXPECT_EQ(result.code, EXIT_DONE);
+    EXPECT_TRUE(Has(result.err, "note: " + (folder / "thin.png").string() + ": " +
+                                    (folder / "thin.schematic").string() +
+                                    " holds no block: the picture is 300 x 0 blocks"))
+        << result.err;
+    // The modern files cannot hold a side of 0: refused, and nothing written.
+    for (const char* name : {"thin.schem", "thin.litematic"}) {
+        result = RunCli({"convert", (folder / "thin.png").string(), "--palette",
+                         (folder / "t.txt").string(), "-o", (folder / name).string()});
+        EXPECT_EQ(result.code, EXIT_FILE_FAILED) << name;
+        EXPECT_TRUE(Has(result.err, "needs at least one block each way; this picture is 300 x 0"))
+            << result.err;
+        EXPECT_FALSE(fs::exists(folder / name)) << name;
+    }
 
     SavePicture(MakeImage(40000, 1, [](int, int) { return qRgb(0, 0, 0); }), folder / "line.png");
     result = RunCli({"convert", (folder / "line.png").string(), "--palette",
@@ -425,6 +440,7 @@ struct PlanCase {
     const char* name;
     std::vector<std::string> args;  // "@" stands for the test's folder
     const char* reason;
+    bool defaultTable = false;  // Colors.txt of the current folder, not --palette t.txt
 };
 void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
 
@@ -433,12 +449,14 @@ class RefusedOutputs : public ::testing::TestWithParam<PlanCase> {};
 TEST_P(RefusedOutputs, AreUsageErrorsBeforeAnythingIsWritten) {
     TempFolder folder;
     WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    WriteBytes(folder / "Colors.txt", "1,0,0,0,0\n");
     for (const char* name : {"a.png", "a.bmp", "b.png"}) {
         SavePicture(MakeImage(1, 1, [](int, int) { return qRgb(1, 1, 1); }), folder / name);
     }
     fs::create_directory(folder / "out");
     CurrentFolder inFolder(folder.path());
-    std::vector<std::string> args = {"convert", "--palette", "t.txt"};
+    std::vector<std::string> args = {"convert"};
+    if (!GetParam().defaultTable) args.insert(args.end(), {"--palette", "t.txt"});
     args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
     const auto result = RunCli(args);
     EXPECT_EQ(result.code, EXIT_USAGE);
@@ -446,6 +464,8 @@ TEST_P(RefusedOutputs, AreUsageErrorsBeforeAnythingIsWritten) {
     for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
         EXPECT_NE(entry.path().extension(), ".schematic") << entry.path();
     }
+    EXPECT_EQ(ReadBytes(folder / "t.txt"), "1,0,0,0,0\n");
+    EXPECT_EQ(ReadBytes(folder / "Colors.txt"), "1,0,0,0,0\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -462,6 +482,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"a.png", "./out/../a.bmp", "-o", "out"},
                  "would be written twice"},
         PlanCase{"OverTheInput", {"a.png", "-o", "./a.png"}, "it is the picture a.png"},
+        PlanCase{"OverTheNamedTable", {"a.png", "-o", "t.txt"}, "it is the color table t.txt"},
+        PlanCase{"PreviewOverTheNamedTable",
+                 {"a.png", "--preview", "out/../t.txt"},
+                 "it is the color table t.txt"},
+        PlanCase{"OverTheDefaultTable",
+                 {"a.png", "-o", "./Colors.txt"},
+                 "it is the color table Colors.txt",
+                 true},
         PlanCase{"PreviewOverTheSchematic",
                  {"a.png", "--preview", "a.schematic"},
                  "would be written twice"}),
