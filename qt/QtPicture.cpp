@@ -2,6 +2,8 @@
 // image is stored upside down (row 0 is the picture's bottom row), as the core expects.
 #include "qt/QtPicture.h"
 
+#include "fileio/OpenFile.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -323,10 +325,13 @@ ShownPixels PicturePixels(const Picture& picture) {
 
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
                              const PictureMemory& memoryFor) {
-    QFile file(QFile::decodeName(QByteArray(path.c_str())));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {nullptr, 0, 0, DecodeStatus::Unreadable,
-                "cannot open the file: " + file.errorString().toStdString(), {}};
+    // Opened by its bytes: a name that is not UTF-8 would not survive a trip through QString.
+    std::string why;
+    FileHandle opened(OpenFileToRead(path, why));
+    QFile file;
+    if (!opened || !file.open(opened.get(), QIODevice::ReadOnly)) {
+        if (opened) why = file.errorString().toStdString();
+        return {nullptr, 0, 0, DecodeStatus::Unreadable, "cannot open the file: " + why, {}};
     }
     // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
     return DecodePictureFrom(file, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)

@@ -14,6 +14,10 @@
 #include <map>
 #include <random>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace tesselbox::cli {
 namespace {
 
@@ -208,6 +212,36 @@ TEST(ConvertCommand, PicturesThatFitToNothingOrAreTooWide) {
     EXPECT_TRUE(Has(result.err, "--fit would make it 300 x 0")) << result.err;
     EXPECT_FALSE(fs::exists(folder / "line.schematic"));
 }
+
+#ifndef _WIN32
+// A FIFO would block the open forever: pictures and tables must be regular files.
+TEST(ConvertCommand, PicturesAndTablesThatAreNoRegularFilesAreRefused) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    SavePicture(MakeImage(2, 2, [](int, int) { return qRgb(1, 1, 1); }), folder / "a.png");
+    ASSERT_EQ(mkfifo((folder / "fifo.png").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((folder / "fifo.txt").c_str(), 0600), 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{(folder / "fifo.png").string(), "--palette", (folder / "t.txt").string()},
+         (folder / "fifo.png").string() + ": cannot open the file: it is a FIFO, not a regular file"},
+        {{(folder / "a.png").string(), "--palette", (folder / "fifo.txt").string()},
+         (folder / "fifo.txt").string() + ": cannot be opened for reading: it is a FIFO"},
+        {{(folder / "a.png").string(), "--palette", "/dev/zero"}, "/dev/zero: cannot be opened for reading: it is a device"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", "-o", (folder / "out.schematic").string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto result = RunCli(args);
+        EXPECT_EQ(result.code, EXIT_FILE_FAILED) << c.message;
+        EXPECT_TRUE(Has(result.err, c.message)) << result.err;
+        EXPECT_FALSE(fs::exists(folder / "out.schematic")) << c.message;
+    }
+}
+#endif
 
 TEST(ConvertCommand, BatchGoesOnPastBrokenPicturesAndNamesThem) {
     TempFolder folder;

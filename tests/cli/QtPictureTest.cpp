@@ -10,6 +10,9 @@
 #include <QImage>
 
 #include <memory>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -198,16 +201,39 @@ TEST(QtPicture, RefusesByTheHeaderBeforeDecoding) {
     }
 }
 
-TEST(QtPicture, WhatIsNoPictureIsUnreadable) {
+// Opened by the bytes of its name, and only when it is a regular file: a FIFO would block the
+// open, a device read forever.
+TEST(QtPicture, OpensRegularFilesByTheBytesOfTheirName) {
     TempFolder folder;
     WriteBytes(folder / "garbage.png", "\x89PNG but then nothing that makes sense");
     WriteBytes(folder / "empty.bmp", "");
-    for (const auto& path :
-         {folder / "garbage.png", folder / "empty.bmp", folder / "missing.jpg", folder.path()}) {
-        const DecodedPicture decoded = DecodePicture(path, LIMIT);
-        EXPECT_EQ(decoded.status, DecodeStatus::Unreadable) << path;
-        EXPECT_EQ(decoded.picture, nullptr) << path;
-        EXPECT_NE(decoded.message, "") << path;
+    const std::string gbkName = "\xB2\xE2\xCA\xD4.png";  // 测试 in GBK: no UTF-8
+    QImage red(2, 1, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    WriteBytes(folder / gbkName, Encode(red, "png"));
+    struct Case {
+        std::filesystem::path path;
+        DecodeStatus status;
+        const char* message;
+    };
+    std::vector<Case> cases = {
+        {folder / "garbage.png", DecodeStatus::Unreadable, "cannot be read"},
+        {folder / "empty.bmp", DecodeStatus::Unreadable, "cannot be read"},
+        {folder / "missing.jpg", DecodeStatus::Unreadable, "cannot open the file: No such file"},
+        {folder.path(), DecodeStatus::Unreadable, "cannot open the file: it is a folder"},
+        {folder / gbkName, DecodeStatus::Ok, ""},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((folder / "fifo.png").c_str(), 0600), 0);
+    cases.push_back({folder / "fifo.png", DecodeStatus::Unreadable, "cannot open the file: it is a FIFO"});
+    cases.push_back({"/dev/zero", DecodeStatus::Unreadable, "cannot open the file: it is a device"});
+#endif
+    for (const Case& c : cases) {
+        const DecodedPicture decoded = DecodePicture(c.path, LIMIT);
+        std::unique_ptr<Picture, PictureDeleter> owner(decoded.picture);
+        EXPECT_EQ(decoded.status, c.status) << c.path;
+        EXPECT_EQ(decoded.picture != nullptr, c.status == DecodeStatus::Ok) << c.path;
+        EXPECT_NE(decoded.message.find(c.message), std::string::npos) << c.path << ": " << decoded.message;
     }
 }
 
