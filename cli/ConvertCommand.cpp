@@ -139,20 +139,35 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
     {
         LoadedPicture loaded;
         {
+            // The working size is known from the header: a picture it breaks a limit for is
+            // refused before it is decoded.
+            const auto checkSize = [&](std::uint32_t width, std::uint32_t height) {
+                const PictureSize working = WorkingSize({width, height}, options.fit);
+                return CheckWorkingSize(working.width, working.height);
+            };
             CoreBudget::Grant grant(budget, 1);
-            loaded = LoadPicture(planned.picture);
+            loaded = LoadPicture(planned.picture, checkSize);
         }
         for (const std::string& note : loaded.notes()) {
             std::string line = picture;
             line.append(": ").append(note);
             report.notes.push_back(std::move(line));
         }
+        const PictureSize size = loaded.size();
+        const auto failureOf = [&](const ImportOutcome& outcome) {
+            std::string failure = picture + ": " + outcome.message;
+            if (!options.fit && outcome.status == ImportStatus::TooLarge) {
+                const PictureSize fitted = FitToPanel(size);
+                failure += " (--fit would make it " + std::to_string(fitted.width) + " x " +
+                           std::to_string(fitted.height) + ")";
+            }
+            return failure;
+        };
         if (!loaded.outcome().ok()) {
-            report.failures.push_back(picture + ": " + loaded.outcome().message);
+            report.failures.push_back(failureOf(loaded.outcome()));
             return report;
         }
         // --fit answers the window's question whether to shrink; the source is not kept.
-        const PictureSize size = loaded.size();
         const PictureRequest request{WorkingSize(size, options.fit), false,
                                      planned.preview.has_value(), options.choice};
         const bool twoThreads = std::uint64_t{request.working.width} * request.working.height >=
@@ -160,13 +175,7 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         CoreBudget::Grant grant(budget, twoThreads ? 2 : 1);
         const ImportOutcome made = MakeBlocks(std::move(loaded), table, request, converted);
         if (!made.ok()) {
-            std::string failure = picture + ": " + made.message;
-            if (!options.fit && made.status == ImportStatus::TooLarge) {
-                const PictureSize fitted = FitToPanel(size);
-                failure += " (--fit would make it " + std::to_string(fitted.width) + " x " +
-                           std::to_string(fitted.height) + ")";
-            }
-            report.failures.push_back(failure);
+            report.failures.push_back(failureOf(made));
             return report;
         }
     }

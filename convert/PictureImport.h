@@ -39,7 +39,8 @@ private:
     struct Disposer {
         void operator()(platform::Picture* picture) const { platform::DisposePicture(picture); }
     };
-    friend LoadedPicture LoadPicture(const std::filesystem::path& path);
+    friend LoadedPicture LoadPicture(const std::filesystem::path& path,
+                                     const platform::SizeCheck& checkSize);
     friend struct PictureRoad;
 
     ImportOutcome outcome_{ImportStatus::Unreadable, "no picture"};
@@ -49,7 +50,9 @@ private:
     std::unique_ptr<platform::Picture, Disposer> picture_;
 };
 
-LoadedPicture LoadPicture(const std::filesystem::path& path);
+// checkSize, if any, sees the picture's size before it is decoded (see platform::SizeCheck), so
+// a caller that knows its working size can refuse it, or wait for its memory, before the decode.
+LoadedPicture LoadPicture(const std::filesystem::path& path, const platform::SizeCheck& checkSize = {});
 
 // The working size of a picture: its own, or, when the user agrees to shrink it, its size fitted
 // into the panel.

@@ -214,7 +214,8 @@ private:
     std::vector<std::string> notes_;
 };
 
-DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const PictureMemory& memoryFor) {
+DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const PictureMemory& memoryFor,
+                          const SizeCheck& checkSize) {
     if (const quint32 claimed = PngChunkPastTheEnd(device)) {
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
                 "the picture cannot be read: a PNG chunk claims " + std::to_string(claimed) +
@@ -235,6 +236,12 @@ DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const Pict
                 "the picture is " + std::to_string(announced.width()) + " x " +
                     std::to_string(announced.height()) + " pixels; at most " +
                     std::to_string(maxPixels) + " pixels are allowed", {}};
+    }
+    if (announced.isValid() && checkSize) {
+        if (auto refused = checkSize(std::uint32_t(announced.width()), std::uint32_t(announced.height()))) {
+            return {nullptr, std::uint32_t(announced.width()), std::uint32_t(announced.height()),
+                    DecodeStatus::TooLarge, std::move(*refused), {}};
+        }
     }
     SetAllocationLimitFor(maxPixels);
     QImage image;
@@ -282,10 +289,10 @@ DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const Pict
 }  // namespace
 
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
-                                 const PictureMemory& memoryFor) {
+                                 const PictureMemory& memoryFor, const SizeCheck& checkSize) {
     DecoderNotes notes;
     // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
-    DecodedPicture decoded = DecodeFrom(device, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
+    DecodedPicture decoded = DecodeFrom(device, maxPixels, memoryFor, checkSize);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
     decoded.notes = notes.Take();
     return decoded;
 }
@@ -324,7 +331,7 @@ ShownPixels PicturePixels(const Picture& picture) {
 }
 
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
-                             const PictureMemory& memoryFor) {
+                             const PictureMemory& memoryFor, const SizeCheck& checkSize) {
     // Opened by its bytes: a name that is not UTF-8 would not survive a trip through QString.
     std::string why;
     FileHandle opened(OpenFileToRead(path, why));
@@ -334,7 +341,7 @@ DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t ma
         return {nullptr, 0, 0, DecodeStatus::Unreadable, "cannot open the file: " + why, {}};
     }
     // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
-    return DecodePictureFrom(file, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
+    return DecodePictureFrom(file, maxPixels, memoryFor, checkSize);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
 }
 
 bool EncodePng(const SurfaceMemory& surface, std::vector<std::uint8_t>& png, std::string& error) {

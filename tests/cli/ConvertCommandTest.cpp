@@ -211,6 +211,15 @@ TEST(ConvertCommand, PicturesThatFitToNothingOrAreTooWide) {
         << result.err;
     EXPECT_TRUE(Has(result.err, "--fit would make it 300 x 0")) << result.err;
     EXPECT_FALSE(fs::exists(folder / "line.schematic"));
+
+    // Refused by its header: this one holds no pixels at all, so a decode would call it unreadable.
+    WriteBytes(folder / "wide.png", testing::PngHeaderClaiming(40000, 6000));
+    result = RunCli({"convert", (folder / "wide.png").string(), "--palette",
+                     (folder / "t.txt").string(), "--no-fit"});
+    EXPECT_EQ(result.code, EXIT_FILE_FAILED);
+    EXPECT_TRUE(Has(result.err, "wide.png: the picture is 40000 x 6000 pixels; a side may be at most "
+                                "32767 (--fit would make it 300 x 45)"))
+        << result.err;
 }
 
 #ifndef _WIN32

@@ -83,8 +83,14 @@ ShownPixels PicturePixels(const Picture& picture) {
 }
 
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
-                             const PictureMemory& memoryFor) {
+                             const PictureMemory& memoryFor, const SizeCheck& checkSize) {
     DecodedPicture decoded = Decode(path, maxPixels);
+    if (decoded.status == DecodeStatus::Ok && checkSize) {
+        if (auto refused = checkSize(decoded.width, decoded.height)) {
+            DisposePicture(decoded.picture);
+            return {nullptr, decoded.width, decoded.height, DecodeStatus::TooLarge, std::move(*refused), {}};
+        }
+    }
     if (decoded.status != DecodeStatus::Ok || !memoryFor || !fake::CurrentScript().decodeInPlace) {
         return decoded;
     }
