@@ -11,8 +11,11 @@
 
 #include <memory>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -236,6 +239,34 @@ TEST(QtPicture, OpensRegularFilesByTheBytesOfTheirName) {
         EXPECT_NE(decoded.message.find(c.message), std::string::npos) << c.path << ": " << decoded.message;
     }
 }
+
+#ifndef _WIN32
+// libpng prints its errors on standard error itself; they become the reason for the refusal
+// instead, and standard error stays clean.
+TEST(QtPicture, LibpngErrorsAreTheReasonAndStayOffStandardError) {
+    TempFolder folder;
+    std::string png = testing::PngHeaderClaiming(4, 4);
+    png[29] = char(png[29] ^ 0x55);  // the IHDR chunk's CRC
+    WriteBytes(folder / "bad-crc.png", png);
+
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const std::string caught = (folder / "stderr.txt").string();
+    const int file = open(caught.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    dup2(file, 2);
+    close(file);
+    const DecodedPicture decoded = DecodePicture(folder / "bad-crc.png", LIMIT);
+    std::fputs("passed on\n", stderr);  // standard error is itself again afterwards
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+
+    EXPECT_EQ(decoded.status, DecodeStatus::Unreadable);
+    EXPECT_EQ(decoded.message, "the picture cannot be read: IHDR: CRC error");
+    EXPECT_EQ(testing::ReadBytes(folder / "stderr.txt"), "passed on\n");
+}
+#endif
 
 // A one-pixel checker of black and white drawn at half size is an even gray: the drawing
 // averages what it shrinks instead of picking one pixel in four.
