@@ -140,6 +140,53 @@ qint64 BmpPixelsPastTheEnd(QIODevice& device) {
     return std::max<qint64>(0, needed - device.size());
 }
 
+// The same for a run-length coded BMP (RLE8, RLE4), whose reader fills what a cut-off file lacks
+// from a buffer it never filled: true when the runs end with the file, before the end-of-bitmap
+// mark and before the last row. The device is left where it was.
+bool BmpRunsEndEarly(QIODevice& device) {
+    uchar head[34];
+    if (device.isSequential() || device.peek(reinterpret_cast<char*>(head), 34) != 34 ||
+        head[0] != 'B' || head[1] != 'M' || qFromLittleEndian<quint32>(head + 14) < 40) {
+        return false;
+    }
+    const quint32 compression = qFromLittleEndian<quint32>(head + 30);
+    if (compression != 1 && compression != 2) return false;
+    const bool four = compression == 2;
+    const qint64 height = std::abs(qint64(qint32(qFromLittleEndian<quint32>(head + 22))));
+    const qint64 start = device.pos();
+    if (!device.seek(start + qFromLittleEndian<quint32>(head + 10))) {
+        device.seek(start);
+        return false;  // the reader finds no pixels at all and refuses the file itself
+    }
+    QByteArray runs = device.readAll();
+    device.seek(start);
+    const auto* at = reinterpret_cast<const uchar*>(runs.constData());
+    const uchar* const end = at + runs.size();
+    qint64 row = 0;
+    while (row < height) {
+        if (end - at < 2) return true;
+        const uchar count = at[0];
+        const uchar code = at[1];
+        at += 2;
+        if (count > 0) continue;  // a run of count pixels
+        if (code == 0) {
+            ++row;  // end of line
+        } else if (code == 1) {
+            return false;  // end of bitmap
+        } else if (code == 2) {
+            if (end - at < 2) return true;
+            row += at[1];  // delta: right, then up
+            at += 2;
+        } else {
+            // code pixels as they are, padded to an even number of bytes
+            const qint64 bytes = four ? (code + 1) / 2 : code;
+            if (end - at < bytes + (bytes & 1)) return true;
+            at += bytes + (bytes & 1);
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 namespace {
@@ -391,6 +438,10 @@ DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const Pict
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
                 "the picture cannot be read: its pixels end " + std::to_string(missing) +
                     " bytes before the BMP says", {}};
+    }
+    if (BmpRunsEndEarly(device)) {
+        return {nullptr, 0, 0, DecodeStatus::Unreadable,
+                "the picture cannot be read: its run-length coded pixels end before the BMP's last row", {}};
     }
     QImageReader reader(&device);
     reader.setAutoTransform(true);  // honour the stored orientation; no color conversion

@@ -68,6 +68,12 @@ const std::map<std::string, Expected>& Expectations() {
          {ImportStatus::Unreadable, {0, 0}, {}, {}, "claims 771751973 bytes"}},
         {"png-pixel-data-crc-mismatch.png", {ImportStatus::Unreadable, {0, 0}, {}, {}, "cannot be read: IDAT: invalid code lengths set"}},
         {"bmp-zero-height.bmp", {ImportStatus::Unreadable, {0, 0}}},
+        {"bmp-rle8-4x4.bmp",
+         {ImportStatus::Ok, {4, 4}, Rendered{{4, 4}, {BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE,
+                                                      RED, RED, RED, RED, RED, RED, RED, RED}},
+          Rendered{{4, 4}, {BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, RED, RED, RED, RED, RED, RED, RED, RED}}}},
+        // Without the check its two missing rows came from whatever the decoder's buffer held.
+        {"bmp-rle8-cut-in-half.bmp", {ImportStatus::Unreadable, {0, 0}, {}, {}, "run-length coded pixels end"}},
         {"bmp-height-minus-2147483648.bmp", {ImportStatus::Unreadable, {0, 0}}},
         // A negative height is a picture stored top row first: red on top, blue below.
         {"bmp-negative-height-top-down-2x2.bmp",
