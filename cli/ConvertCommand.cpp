@@ -14,6 +14,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -131,22 +132,46 @@ std::optional<std::string> WritePreview(const fs::path& path, const ConvertedPic
     return std::nullopt;
 }
 
+// What converting a picture of this size at this working size holds at its peak, in bytes, as
+// measured: the decoded picture, the grid (in the picture's memory when kept at its size), a new
+// grid for a choice, a drawn source when fitted, the preview with its copy for the PNG, the file
+// being written.
+std::uint64_t MemoryNeed(PictureSize picture, PictureSize working, const ConvertOptions& options,
+                         bool preview) {
+    const std::uint64_t pictureBytes = std::uint64_t{picture.width} * picture.height * 4;
+    const std::uint64_t workingBytes = std::uint64_t{working.width} * working.height * 4;
+    const std::uint64_t planes = 1 + (options.choice != ConversionChoice{} ? 1 : 0) +
+                                 (preview ? 2 : 0) + (working != picture ? 2 : 0);
+    return pictureBytes + workingBytes * planes + (std::uint64_t{32} << 20);
+}
+
 PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
-                         const ConvertOptions& options, CoreBudget& budget) {
+                         const ConvertOptions& options, CoreBudget& budget, MemoryBudget& memory) {
     PictureReport report;
     const std::string picture = Shown(planned.picture);
+    // Memory first, then a core: a worker waiting for memory holds no core that others need.
+    std::optional<MemoryBudget::Grant> memoryGrant;
     ConvertedPicture converted;
     {
         LoadedPicture loaded;
         {
             // The working size is known from the header: a picture it breaks a limit for is
-            // refused before it is decoded.
-            const auto checkSize = [&](std::uint32_t width, std::uint32_t height) {
+            // refused, and the memory it needs reserved, before it is decoded.
+            std::optional<CoreBudget::Grant> decoding;
+            const auto checkSize = [&](std::uint32_t width,
+                                       std::uint32_t height) -> std::optional<std::string> {
                 const PictureSize working = WorkingSize({width, height}, options.fit);
-                return CheckWorkingSize(working.width, working.height);
+                if (auto refused = CheckWorkingSize(working.width, working.height)) return refused;
+                memoryGrant.emplace(memory, MemoryNeed({width, height}, working, options,
+                                                       planned.preview.has_value()));
+                decoding.emplace(budget, 1);
+                return std::nullopt;
             };
-            CoreBudget::Grant grant(budget, 1);
             loaded = LoadPicture(planned.picture, checkSize);
+        }
+        if (!memoryGrant && loaded.outcome().ok()) {  // a decoder that could not tell the size first
+            memoryGrant.emplace(memory, MemoryNeed(loaded.size(), WorkingSize(loaded.size(), options.fit),
+                                                   options, planned.preview.has_value()));
         }
         for (const std::string& note : loaded.notes()) {
             std::string line = picture;
@@ -213,9 +238,9 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
 }
 
 PictureReport ConvertOneSafely(const PlannedPicture& planned, const ColorTable& table,
-                               const ConvertOptions& options, CoreBudget& budget) {
+                               const ConvertOptions& options, CoreBudget& budget, MemoryBudget& memory) {
     try {
-        return ConvertOne(planned, table, options, budget);
+        return ConvertOne(planned, table, options, budget, memory);
     } catch (const std::bad_alloc&) {
         PictureReport report;
         report.failures.push_back(Shown(planned.picture) + ": not enough memory");
@@ -253,11 +278,12 @@ private:
 class Batch {
 public:
     Batch(const std::vector<PlannedPicture>& plan, const ColorTable& table,
-          const ConvertOptions& options, unsigned workers)
+          const ConvertOptions& options, unsigned workers, std::uint64_t memory)
         : plan_(plan),
           table_(table),
           options_(options),
           budget_(workers),
+          memory_(memory),
           reports_(plan.size()),
           done_(plan.size(), false) {
         for (unsigned i = 0; i < workers; ++i) {
@@ -282,7 +308,7 @@ private:
         for (;;) {
             const std::size_t i = next_++;
             if (i >= plan_.size()) return;
-            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_);
+            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_, memory_);
             {
                 std::lock_guard lock(mutex_);
                 reports_[i] = std::move(report);
@@ -296,6 +322,7 @@ private:
     const ColorTable& table_;
     const ConvertOptions& options_;
     CoreBudget budget_;
+    MemoryBudget memory_;
     std::atomic<std::size_t> next_{0};
     std::mutex mutex_;
     std::condition_variable finished_;
@@ -352,7 +379,10 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
     std::size_t converted = 0;
     std::size_t failed = 0;
     {
-        Batch batch(plan, *table, options, workers);
+        // What the machine has free now is shared by the pictures converted at a time.
+        std::uint64_t memory = environment.memory != 0 ? environment.memory : AvailableMemory();
+        if (memory == 0) memory = std::numeric_limits<std::uint64_t>::max();
+        Batch batch(plan, *table, options, workers, memory);
         progress.Show(0, plan.size(), plan[0].picture);
         for (std::size_t i = 0; i < plan.size(); ++i) {
             const PictureReport& report = batch.Next(i);

@@ -311,29 +311,41 @@ TEST(ConvertCommand, JobsChangeNothingButTheSpeed) {
         }
         pictures.push_back(path.string());
     }
+    // The memory budget too: of 1 byte, every picture needs more than all of it and runs alone;
+    // of 80 MiB, two or three small ones fit at a time (each needs 32 MiB and its pixels).
+    struct Run {
+        const char* jobs;
+        std::uint64_t memory;
+    };
+    const Run runs[] = {{"1", 0}, {"3", 0}, {"3", 1}, {"4", std::uint64_t{80} << 20}};
     std::vector<testing::CliResult> results;
-    for (const char* jobs : {"1", "3"}) {
-        const fs::path out = folder / (std::string("jobs") + jobs);
+    for (const Run& run : runs) {
+        const fs::path out = folder / ("jobs" + std::to_string(&run - runs));
         fs::create_directory(out);
         std::vector<std::string> args = {
             "convert", "-q",        "--no-fit",  "--materials",
-            "-j",      jobs,        "--palette", (folder / "t.txt").string(),
+            "-j",      run.jobs,    "--palette", (folder / "t.txt").string(),
             "-o",      out.string()};
         args.insert(args.end(), pictures.begin(), pictures.end());
-        results.push_back(RunCli(args));
+        cli::Environment environment;
+        environment.memory = run.memory;
+        results.push_back(RunCli(args, environment));
         EXPECT_EQ(results.back().code, EXIT_FILE_FAILED);
     }
-    EXPECT_EQ(results[0].out, results[1].out);
-    EXPECT_EQ(results[0].err, results[1].err);
-    for (int i = 0; i < 8; ++i) {
-        if (i == 3) continue;
-        const std::string name = Numbered(i, ".schematic");
-        EXPECT_EQ(ReadBytes(folder / "jobs1" / name), ReadBytes(folder / "jobs3" / name)) << name;
+    for (std::size_t r = 1; r < std::size(runs); ++r) {
+        EXPECT_EQ(results[0].out, results[r].out) << r;
+        EXPECT_EQ(results[0].err, results[r].err) << r;
+        for (int i = 0; i < 8; ++i) {
+            if (i == 3) continue;
+            const std::string name = Numbered(i, ".schematic");
+            EXPECT_EQ(ReadBytes(folder / "jobs0" / name), ReadBytes(folder / ("jobs" + std::to_string(r)) / name))
+                << r << " " << name;
+        }
     }
     std::size_t at = 0;
     for (int i = 0; i < 8; ++i) {
         if (i == 3) continue;
-        at = results[1].out.find(Numbered(i, ".png ("), at);
+        at = results[2].out.find(Numbered(i, ".png ("), at);
         ASSERT_NE(at, std::string::npos) << "p" << i << " missing or out of order";
     }
 }
