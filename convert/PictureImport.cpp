@@ -11,7 +11,7 @@ namespace tesselbox {
 namespace {
 
 ImportOutcome NoMemory(PictureSize working) {
-    return {ImportStatus::TooLarge, "not enough memory for a picture of " +
+    return {ImportStatus::OutOfMemory, "not enough memory for a picture of " +
                                         std::to_string(working.width) + " x " +
                                         std::to_string(working.height) + " pixels"};
 }
@@ -166,14 +166,14 @@ ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choi
                            ConvertedPicture& picture) {
     if (!picture.source.HasPixels()) return {ImportStatus::Unreadable, "no picture kept to convert"};
     const PictureSize size = picture.working;
-    PixelSurface preview;
-    BlockGrid grid;
-    if (!preview.Create(size.width, size.height) ||
-        !ConvertWithChoice(table, picture.source, choice, preview, grid)) {
+    picture.preview.Release();
+    picture.grid = BlockGrid();
+    if (!picture.preview.Create(size.width, size.height) ||
+        !ConvertWithChoice(table, picture.source, choice, picture.preview, picture.grid)) {
+        picture.preview.Release();
+        picture.grid = BlockGrid();
         return NoMemory(size);
     }
-    picture.preview = std::move(preview);
-    picture.grid = std::move(grid);
     return {};
 }
 

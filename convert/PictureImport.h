@@ -18,7 +18,7 @@
 
 namespace tesselbox {
 
-enum class ImportStatus { Ok, Unreadable, TooLarge };
+enum class ImportStatus { Ok, Unreadable, TooLarge, OutOfMemory };
 
 struct ImportOutcome {
     ImportStatus status = ImportStatus::Ok;
@@ -80,8 +80,10 @@ struct ConvertedPicture {
 ImportOutcome MakeBlocks(LoadedPicture&& picture, const ColorTable& table,
                          const PictureRequest& request, ConvertedPicture& out);
 
-// Converts the source that picture kept again with another choice, replacing its grid and preview;
-// picture is left as it was on failure (no source kept, no memory).
+// Converts the source that picture kept again with another choice, replacing its grid and preview.
+// Those go first, so that converting again needs no more memory than the import did; on failure
+// (no memory) the grid and preview are empty, for the caller to convert again with the choice it
+// had. A picture that kept no source is left as it was.
 ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choice,
                            ConvertedPicture& picture);
 

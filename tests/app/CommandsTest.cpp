@@ -272,6 +272,44 @@ TEST_F(CommandsTest, ABlockWithoutAModernNameStopsOnlyTheModernFormats) {
     EXPECT_TRUE(Generate(folder_ / "art.schematic"));
 }
 
+// A pick lets the old blocks go before it makes the new ones, so it holds no more than the import
+// did; without memory for the new ones the old ones come back, and without memory even for those
+// the window goes back to no picture, which still writes the empty schematic.
+TEST_F(CommandsTest, APickNeedsNoMoreThanTheImportAndSaysWhenMemoryRunsOut) {
+    fake::FakePicture picture{8, 8, {}};
+    for (std::uint32_t i = 0; i < 64; ++i) picture.pixels.push_back(MakePixel(i * 4, 0, 255 - i * 4));
+    script().mostSurfaces = 0;
+    Import(picture);
+    const int importPeak = script().mostSurfaces;
+    const BlockGrid plain = state_.picture.grid;
+
+    script().mostSurfaces = script().liveSurfaces;
+    ChooseConversion(state_, layout::IDM_DITHER_FLOYD_STEINBERG);
+    EXPECT_LE(script().mostSurfaces, importPeak);
+    EXPECT_EQ(state_.choice.dither, DitherMode::FloydSteinberg);
+    ChooseConversion(state_, layout::IDM_DITHER_NONE);
+    ASSERT_EQ(state_.picture.grid, plain);
+
+    struct Case {
+        const char* name;
+        int failing;  // surfaces that cannot be had
+        bool keepsThePicture;
+    };
+    for (const Case& c : {Case{"no memory for the new blocks", 1, true}, Case{"nor for the old ones", 2, false}}) {
+        script().messages.clear();
+        script().failingSurfaces = c.failing;
+        ChooseConversion(state_, layout::IDM_MATCH_PERCEPTUAL);
+        EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::OUT_OF_MEMORY}) << c.name;
+        EXPECT_EQ(state_.choice, ConversionChoice{}) << c.name;
+        EXPECT_EQ(state_.picture.source.HasPixels(), c.keepsThePicture) << c.name;
+        EXPECT_EQ(state_.picture.grid, c.keepsThePicture ? plain : BlockGrid{}) << c.name;
+        EXPECT_EQ(state_.picture.preview.HasPixels(), c.keepsThePicture) << c.name;
+    }
+    const auto bytes = Generate(folder_ / "empty.schematic");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 124u);
+}
+
 // Names the save dialog accepts but that must not be written: the color table the window reads
 // (however it is reached), and a modern file of a picture fitted to no width.
 TEST_F(CommandsTest, GenerateRefusesTheColorTableAndEmptyModernFiles) {

@@ -18,9 +18,14 @@ struct Picture {
 SurfaceMemory* CreateSurfaceMemory(std::uint32_t width, std::uint32_t height, Pixel** bits) {
     *bits = nullptr;
     if (width == 0 || height == 0) return nullptr;
+    fake::Script& script = fake::CurrentScript();
+    if (script.failingSurfaces > 0) {
+        --script.failingSurfaces;
+        return nullptr;
+    }
     auto* memory = new SurfaceMemory{width, height, std::vector<Pixel>(std::size_t{width} * height, 0)};
     *bits = memory->pixels.data();
-    ++fake::CurrentScript().liveSurfaces;
+    script.mostSurfaces = std::max(script.mostSurfaces, ++script.liveSurfaces);
     return memory;
 }
 
