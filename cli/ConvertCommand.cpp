@@ -374,6 +374,12 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
     const auto workers = static_cast<unsigned>(std::min<std::size_t>(jobs, plan.size()));
     const bool several = plan.size() > 1;
 
+    struct PictureServices {
+        PictureServices() { platform::StartPictureServices(); }
+        ~PictureServices() { platform::StopPictureServices(); }
+        PictureServices(const PictureServices&) = delete;
+        PictureServices& operator=(const PictureServices&) = delete;
+    } started;
     Progress progress(err, environment.errorIsTerminal && several && !options.quiet);
     std::optional<BillOfMaterials> allMaterials;
     std::size_t converted = 0;

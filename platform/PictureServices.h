@@ -73,7 +73,8 @@ ShownPixels PicturePixels(const Picture& picture);
 // only where the command line runs (Qt).
 bool EncodePng(const SurfaceMemory& surface, std::vector<std::uint8_t>& png, std::string& error);
 
-// Started before the first decode, stopped at shutdown (GDI+ on Windows; nothing elsewhere).
+// Started by a front end before its first decode, stopped at shutdown (GDI+ on Windows; on Qt,
+// what libpng prints on standard error is caught meanwhile and made the picture's reason).
 void StartPictureServices();
 void StopPictureServices();
 

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -402,10 +403,15 @@ private:
     bool reading_ = false;
 };
 
-// Catches libpng's errors while it lives, if the device holds a PNG.
+// Whether the picture services were started: only a front end catches libpng's errors, so that a
+// crash report (of a fuzzer, say) written while a PNG is decoded goes straight to standard error.
+std::atomic<bool> catchingLibpngErrors{false};
+
+// Catches libpng's errors while it lives, if the services are started and the device holds a PNG.
 class LibpngErrorCatch {
 public:
     explicit LibpngErrorCatch(QIODevice& device) {
+        if (!catchingLibpngErrors.load()) return;
         static constexpr char signature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
         char head[8];
         if (device.peek(head, 8) != 8 || std::memcmp(head, signature, 8) != 0) return;
@@ -581,7 +587,7 @@ bool EncodePng(const SurfaceMemory& surface, std::vector<std::uint8_t>& png, std
     return true;
 }
 
-void StartPictureServices() {}
-void StopPictureServices() {}
+void StartPictureServices() { catchingLibpngErrors.store(true); }
+void StopPictureServices() { catchingLibpngErrors.store(false); }
 
 }  // namespace tesselbox::platform

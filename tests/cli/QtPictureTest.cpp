@@ -249,6 +249,7 @@ TEST(QtPicture, LibpngErrorsAreTheReasonAndStayOffStandardError) {
     png[29] = char(png[29] ^ 0x55);  // the IHDR chunk's CRC
     WriteBytes(folder / "bad-crc.png", png);
 
+    StartPictureServices();  // as a front end does
     std::fflush(stderr);
     const int saved = dup(2);
     const std::string caught = (folder / "stderr.txt").string();
@@ -261,6 +262,7 @@ TEST(QtPicture, LibpngErrorsAreTheReasonAndStayOffStandardError) {
     std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
+    StopPictureServices();
 
     EXPECT_EQ(decoded.status, DecodeStatus::Unreadable);
     EXPECT_EQ(decoded.message, "the picture cannot be read: IHDR: CRC error");

@@ -130,6 +130,7 @@ void ExpectRendered(const fs::path& path, PictureSize working, PictureSize displ
 }
 
 TEST(BadPictures, ImportAsExpected) {
+    platform::StartPictureServices();  // as the window and the command line do
     for (const auto& [name, expected] : Expectations()) {
         SCOPED_TRACE(name);
         const LoadedPicture loaded = LoadPicture(BAD_PICTURES / name);
@@ -145,6 +146,7 @@ TEST(BadPictures, ImportAsExpected) {
         ExpectRendered(BAD_PICTURES / name, display, display, *expected.shrunk);
         ExpectRendered(BAD_PICTURES / name, loaded.size(), display, *expected.full);
     }
+    platform::StopPictureServices();
 }
 
 // A failed render leaves the picture the program already holds as it was.
