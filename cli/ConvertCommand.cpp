@@ -181,7 +181,8 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         const PictureSize size = loaded.size();
         const auto failureOf = [&](const ImportOutcome& outcome) {
             std::string failure = picture + ": " + outcome.message;
-            if (!options.fit && outcome.status == ImportStatus::TooLarge) {
+            if (!options.fit && (outcome.status == ImportStatus::TooLarge ||
+                                 outcome.status == ImportStatus::OutOfMemory)) {
                 const PictureSize fitted = FitToPanel(size);
                 failure += " (--fit would make it " + std::to_string(fitted.width) + " x " +
                            std::to_string(fitted.height) + ")";
