@@ -132,10 +132,10 @@ std::optional<std::string> WritePreview(const fs::path& path, const ConvertedPic
     return std::nullopt;
 }
 
-// What converting a picture of this size at this working size holds at its peak, in bytes, as
-// measured: the decoded picture, the grid (in the picture's memory when kept at its size), a new
-// grid for a choice, a drawn source when fitted, the preview with its copy for the PNG, the file
-// being written.
+// The most that converting a picture of this size at this working size holds at its peak, in
+// bytes: the decoded picture, the grid, a new grid for a choice, a drawn source when fitted, the
+// preview with its copy for the PNG. A picture decoded into the grid's memory holds less (the
+// grid is its pixels): 4 bytes a pixel measured, against 8 counted here.
 std::uint64_t MemoryNeed(PictureSize picture, PictureSize working, const ConvertOptions& options,
                          bool preview) {
     const std::uint64_t pictureBytes = std::uint64_t{picture.width} * picture.height * 4;
