@@ -76,14 +76,24 @@ void ChooseConversion(AppState& state, int itemId) {
     // Converted aside: the panels may paint the current picture meanwhile.
     ConvertedPicture& picture = state.picture;
     ImportOutcome made;
-    const auto convert = [&] { made = ConvertAgain(state.colorTable, choice, picture); };
+    const auto convert = [&] {
+        made = ConvertAgain(state.colorTable, choice, picture);
+        // The old blocks went first; without memory for the new ones, the old ones come back.
+        if (!made.ok() && !ConvertAgain(state.colorTable, state.choice, picture).ok()) {
+            picture = ConvertedPicture{};  // not even those: no picture, as before the first
+        }
+    };
     if (picture.source.pixelCount() >= BUSY_PIXELS) {
         platform::RunBusy(convert);
     } else {
         convert();
     }
     if (!made.ok()) {
-        platform::ShowMessage(texts::PICTURE_TOO_LARGE, platform::MessageKind::Error);
+        platform::ShowMessage(texts::OUT_OF_MEMORY, platform::MessageKind::Error);
+        if (!picture.source.HasPixels()) {
+            platform::InvalidatePanel(layout::IDC_SOURCE_PANEL);
+            platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+        }
         return;
     }
     state.choice = choice;

@@ -14,8 +14,9 @@ namespace {
 constexpr std::uint64_t BUSY_PICTURE_PIXELS = std::uint64_t{1} << 22;
 
 void Report(ImportStatus status) {
-    platform::ShowMessage(status == ImportStatus::TooLarge ? texts::PICTURE_TOO_LARGE
-                                                           : texts::READ_PICTURE_FAILED,
+    platform::ShowMessage(status == ImportStatus::TooLarge      ? texts::PICTURE_TOO_LARGE
+                          : status == ImportStatus::OutOfMemory ? texts::OUT_OF_MEMORY
+                                                                : texts::READ_PICTURE_FAILED,
                           platform::MessageKind::Error);
 }
 

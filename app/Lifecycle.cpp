@@ -4,6 +4,9 @@
 #include "app/WindowLayout.h"
 #include "app/PreviewPanels.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace tesselbox {
 
 bool OnCreate(AppState& state) {
@@ -12,6 +15,11 @@ bool OnCreate(AppState& state) {
         platform::ShowMessage(texts::COLORS_FAILED, platform::MessageKind::Error);
         return false;
     }
+    // Kept absolute: a file dialog may change the current folder (Windows' do), and the save
+    // command must still know which file the table is.
+    std::error_code ignored;
+    const std::filesystem::path absolute = std::filesystem::absolute(state.colorTablePath, ignored);
+    if (!absolute.empty()) state.colorTablePath = absolute;
     platform::StartPictureServices();
     state.pictureServicesStarted = true;
     InitFileDialog(state.fileDialog);

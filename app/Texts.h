@@ -19,10 +19,15 @@ inline constexpr const char* READ_PICTURE_FAILED = "读取图片失败！";
 inline constexpr const char* PICTURE_TOO_LARGE = "图片太大！";
 // A color table block that has no name in today's game: only a .schematic can hold it.
 inline constexpr const char* NO_MODERN_BLOCK_NAME = "颜色表中有方块在新版本中没有名称，只能保存为.schematic文件！";
-// A color table line that names its block: a .schematic has no number for it.
 // A block the color table names that today's game does not have.
 inline constexpr const char* UNKNOWN_BLOCK_NAME = "颜色表中有方块名称在新版本中不存在！";
+// A color table line that names its block: a .schematic has no number for it.
 inline constexpr const char* NO_NUMERIC_BLOCK_ID = "颜色表中有方块没有数字编号，只能保存为.schem、.litematic或.nbt文件！";
+// A picture fitted to a width or length of 0: the modern files cannot hold it.
+inline constexpr const char* EMPTY_MODERN_FILE = "图片的宽或长为0，只能保存为.schematic文件！";
+// The save dialog named the color table the window reads.
+inline constexpr const char* OVERWRITE_COLOR_TABLE = "不能覆盖颜色表！";
+inline constexpr const char* OUT_OF_MEMORY = "内存不足！";
 
 // The preview panel's menu.
 inline constexpr const char* MATCH_RGB = "颜色匹配：RGB";

@@ -5,12 +5,20 @@
 #include "app/Texts.h"
 #include "formats/BlockFile.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace tesselbox {
 
 void WriteSchematic(AppState& state) {
     const auto path = platform::ChooseSaveFile(state.fileDialog, texts::SCHEMATIC_FILTERS,
                                                texts::SCHEMATIC_EXTENSION);
     if (!path) return;
+    std::error_code ignored;
+    if (std::filesystem::equivalent(*path, state.colorTablePath, ignored)) {
+        platform::ShowMessage(texts::OVERWRITE_COLOR_TABLE, platform::MessageKind::Error);
+        return;
+    }
     const ConvertedPicture& p = state.picture;
     const BlockFileSource source{p.working.width, p.working.height, p.grid.data(), &state.colorTable};
     BlockFileOptions options;
@@ -26,6 +34,7 @@ void WriteSchematic(AppState& state) {
         case BlockFileStatus::WriteFailed: text = texts::WRITE_FILE_FAILED; break;
         case BlockFileStatus::TooLarge:
         case BlockFileStatus::BadOption: text = texts::PICTURE_TOO_LARGE; break;
+        case BlockFileStatus::Empty: text = texts::EMPTY_MODERN_FILE; break;
         case BlockFileStatus::NoBlockName: text = texts::NO_MODERN_BLOCK_NAME; break;
         case BlockFileStatus::NoNumericId: text = texts::NO_NUMERIC_BLOCK_ID; break;
         case BlockFileStatus::UnknownBlock: text = texts::UNKNOWN_BLOCK_NAME; break;

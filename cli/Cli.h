@@ -2,6 +2,7 @@
 // in-process with its output captured and main.cpp only forwards argv.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <span>
@@ -19,6 +20,7 @@ struct Environment {
     std::filesystem::path executable;
     bool errorIsTerminal = false;  // progress is shown only on a terminal
     unsigned processors = 0;       // 0: ask the system
+    std::uint64_t memory = 0;      // bytes a batch may hold at once; 0: what the system has free
 };
 
 Environment ProcessEnvironment();

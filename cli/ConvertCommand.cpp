@@ -15,6 +15,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -78,7 +79,7 @@ fs::path WithName(const fs::path& picture, const std::string& ending) {
 
 // Where each picture's files go, or a usage error when the line asks for something impossible
 // (several pictures into one file, two pictures into the same file, a picture overwritten).
-std::optional<std::string> PlanOutputs(const ConvertOptions& options,
+std::optional<std::string> PlanOutputs(const ConvertOptions& options, const fs::path& table,
                                        std::vector<PlannedPicture>& plan) {
     const bool several = options.pictures.size() > 1;
     const bool outputIsFolder = options.output && IsFolder(*options.output);
@@ -95,6 +96,7 @@ std::optional<std::string> PlanOutputs(const ConvertOptions& options,
     for (const fs::path& picture : options.pictures) {
         claimed.emplace(SameFileKey(picture), "the picture " + Shown(picture));
     }
+    if (!table.empty()) claimed.emplace(SameFileKey(table), "the color table " + Shown(table));
     const std::string extension(FormatExtension(options.format.value_or(BlockFileFormat::Schematic)));
     for (const fs::path& picture : options.pictures) {
         PlannedPicture planned{picture, {}, BlockFileFormat::Schematic, std::nullopt};
@@ -144,29 +146,69 @@ std::optional<std::string> WritePreview(const fs::path& path, const ConvertedPic
     return std::nullopt;
 }
 
+// The most that converting a picture of this size at this working size holds at its peak, in
+// bytes: the decoded picture, the grid, a new grid for a choice, a drawn source when fitted, the
+// preview with its copy for the PNG. A picture decoded into the grid's memory holds less (the
+// grid is its pixels): 4 bytes a pixel measured, against 8 counted here.
+std::uint64_t MemoryNeed(PictureSize picture, PictureSize working, const ConvertOptions& options,
+                         bool preview) {
+    const std::uint64_t pictureBytes = std::uint64_t{picture.width} * picture.height * 4;
+    const std::uint64_t workingBytes = std::uint64_t{working.width} * working.height * 4;
+    const std::uint64_t planes = 1 + (options.choice != ConversionChoice{} ? 1 : 0) +
+                                 (preview ? 2 : 0) + (working != picture ? 2 : 0);
+    return pictureBytes + workingBytes * planes + (std::uint64_t{32} << 20);
+}
+
 PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
-                         const ConvertOptions& options, CoreBudget& budget,
+                         const ConvertOptions& options, CoreBudget& budget, MemoryBudget& memory,
                          const std::vector<std::string>& blockNames) {
     PictureReport report;
     const std::string picture = Shown(planned.picture);
+    // Memory first, then a core: a worker waiting for memory holds no core that others need.
+    std::optional<MemoryBudget::Grant> memoryGrant;
     ConvertedPicture converted;
     {
         LoadedPicture loaded;
         {
-            CoreBudget::Grant grant(budget, 1);
-            loaded = LoadPicture(planned.picture);
+            // The working size is known from the header: a picture it breaks a limit for is
+            // refused, and the memory it needs reserved, before it is decoded.
+            std::optional<CoreBudget::Grant> decoding;
+            const auto checkSize = [&](std::uint32_t width,
+                                       std::uint32_t height) -> std::optional<std::string> {
+                const PictureSize working = WorkingSize({width, height}, options.fit);
+                if (auto refused = CheckWorkingSize(working.width, working.height)) return refused;
+                memoryGrant.emplace(memory, MemoryNeed({width, height}, working, options,
+                                                       planned.preview.has_value()));
+                decoding.emplace(budget, 1);
+                return std::nullopt;
+            };
+            loaded = LoadPicture(planned.picture, checkSize);
+        }
+        if (!memoryGrant && loaded.outcome().ok()) {  // a decoder that could not tell the size first
+            memoryGrant.emplace(memory, MemoryNeed(loaded.size(), WorkingSize(loaded.size(), options.fit),
+                                                   options, planned.preview.has_value()));
         }
         for (const std::string& note : loaded.notes()) {
             std::string line = picture;
             line.append(": ").append(note);
             report.notes.push_back(std::move(line));
         }
+        const PictureSize size = loaded.size();
+        const auto failureOf = [&](const ImportOutcome& outcome) {
+            std::string failure = picture + ": " + outcome.message;
+            if (!options.fit && (outcome.status == ImportStatus::TooLarge ||
+                                 outcome.status == ImportStatus::OutOfMemory)) {
+                const PictureSize fitted = FitToPanel(size);
+                failure += " (--fit would make it " + std::to_string(fitted.width) + " x " +
+                           std::to_string(fitted.height) + ")";
+            }
+            return failure;
+        };
         if (!loaded.outcome().ok()) {
-            report.failures.push_back(picture + ": " + loaded.outcome().message);
+            report.failures.push_back(failureOf(loaded.outcome()));
             return report;
         }
         // --fit answers the window's question whether to shrink; the source is not kept.
-        const PictureSize size = loaded.size();
         const PictureRequest request{WorkingSize(size, options.fit), false,
                                      planned.preview.has_value(), options.choice};
         const bool twoThreads = std::uint64_t{request.working.width} * request.working.height >=
@@ -174,13 +216,7 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         CoreBudget::Grant grant(budget, twoThreads ? 2 : 1);
         const ImportOutcome made = MakeBlocks(std::move(loaded), table, request, converted);
         if (!made.ok()) {
-            std::string failure = picture + ": " + made.message;
-            if (!options.fit && made.status == ImportStatus::TooLarge) {
-                const PictureSize fitted = FitToPanel(size);
-                failure += " (--fit would make it " + std::to_string(fitted.width) + " x " +
-                           std::to_string(fitted.height) + ")";
-            }
-            report.failures.push_back(failure);
+            report.failures.push_back(failureOf(made));
             return report;
         }
     }
@@ -199,6 +235,10 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
                            planned.format == BlockFileFormat::Schematic;
         report.failures.push_back(picture + ": " + (named ? "" : Shown(planned.schematic) + ": ") +
                                   written.message);
+    } else if (converted.working.width == 0 || converted.working.height == 0) {
+        report.notes.push_back(picture + ": " + Shown(planned.schematic) + " holds no block: the picture is " +
+                               std::to_string(converted.working.width) + " x " +
+                               std::to_string(converted.working.height) + " blocks");
     }
     if (planned.preview) {
         if (auto failure = WritePreview(*planned.preview, converted)) {
@@ -210,10 +250,10 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
 }
 
 PictureReport ConvertOneSafely(const PlannedPicture& planned, const ColorTable& table,
-                               const ConvertOptions& options, CoreBudget& budget,
+                               const ConvertOptions& options, CoreBudget& budget, MemoryBudget& memory,
                                const std::vector<std::string>& blockNames) {
     try {
-        return ConvertOne(planned, table, options, budget, blockNames);
+        return ConvertOne(planned, table, options, budget, memory, blockNames);
     } catch (const std::bad_alloc&) {
         PictureReport report;
         report.failures.push_back(Shown(planned.picture) + ": not enough memory");
@@ -251,12 +291,14 @@ private:
 class Batch {
 public:
     Batch(const std::vector<PlannedPicture>& plan, const ColorTable& table,
-          const ConvertOptions& options, const std::vector<std::string>& blockNames, unsigned workers)
+          const ConvertOptions& options, const std::vector<std::string>& blockNames, unsigned workers,
+          std::uint64_t memory)
         : plan_(plan),
           table_(table),
           options_(options),
           blockNames_(blockNames),
           budget_(workers),
+          memory_(memory),
           reports_(plan.size()),
           done_(plan.size(), false) {
         for (unsigned i = 0; i < workers; ++i) {
@@ -281,7 +323,7 @@ private:
         for (;;) {
             const std::size_t i = next_++;
             if (i >= plan_.size()) return;
-            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_, blockNames_);
+            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_, memory_, blockNames_);
             {
                 std::lock_guard lock(mutex_);
                 reports_[i] = std::move(report);
@@ -296,6 +338,7 @@ private:
     const ConvertOptions& options_;
     const std::vector<std::string>& blockNames_;
     CoreBudget budget_;
+    MemoryBudget memory_;
     std::atomic<std::size_t> next_{0};
     std::mutex mutex_;
     std::condition_variable finished_;
@@ -309,7 +352,7 @@ private:
 int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& err,
                const Environment& environment) {
     std::vector<PlannedPicture> plan;
-    if (auto usage = PlanOutputs(options, plan)) {
+    if (auto usage = PlanOutputs(options, ChosenPalettePath(options.palette, environment), plan)) {
         err << "tesselbox-cli: " << *usage << "\n";
         return EXIT_USAGE;
     }
@@ -375,12 +418,21 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
     const auto workers = static_cast<unsigned>(std::min<std::size_t>(jobs, plan.size()));
     const bool several = plan.size() > 1;
 
+    struct PictureServices {
+        PictureServices() { platform::StartPictureServices(); }
+        ~PictureServices() { platform::StopPictureServices(); }
+        PictureServices(const PictureServices&) = delete;
+        PictureServices& operator=(const PictureServices&) = delete;
+    } started;
     Progress progress(err, environment.errorIsTerminal && several && !options.quiet);
     std::optional<BillOfMaterials> allMaterials;
     std::size_t converted = 0;
     std::size_t failed = 0;
     {
-        Batch batch(plan, *table, options, blockNames, workers);
+        // What the machine has free now is shared by the pictures converted at a time.
+        std::uint64_t memory = environment.memory != 0 ? environment.memory : AvailableMemory();
+        if (memory == 0) memory = std::numeric_limits<std::uint64_t>::max();
+        Batch batch(plan, *table, options, blockNames, workers, memory);
         progress.Show(0, plan.size(), plan[0].picture);
         for (std::size_t i = 0; i < plan.size(); ++i) {
             const PictureReport& report = batch.Next(i);

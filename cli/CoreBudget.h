@@ -1,23 +1,27 @@
-// Shares the processors among the pictures of a batch: a worker holds a grant while it computes.
-// A big conversion runs on two threads of its own, so it asks for two.
+// Shares what a batch's pictures compete for among its workers: the processors (a worker holds a
+// grant while it computes; a big conversion runs on two threads of its own, so it asks for two)
+// and the memory (a worker holds what its picture needs from before the decode to the written file).
 #pragma once
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
+#include <filesystem>
 #include <mutex>
 
 namespace tesselbox::cli {
 
-class CoreBudget {
+template <typename Unit>
+class Budget {
 public:
-    explicit CoreBudget(unsigned cores) : free_(std::max(1u, cores)), total_(free_) {}
+    explicit Budget(Unit total) : free_(std::max(Unit{1}, total)), total_(free_) {}
 
-    // Holds count cores (at most all of them) until it goes out of scope. A worker must hold at
-    // most one grant at a time, or two workers could wait for each other.
+    // Holds count units (at most all of them: a need larger than the budget runs alone) until
+    // it goes out of scope. A worker takes memory before cores and at most one grant of each,
+    // or two workers could wait for each other.
     class Grant {
     public:
-        Grant(CoreBudget& budget, unsigned count)
-            : budget_(budget), count_(std::min(count, budget.total_)) {
+        Grant(Budget& budget, Unit count) : budget_(budget), count_(std::min(count, budget.total_)) {
             budget_.Take(count_);
         }
         ~Grant() { budget_.Give(count_); }
@@ -25,17 +29,19 @@ public:
         Grant& operator=(const Grant&) = delete;
 
     private:
-        CoreBudget& budget_;
-        unsigned count_;
+        Budget& budget_;
+        Unit count_;
     };
 
+    Unit total() const { return total_; }
+
 private:
-    void Take(unsigned count) {
+    void Take(Unit count) {
         std::unique_lock lock(mutex_);
         freed_.wait(lock, [&] { return free_ >= count; });
         free_ -= count;
     }
-    void Give(unsigned count) {
+    void Give(Unit count) {
         {
             std::lock_guard lock(mutex_);
             free_ += count;
@@ -45,8 +51,17 @@ private:
 
     std::mutex mutex_;
     std::condition_variable freed_;
-    unsigned free_;
-    unsigned total_;
+    Unit free_;
+    Unit total_;
 };
+
+using CoreBudget = Budget<unsigned>;
+using MemoryBudget = Budget<std::uint64_t>;  // bytes
+
+// The memory this process may still take, in bytes: the system's MemAvailable, or less where
+// the process's control group (cgroup v2 or v1) allows less; 0 when neither can be read. The files are
+// parameters so that tests can hand in their own.
+std::uint64_t AvailableMemory(const std::filesystem::path& meminfo = "/proc/meminfo",
+                              const std::filesystem::path& cgroup = "/sys/fs/cgroup");
 
 }  // namespace tesselbox::cli

@@ -18,21 +18,24 @@ fs::path InstalledPalettePath(const fs::path& executable) {
     return (executable.parent_path() / TESSELBOX_INSTALLED_PALETTE).lexically_normal();
 }
 
+fs::path ChosenPalettePath(const std::optional<fs::path>& named, const Environment& environment) {
+    std::error_code ignored;
+    if (named) return *named;
+    if (fs::exists("Colors.txt", ignored)) return "Colors.txt";
+    if (!environment.executable.empty() &&
+        fs::exists(InstalledPalettePath(environment.executable), ignored)) {
+        return InstalledPalettePath(environment.executable);
+    }
+    return {};
+}
+
 bool LoadPalette(const std::optional<fs::path>& named, const Environment& environment, bool quiet,
                  ColorTable& table, std::ostream& err) {
-    fs::path path;
+    const fs::path path = ChosenPalettePath(named, environment);
     std::string origin;
-    std::error_code ignored;
-    if (named) {
-        path = *named;
-    } else if (fs::exists("Colors.txt", ignored)) {
-        path = "Colors.txt";
-        origin = " from the current folder";
-    } else if (!environment.executable.empty() &&
-               fs::exists(InstalledPalettePath(environment.executable), ignored)) {
-        path = InstalledPalettePath(environment.executable);
-        origin = ", the one that comes with the program";
-    } else {
+    if (!named && path == "Colors.txt") origin = " from the current folder";
+    if (!named && !path.empty() && path != "Colors.txt") origin = ", the one that comes with the program";
+    if (path.empty()) {
         err << "tesselbox-cli: no color table: there is no Colors.txt in the current folder";
         if (!environment.executable.empty()) {
             err << " nor at " << DisplayPath(InstalledPalettePath(environment.executable));

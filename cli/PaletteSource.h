@@ -15,6 +15,11 @@ namespace tesselbox::cli {
 // Where the installed table would be for this program file (whether or not it exists).
 std::filesystem::path InstalledPalettePath(const std::filesystem::path& executable);
 
+// The table a command would read: the one named, else the first of the others that exists;
+// empty when there is none.
+std::filesystem::path ChosenPalettePath(const std::optional<std::filesystem::path>& named,
+                                        const Environment& environment);
+
 // Fills an empty table. False, with the reason on err, when no table was found or it yields no
 // entry. quiet leaves out the note saying which table is used.
 bool LoadPalette(const std::optional<std::filesystem::path>& named, const Environment& environment,

@@ -11,7 +11,7 @@ namespace tesselbox {
 namespace {
 
 ImportOutcome NoMemory(PictureSize working) {
-    return {ImportStatus::TooLarge, "not enough memory for a picture of " +
+    return {ImportStatus::OutOfMemory, "not enough memory for a picture of " +
                                         std::to_string(working.width) + " x " +
                                         std::to_string(working.height) + " pixels"};
 }
@@ -33,7 +33,8 @@ PictureSize WorkingSize(PictureSize picture, bool shrinkToPanel) {
 
 // The roads a loaded picture can take to the grid; LoadedPicture's friend.
 struct PictureRoad {
-    static void Load(const std::filesystem::path& path, LoadedPicture& loaded) {
+    static void Load(const std::filesystem::path& path, const platform::SizeCheck& checkSize,
+                     LoadedPicture& loaded) {
         BlockGrid& memory = loaded.memory_;
         const auto memoryFor = [&memory](std::uint32_t width, std::uint32_t height) -> Pixel* {
             if (CheckWorkingSize(width, height)) return nullptr;
@@ -46,7 +47,7 @@ struct PictureRoad {
             // unsigned 32-bit integers may alias: the grid's memory holds pixels first.
             return reinterpret_cast<Pixel*>(memory.data());
         };
-        platform::DecodedPicture decoded = platform::DecodePicture(path, MAX_PICTURE_PIXELS, memoryFor);
+        platform::DecodedPicture decoded = platform::DecodePicture(path, MAX_PICTURE_PIXELS, memoryFor, checkSize);
         loaded.picture_.reset(decoded.picture);
         loaded.size_ = {decoded.width, decoded.height};
         loaded.notes_ = std::move(decoded.notes);
@@ -143,9 +144,9 @@ private:
     }
 };
 
-LoadedPicture LoadPicture(const std::filesystem::path& path) {
+LoadedPicture LoadPicture(const std::filesystem::path& path, const platform::SizeCheck& checkSize) {
     LoadedPicture loaded;
-    PictureRoad::Load(path, loaded);
+    PictureRoad::Load(path, checkSize, loaded);
     return loaded;
 }
 
@@ -165,14 +166,14 @@ ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choi
                            ConvertedPicture& picture) {
     if (!picture.source.HasPixels()) return {ImportStatus::Unreadable, "no picture kept to convert"};
     const PictureSize size = picture.working;
-    PixelSurface preview;
-    BlockGrid grid;
-    if (!preview.Create(size.width, size.height) ||
-        !ConvertWithChoice(table, picture.source, choice, preview, grid)) {
+    picture.preview.Release();
+    picture.grid = BlockGrid();
+    if (!picture.preview.Create(size.width, size.height) ||
+        !ConvertWithChoice(table, picture.source, choice, picture.preview, picture.grid)) {
+        picture.preview.Release();
+        picture.grid = BlockGrid();
         return NoMemory(size);
     }
-    picture.preview = std::move(preview);
-    picture.grid = std::move(grid);
     return {};
 }
 

@@ -18,7 +18,7 @@
 
 namespace tesselbox {
 
-enum class ImportStatus { Ok, Unreadable, TooLarge };
+enum class ImportStatus { Ok, Unreadable, TooLarge, OutOfMemory };
 
 struct ImportOutcome {
     ImportStatus status = ImportStatus::Ok;
@@ -39,7 +39,8 @@ private:
     struct Disposer {
         void operator()(platform::Picture* picture) const { platform::DisposePicture(picture); }
     };
-    friend LoadedPicture LoadPicture(const std::filesystem::path& path);
+    friend LoadedPicture LoadPicture(const std::filesystem::path& path,
+                                     const platform::SizeCheck& checkSize);
     friend struct PictureRoad;
 
     ImportOutcome outcome_{ImportStatus::Unreadable, "no picture"};
@@ -49,7 +50,9 @@ private:
     std::unique_ptr<platform::Picture, Disposer> picture_;
 };
 
-LoadedPicture LoadPicture(const std::filesystem::path& path);
+// checkSize, if any, sees the picture's size before it is decoded (see platform::SizeCheck), so
+// a caller that knows its working size can refuse it, or wait for its memory, before the decode.
+LoadedPicture LoadPicture(const std::filesystem::path& path, const platform::SizeCheck& checkSize = {});
 
 // The working size of a picture: its own, or, when the user agrees to shrink it, its size fitted
 // into the panel.
@@ -77,8 +80,10 @@ struct ConvertedPicture {
 ImportOutcome MakeBlocks(LoadedPicture&& picture, const ColorTable& table,
                          const PictureRequest& request, ConvertedPicture& out);
 
-// Converts the source that picture kept again with another choice, replacing its grid and preview;
-// picture is left as it was on failure (no source kept, no memory).
+// Converts the source that picture kept again with another choice, replacing its grid and preview.
+// Those go first, so that converting again needs no more memory than the import did; on failure
+// (no memory) the grid and preview are empty, for the caller to convert again with the choice it
+// had. A picture that kept no source is left as it was.
 ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choice,
                            ConvertedPicture& picture);
 

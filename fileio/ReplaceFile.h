@@ -22,4 +22,8 @@ struct WriteOutcome {
 WriteOutcome ReplaceFile(const std::filesystem::path& target,
                          const std::function<bool(std::FILE*)>& produce);
 
+// From now on SIGINT and SIGTERM (unless ignored) remove the temporary files being written and
+// then end the process by the signal as they would have. POSIX only: nothing on Windows.
+void RemoveTemporariesOnInterrupt();
+
 }  // namespace tesselbox

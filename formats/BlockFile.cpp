@@ -244,6 +244,11 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
         }
         return {};
     }
+    if (source.width == 0 || source.height == 0) {
+        return Refuse(BlockFileStatus::Empty, "a " + Extension(format) +
+                                                  " needs at least one block each way; this picture is " +
+                                                  Size(source));
+    }
     if (format == BlockFileFormat::McStructure) {
         TableBedrockStates resolved = ResolveTableBedrockStates(*source.table, *prepared.bedrock);
         if (!resolved.ok()) return Refuse(BlockFileStatus::NoBlockName, resolved.message);

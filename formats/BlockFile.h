@@ -43,9 +43,10 @@ struct BlockFileOptions {
     std::int64_t timeMillis = -1;             // creation time, ms since 1970; -1: now
 };
 
+// Empty: a side of 0, which only the .schematic can hold (its readers take it; the others' do not).
 // NoNumericId: a .schematic asked of a table that names a block, which it has no id for.
 // UnknownBlock: a block the table names is not one the game version has.
-enum class BlockFileStatus { Ok, TooLarge, NoBlockName, BadOption, OpenFailed, WriteFailed, NoNumericId, UnknownBlock };
+enum class BlockFileStatus { Ok, TooLarge, Empty, NoBlockName, BadOption, OpenFailed, WriteFailed, NoNumericId, UnknownBlock };
 
 struct BlockFileOutcome {
     BlockFileStatus status = BlockFileStatus::Ok;

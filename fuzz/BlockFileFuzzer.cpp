@@ -85,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     : options.format == BlockFileFormat::Schem   ? 65535
                                                                                  : 0xFFFFFFFFu;
     const bool tooLarge = width > sideLimit || height > sideLimit;
-    const bool refused = tooLarge || (unnamed && options.format != BlockFileFormat::Schematic);
+    const bool modern = options.format != BlockFileFormat::Schematic;
+    const bool refused = tooLarge || (modern && (unnamed || width == 0 || height == 0));
     if (refused) {
         if (outcome.ok() || !bytes.empty() || outcome.message.empty()) Fail("a refusal must write nothing and say why");
         return 0;

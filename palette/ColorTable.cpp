@@ -261,11 +261,9 @@ ColorTableLoad LoadColorTableFile(const std::filesystem::path& path, ColorTable&
     if (std::filesystem::is_directory(path, error)) {
         return {ColorTableStatus::CannotOpen, 0, shown + ": is a folder, not a color table file", {}};
     }
-    FileHandle file(OpenFile(path, "rb"));
-    if (!file) {
-        return {ColorTableStatus::CannotOpen, 0,
-                shown + ": cannot be opened for reading: " + std::strerror(errno), {}};
-    }
+    std::string why;
+    FileHandle file(OpenFileToRead(path, why));
+    if (!file) return {ColorTableStatus::CannotOpen, 0, shown + ": cannot be opened for reading: " + why, {}};
 
     ColorTableReader reader(table);
     char buffer[1 << 16];

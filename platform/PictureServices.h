@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,13 +38,18 @@ struct DecodedPicture {
 // Memory of the caller's for a decoded picture: width × height Pixels, or null for none.
 using PictureMemory = std::function<Pixel*(std::uint32_t width, std::uint32_t height)>;
 
+// Asked with a picture's size once its header is read, before anything of that size is allocated
+// or decoded; a message refuses the picture as TooLarge. It may wait (for memory, say).
+using SizeCheck = std::function<std::optional<std::string>(std::uint32_t width, std::uint32_t height)>;
+
 // Decodes JPEG, PNG and BMP at least, applying the stored orientation and no color management.
 // A picture of more than maxPixels pixels is refused as TooLarge before its pixels are allocated.
 // Where the platform can, it decodes straight into memory of the caller's: once the size is known
 // it asks memoryFor, and a picture decoded there keeps its pixels there (PicturePixels shows them
-// at that address) and must be disposed of before that memory goes.
+// at that address) and must be disposed of before that memory goes. checkSize, if any, sees the
+// size first.
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
-                             const PictureMemory& memoryFor = {});
+                             const PictureMemory& memoryFor = {}, const SizeCheck& checkSize = {});
 void DisposePicture(Picture* picture);  // null is fine
 
 // Draws the whole picture scaled into the rectangle (0, 0, width, height) of a surface of that
@@ -67,7 +73,8 @@ ShownPixels PicturePixels(const Picture& picture);
 // only where the command line runs (Qt).
 bool EncodePng(const SurfaceMemory& surface, std::vector<std::uint8_t>& png, std::string& error);
 
-// Started before the first decode, stopped at shutdown (GDI+ on Windows; nothing elsewhere).
+// Started by a front end before its first decode, stopped at shutdown (GDI+ on Windows; on Qt,
+// what libpng prints on standard error is caught meanwhile and made the picture's reason).
 void StartPictureServices();
 void StopPictureServices();
 

@@ -2,6 +2,8 @@
 // image is stored upside down (row 0 is the picture's bottom row), as the core expects.
 #include "qt/QtPicture.h"
 
+#include "fileio/OpenFile.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
@@ -9,12 +11,23 @@
 #include <QtGlobal>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <string_view>
+#include <thread>
 
 namespace tesselbox::platform {
 
@@ -128,6 +141,53 @@ qint64 BmpPixelsPastTheEnd(QIODevice& device) {
     return std::max<qint64>(0, needed - device.size());
 }
 
+// The same for a run-length coded BMP (RLE8, RLE4), whose reader fills what a cut-off file lacks
+// from a buffer it never filled: true when the runs end with the file, before the end-of-bitmap
+// mark and before the last row. The device is left where it was.
+bool BmpRunsEndEarly(QIODevice& device) {
+    uchar head[34];
+    if (device.isSequential() || device.peek(reinterpret_cast<char*>(head), 34) != 34 ||
+        head[0] != 'B' || head[1] != 'M' || qFromLittleEndian<quint32>(head + 14) < 40) {
+        return false;
+    }
+    const quint32 compression = qFromLittleEndian<quint32>(head + 30);
+    if (compression != 1 && compression != 2) return false;
+    const bool four = compression == 2;
+    const qint64 height = std::abs(qint64(qint32(qFromLittleEndian<quint32>(head + 22))));
+    const qint64 start = device.pos();
+    if (!device.seek(start + qFromLittleEndian<quint32>(head + 10))) {
+        device.seek(start);
+        return false;  // the reader finds no pixels at all and refuses the file itself
+    }
+    QByteArray runs = device.readAll();
+    device.seek(start);
+    const auto* at = reinterpret_cast<const uchar*>(runs.constData());
+    const uchar* const end = at + runs.size();
+    qint64 row = 0;
+    while (row < height) {
+        if (end - at < 2) return true;
+        const uchar count = at[0];
+        const uchar code = at[1];
+        at += 2;
+        if (count > 0) continue;  // a run of count pixels
+        if (code == 0) {
+            ++row;  // end of line
+        } else if (code == 1) {
+            return false;  // end of bitmap
+        } else if (code == 2) {
+            if (end - at < 2) return true;
+            row += at[1];  // delta: right, then up
+            at += 2;
+        } else {
+            // code pixels as they are, padded to an even number of bytes
+            const qint64 bytes = four ? (code + 1) / 2 : code;
+            if (end - at < bytes + (bytes & 1)) return true;
+            at += bytes + (bytes & 1);
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 namespace {
@@ -212,7 +272,169 @@ private:
     std::vector<std::string> notes_;
 };
 
-DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const PictureMemory& memoryFor) {
+// libpng, as Qt sets it up, prints its errors itself ("libpng error: IHDR: CRC error") on standard
+// error, where no message handler sees them. While a PNG is decoded, file descriptor 2 is a socket
+// that keeps each write apart, read by a thread that passes everything on to the real standard
+// error except libpng's messages, which go to the pictures being decoded then. One socket for the
+// process, however many decode.
+class LibpngErrors {
+public:
+    static LibpngErrors& Instance() {
+        static LibpngErrors instance;
+        return instance;
+    }
+
+    void Enter(std::vector<std::string>* lines) {
+        std::lock_guard life(lifeMutex_);
+        if (users_++ == 0) Start();
+        std::lock_guard lock(mutex_);
+        active_.push_back(lines);
+    }
+
+    void Leave(std::vector<std::string>* lines) {
+        std::lock_guard life(lifeMutex_);
+        {
+            // What libpng wrote on this thread is in the socket: wait until the reader has read it
+            // all, which it does under the lock.
+            std::unique_lock lock(mutex_);
+            drained_.wait(lock, [&] { return !reading_ || Unread() == 0; });
+            active_.erase(std::find(active_.begin(), active_.end(), lines));
+        }
+        if (--users_ == 0) Stop();
+    }
+
+private:
+    static constexpr std::string_view PREFIX = "libpng error: ";
+
+    int Unread() const {
+        int bytes = 0;
+        return ioctl(readEnd_, FIONREAD, &bytes) == 0 ? bytes : 0;
+    }
+
+    void Start() {
+        int ends[2];
+        // Sequenced packets: every write arrives on its own, and closing the writer ends the reading.
+        if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) return;
+        std::fflush(stderr);
+        saved_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        const int readFlags = fcntl(ends[0], F_GETFL);
+        if (saved_ < 0 || readFlags < 0 || fcntl(ends[0], F_SETFL, readFlags | O_NONBLOCK) != 0 ||
+            shutdown(ends[0], SHUT_WR) != 0 || dup2(ends[1], STDERR_FILENO) < 0) {
+            if (saved_ >= 0) close(saved_);
+            close(ends[0]);
+            close(ends[1]);
+            return;
+        }
+        close(ends[1]);  // the socket's only writer is descriptor 2 now
+        readEnd_ = ends[0];
+        {
+            std::lock_guard lock(mutex_);
+            reading_ = true;
+        }
+        running_ = true;
+        reader_ = std::thread([this] { Forward(); });
+    }
+
+    void Stop() {
+        if (!running_) return;
+        std::fflush(stderr);
+        dup2(saved_, STDERR_FILENO);  // closes the socket's writer: the reader sees its end
+        reader_.join();
+        close(readEnd_);
+        close(saved_);
+        running_ = false;
+    }
+
+    void Forward() {
+        std::vector<char> buffer(std::size_t{1} << 16);
+        std::size_t lineEndsToDrop = 0;  // libpng writes its message, then its line end apart
+        for (bool open = true; open;) {
+            pollfd readable{readEnd_, POLLIN, 0};
+            if (poll(&readable, 1, -1) < 0 && errno != EINTR) break;
+            std::lock_guard lock(mutex_);
+            for (;;) {
+                const ssize_t got = recv(readEnd_, buffer.data(), buffer.size(), 0);
+                if (got < 0 && errno == EINTR) continue;
+                if (got == 0 || (got < 0 && errno != EAGAIN)) open = false;
+                if (got <= 0) break;
+                const std::string_view text(buffer.data(), std::size_t(got));
+                if (text.substr(0, PREFIX.size()) == PREFIX) {
+                    const bool ended = text.back() == '\n';
+                    Take(text.substr(PREFIX.size(), text.size() - PREFIX.size() - (ended ? 1 : 0)));
+                    if (!ended) ++lineEndsToDrop;
+                } else if (text == "\n" && lineEndsToDrop > 0) {
+                    --lineEndsToDrop;  // one line end is as good as another
+                } else {
+                    PassOn(text);
+                }
+            }
+            drained_.notify_all();
+        }
+        std::lock_guard lock(mutex_);
+        reading_ = false;
+        drained_.notify_all();
+    }
+
+    void Take(std::string_view text) {
+        const std::string error(text);
+        for (std::vector<std::string>* lines : active_) {
+            if (std::find(lines->begin(), lines->end(), error) == lines->end()) lines->push_back(error);
+        }
+    }
+
+    void PassOn(std::string_view text) const {
+        while (!text.empty()) {
+            const ssize_t put = write(saved_, text.data(), text.size());
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) return;
+            text.remove_prefix(std::size_t(put));
+        }
+    }
+
+    std::mutex lifeMutex_;  // starting and stopping; held by Enter and Leave
+    int users_ = 0;
+    bool running_ = false;
+    int saved_ = -1;
+    int readEnd_ = -1;
+    std::thread reader_;
+    std::mutex mutex_;  // what the reader shares; held while it reads and sorts
+    std::condition_variable drained_;
+    std::vector<std::vector<std::string>*> active_;
+    bool reading_ = false;
+};
+
+// Whether the picture services were started: only a front end catches libpng's errors, so that a
+// crash report (of a fuzzer, say) written while a PNG is decoded goes straight to standard error.
+std::atomic<bool> catchingLibpngErrors{false};
+
+// Catches libpng's errors while it lives, if the services are started and the device holds a PNG.
+class LibpngErrorCatch {
+public:
+    explicit LibpngErrorCatch(QIODevice& device) {
+        if (!catchingLibpngErrors.load()) return;
+        static constexpr char signature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+        char head[8];
+        if (device.peek(head, 8) != 8 || std::memcmp(head, signature, 8) != 0) return;
+        LibpngErrors::Instance().Enter(&errors_);
+        entered_ = true;
+    }
+    ~LibpngErrorCatch() { Finish(); }
+    LibpngErrorCatch(const LibpngErrorCatch&) = delete;
+    LibpngErrorCatch& operator=(const LibpngErrorCatch&) = delete;
+    // What libpng said; the catching ends.
+    std::vector<std::string> Finish() {
+        if (entered_) LibpngErrors::Instance().Leave(&errors_);
+        entered_ = false;
+        return std::move(errors_);
+    }
+
+private:
+    std::vector<std::string> errors_;
+    bool entered_ = false;
+};
+
+DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const PictureMemory& memoryFor,
+                          const SizeCheck& checkSize) {
     if (const quint32 claimed = PngChunkPastTheEnd(device)) {
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
                 "the picture cannot be read: a PNG chunk claims " + std::to_string(claimed) +
@@ -222,6 +444,10 @@ DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const Pict
         return {nullptr, 0, 0, DecodeStatus::Unreadable,
                 "the picture cannot be read: its pixels end " + std::to_string(missing) +
                     " bytes before the BMP says", {}};
+    }
+    if (BmpRunsEndEarly(device)) {
+        return {nullptr, 0, 0, DecodeStatus::Unreadable,
+                "the picture cannot be read: its run-length coded pixels end before the BMP's last row", {}};
     }
     QImageReader reader(&device);
     reader.setAutoTransform(true);  // honour the stored orientation; no color conversion
@@ -233,6 +459,12 @@ DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const Pict
                 "the picture is " + std::to_string(announced.width()) + " x " +
                     std::to_string(announced.height()) + " pixels; at most " +
                     std::to_string(maxPixels) + " pixels are allowed", {}};
+    }
+    if (announced.isValid() && checkSize) {
+        if (auto refused = checkSize(std::uint32_t(announced.width()), std::uint32_t(announced.height()))) {
+            return {nullptr, std::uint32_t(announced.width()), std::uint32_t(announced.height()),
+                    DecodeStatus::TooLarge, std::move(*refused), {}};
+        }
     }
     SetAllocationLimitFor(maxPixels);
     QImage image;
@@ -280,11 +512,17 @@ DecodedPicture DecodeFrom(QIODevice& device, std::uint64_t maxPixels, const Pict
 }  // namespace
 
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
-                                 const PictureMemory& memoryFor) {
+                                 const PictureMemory& memoryFor, const SizeCheck& checkSize) {
     DecoderNotes notes;
+    LibpngErrorCatch libpng(device);
     // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
-    DecodedPicture decoded = DecodeFrom(device, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
+    DecodedPicture decoded = DecodeFrom(device, maxPixels, memoryFor, checkSize);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
     decoded.notes = notes.Take();
+    const std::vector<std::string> errors = libpng.Finish();
+    if (!errors.empty() && decoded.status == DecodeStatus::Unreadable) {
+        decoded.message = "the picture cannot be read: " + errors.front();  // the decoder's own reason
+    }
+    // A decode that succeeded had no error: what was caught meanwhile was another picture's.
     return decoded;
 }
 
@@ -322,14 +560,17 @@ ShownPixels PicturePixels(const Picture& picture) {
 }
 
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
-                             const PictureMemory& memoryFor) {
-    QFile file(QFile::decodeName(QByteArray(path.c_str())));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {nullptr, 0, 0, DecodeStatus::Unreadable,
-                "cannot open the file: " + file.errorString().toStdString(), {}};
+                             const PictureMemory& memoryFor, const SizeCheck& checkSize) {
+    // Opened by its bytes: a name that is not UTF-8 would not survive a trip through QString.
+    std::string why;
+    FileHandle opened(OpenFileToRead(path, why));
+    QFile file;
+    if (!opened || !file.open(opened.get(), QIODevice::ReadOnly)) {
+        if (opened) why = file.errorString().toStdString();
+        return {nullptr, 0, 0, DecodeStatus::Unreadable, "cannot open the file: " + why, {}};
     }
     // The analyzer loses the picture in the returned struct; the caller owns it (DisposePicture).
-    return DecodePictureFrom(file, maxPixels, memoryFor);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
+    return DecodePictureFrom(file, maxPixels, memoryFor, checkSize);  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
 }
 
 bool EncodePng(const SurfaceMemory& surface, std::vector<std::uint8_t>& png, std::string& error) {
@@ -346,7 +587,7 @@ bool EncodePng(const SurfaceMemory& surface, std::vector<std::uint8_t>& png, std
     return true;
 }
 
-void StartPictureServices() {}
-void StopPictureServices() {}
+void StartPictureServices() { catchingLibpngErrors.store(true); }
+void StopPictureServices() { catchingLibpngErrors.store(false); }
 
 }  // namespace tesselbox::platform

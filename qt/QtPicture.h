@@ -15,7 +15,7 @@ namespace tesselbox::platform {
 // Decodes from any device (a file, bytes in memory) with the same rules as DecodePicture, and
 // with memoryFor as DecodePicture.
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
-                                 const PictureMemory& memoryFor = {});
+                                 const PictureMemory& memoryFor = {}, const SizeCheck& checkSize = {});
 
 // A surface's pixels as a top-row-first image (a copy), e.g. to save the preview as PNG.
 QImage SurfaceToImage(const SurfaceMemory& memory);

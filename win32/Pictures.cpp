@@ -97,7 +97,7 @@ void ReleaseSurfaceMemory(SurfaceMemory* memory) {
 
 // GDI+ keeps its own bitmap, so memory of the caller's is never used.
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
-                             const PictureMemory&) {
+                             const PictureMemory&, const SizeCheck& checkSize) {
     DecodedPicture decoded;
     Gdiplus::GpImage* loaded = nullptr;
     if (gdip::GdipLoadImageFromFile(path.c_str(), &loaded) != Gdiplus::Ok || loaded == nullptr) {
@@ -124,6 +124,14 @@ DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t ma
                           std::to_string(height) + " pixels; at most " +
                           std::to_string(maxPixels) + " pixels are allowed";
         return decoded;
+    }
+    // GDI+ has read the header only: the pixels are decoded when first drawn.
+    if (checkSize) {
+        if (auto refused = checkSize(width, height)) {
+            decoded.status = DecodeStatus::TooLarge;
+            decoded.message = std::move(*refused);
+            return decoded;
+        }
     }
     auto* picture = new (std::nothrow) Picture{image.get()};
     if (picture == nullptr) {

@@ -287,6 +287,81 @@ TEST_F(CommandsTest, ANamedBlockStopsOnlyTheSchematicAndLeavesTheOldFile) {
     EXPECT_EQ(MessageTexts().back(), texts::UNKNOWN_BLOCK_NAME);
 }
 
+// A pick lets the old blocks go before it makes the new ones, so it holds no more than the import
+// did; without memory for the new ones the old ones come back, and without memory even for those
+// the window goes back to no picture, which still writes the empty schematic.
+TEST_F(CommandsTest, APickNeedsNoMoreThanTheImportAndSaysWhenMemoryRunsOut) {
+    fake::FakePicture picture{8, 8, {}};
+    for (std::uint32_t i = 0; i < 64; ++i) picture.pixels.push_back(MakePixel(i * 4, 0, 255 - i * 4));
+    script().mostSurfaces = 0;
+    Import(picture);
+    const int importPeak = script().mostSurfaces;
+    const BlockGrid plain = state_.picture.grid;
+
+    script().mostSurfaces = script().liveSurfaces;
+    ChooseConversion(state_, layout::IDM_DITHER_FLOYD_STEINBERG);
+    EXPECT_LE(script().mostSurfaces, importPeak);
+    EXPECT_EQ(state_.choice.dither, DitherMode::FloydSteinberg);
+    ChooseConversion(state_, layout::IDM_DITHER_NONE);
+    ASSERT_EQ(state_.picture.grid, plain);
+
+    struct Case {
+        const char* name;
+        int failing;  // surfaces that cannot be had
+        bool keepsThePicture;
+    };
+    for (const Case& c : {Case{"no memory for the new blocks", 1, true}, Case{"nor for the old ones", 2, false}}) {
+        script().messages.clear();
+        script().failingSurfaces = c.failing;
+        ChooseConversion(state_, layout::IDM_MATCH_PERCEPTUAL);
+        EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::OUT_OF_MEMORY}) << c.name;
+        EXPECT_EQ(state_.choice, ConversionChoice{}) << c.name;
+        EXPECT_EQ(state_.picture.source.HasPixels(), c.keepsThePicture) << c.name;
+        EXPECT_EQ(state_.picture.grid, c.keepsThePicture ? plain : BlockGrid{}) << c.name;
+        EXPECT_EQ(state_.picture.preview.HasPixels(), c.keepsThePicture) << c.name;
+    }
+    const auto bytes = Generate(folder_ / "empty.schematic");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->size(), 124u);
+}
+
+// Names the save dialog accepts but that must not be written: the color table the window reads
+// (however it is reached), and a modern file of a picture fitted to no width.
+TEST_F(CommandsTest, GenerateRefusesTheColorTableAndEmptyModernFiles) {
+    const std::string table = testing::ReadBytes(folder_ / "Colors.txt");
+    fs::create_directory(folder_ / "sub");
+    struct Case {
+        const char* name;
+        PictureSize picture;
+        fs::path target;
+        const char* message;  // nullptr: written
+    };
+    const Case cases[] = {
+        {"the table", {2, 2}, folder_ / "Colors.txt", texts::OVERWRITE_COLOR_TABLE},
+        {"the table through ..", {2, 2}, folder_ / "sub" / ".." / "Colors.txt", texts::OVERWRITE_COLOR_TABLE},
+        {"a .schem of 300 x 0", {1000, 3}, folder_ / "thin.schem", texts::EMPTY_MODERN_FILE},
+        {"a .litematic of 300 x 0", {1000, 3}, folder_ / "thin.litematic", texts::EMPTY_MODERN_FILE},
+        {"the .schematic of 300 x 0", {1000, 3}, folder_ / "thin.schematic", nullptr},
+    };
+    for (const Case& c : cases) {
+        Import(fake::SolidPicture(c.picture.width, c.picture.height, 0xFFFF0000), Answer::Yes);
+        script().messages.clear();
+        const auto written = Generate(c.target);
+        EXPECT_EQ(MessageTexts(), c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
+            << c.name;
+        if (c.message == texts::EMPTY_MODERN_FILE) {
+            EXPECT_FALSE(written) << c.name;
+        }
+        EXPECT_EQ(testing::ReadBytes(folder_ / "Colors.txt"), table) << c.name;
+    }
+#ifndef _WIN32
+    fs::create_symlink(folder_ / "Colors.txt", folder_ / "link.schematic");
+    Generate(folder_ / "link.schematic");
+    EXPECT_EQ(MessageTexts().back(), texts::OVERWRITE_COLOR_TABLE);
+    EXPECT_EQ(testing::ReadBytes(folder_ / "Colors.txt"), table);
+#endif
+}
+
 TEST_F(CommandsTest, CommandsRunOnlyForNotificationZeroAndTheirOwnIdentifiers) {
     DispatchCommand(state_, 1, layout::IDC_CHOOSE_PICTURE);
     DispatchCommand(state_, 0x300, layout::IDC_GENERATE);

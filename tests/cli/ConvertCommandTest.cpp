@@ -14,6 +14,10 @@
 #include <map>
 #include <random>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace tesselbox::cli {
 namespace {
 
@@ -182,6 +186,21 @@ TEST(ConvertCommand, PicturesThatFitToNothingOrAreTooWide) {
     EXPECT_TRUE(Has(result.err, "300 x 0")) << result.err;
     EXPECT_FALSE(fs::exists(folder / "p.png"));
     EXPECT_EQ(ReadBytes(folder / "thin.schematic"), ExpectedSchematic(300, 0, "", ""));
+    result = RunCli({"convert", (folder / "thin.png").string(), "--palette", (folder / "t.txt").string()});
+    EXPECT_EQ(result.code, EXIT_DONE);
+    EXPECT_TRUE(Has(result.err, "note: " + (folder / "thin.png").string() + ": " +
+                                    (folder / "thin.schematic").string() +
+                                    " holds no block: the picture is 300 x 0 blocks"))
+        << result.err;
+    // The modern files cannot hold a side of 0: refused, and nothing written.
+    for (const char* name : {"thin.schem", "thin.litematic"}) {
+        result = RunCli({"convert", (folder / "thin.png").string(), "--palette",
+                         (folder / "t.txt").string(), "-o", (folder / name).string()});
+        EXPECT_EQ(result.code, EXIT_FILE_FAILED) << name;
+        EXPECT_TRUE(Has(result.err, "needs at least one block each way; this picture is 300 x 0"))
+            << result.err;
+        EXPECT_FALSE(fs::exists(folder / name)) << name;
+    }
 
     SavePicture(MakeImage(40000, 1, [](int, int) { return qRgb(0, 0, 0); }), folder / "line.png");
     result = RunCli({"convert", (folder / "line.png").string(), "--palette",
@@ -192,7 +211,46 @@ TEST(ConvertCommand, PicturesThatFitToNothingOrAreTooWide) {
         << result.err;
     EXPECT_TRUE(Has(result.err, "--fit would make it 300 x 0")) << result.err;
     EXPECT_FALSE(fs::exists(folder / "line.schematic"));
+
+    // Refused by its header: this one holds no pixels at all, so a decode would call it unreadable.
+    WriteBytes(folder / "wide.png", testing::PngHeaderClaiming(40000, 6000));
+    result = RunCli({"convert", (folder / "wide.png").string(), "--palette",
+                     (folder / "t.txt").string(), "--no-fit"});
+    EXPECT_EQ(result.code, EXIT_FILE_FAILED);
+    EXPECT_TRUE(Has(result.err, "wide.png: the picture is 40000 x 6000 pixels; a side may be at most "
+                                "32767 (--fit would make it 300 x 45)"))
+        << result.err;
 }
+
+#ifndef _WIN32
+// A FIFO would block the open forever: pictures and tables must be regular files.
+TEST(ConvertCommand, PicturesAndTablesThatAreNoRegularFilesAreRefused) {
+    TempFolder folder;
+    WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    SavePicture(MakeImage(2, 2, [](int, int) { return qRgb(1, 1, 1); }), folder / "a.png");
+    ASSERT_EQ(mkfifo((folder / "fifo.png").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((folder / "fifo.txt").c_str(), 0600), 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{(folder / "fifo.png").string(), "--palette", (folder / "t.txt").string()},
+         (folder / "fifo.png").string() + ": cannot open the file: it is a FIFO, not a regular file"},
+        {{(folder / "a.png").string(), "--palette", (folder / "fifo.txt").string()},
+         (folder / "fifo.txt").string() + ": cannot be opened for reading: it is a FIFO"},
+        {{(folder / "a.png").string(), "--palette", "/dev/zero"}, "/dev/zero: cannot be opened for reading: it is a device"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", "-o", (folder / "out.schematic").string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto result = RunCli(args);
+        EXPECT_EQ(result.code, EXIT_FILE_FAILED) << c.message;
+        EXPECT_TRUE(Has(result.err, c.message)) << result.err;
+        EXPECT_FALSE(fs::exists(folder / "out.schematic")) << c.message;
+    }
+}
+#endif
 
 TEST(ConvertCommand, BatchGoesOnPastBrokenPicturesAndNamesThem) {
     TempFolder folder;
@@ -253,29 +311,41 @@ TEST(ConvertCommand, JobsChangeNothingButTheSpeed) {
         }
         pictures.push_back(path.string());
     }
+    // The memory budget too: of 1 byte, every picture needs more than all of it and runs alone;
+    // of 80 MiB, two or three small ones fit at a time (each needs 32 MiB and its pixels).
+    struct Run {
+        const char* jobs;
+        std::uint64_t memory;
+    };
+    const Run runs[] = {{"1", 0}, {"3", 0}, {"3", 1}, {"4", std::uint64_t{80} << 20}};
     std::vector<testing::CliResult> results;
-    for (const char* jobs : {"1", "3"}) {
-        const fs::path out = folder / (std::string("jobs") + jobs);
+    for (const Run& run : runs) {
+        const fs::path out = folder / ("jobs" + std::to_string(&run - runs));
         fs::create_directory(out);
         std::vector<std::string> args = {
             "convert", "-q",        "--no-fit",  "--materials",
-            "-j",      jobs,        "--palette", (folder / "t.txt").string(),
+            "-j",      run.jobs,    "--palette", (folder / "t.txt").string(),
             "-o",      out.string()};
         args.insert(args.end(), pictures.begin(), pictures.end());
-        results.push_back(RunCli(args));
+        cli::Environment environment;
+        environment.memory = run.memory;
+        results.push_back(RunCli(args, environment));
         EXPECT_EQ(results.back().code, EXIT_FILE_FAILED);
     }
-    EXPECT_EQ(results[0].out, results[1].out);
-    EXPECT_EQ(results[0].err, results[1].err);
-    for (int i = 0; i < 8; ++i) {
-        if (i == 3) continue;
-        const std::string name = Numbered(i, ".schematic");
-        EXPECT_EQ(ReadBytes(folder / "jobs1" / name), ReadBytes(folder / "jobs3" / name)) << name;
+    for (std::size_t r = 1; r < std::size(runs); ++r) {
+        EXPECT_EQ(results[0].out, results[r].out) << r;
+        EXPECT_EQ(results[0].err, results[r].err) << r;
+        for (int i = 0; i < 8; ++i) {
+            if (i == 3) continue;
+            const std::string name = Numbered(i, ".schematic");
+            EXPECT_EQ(ReadBytes(folder / "jobs0" / name), ReadBytes(folder / ("jobs" + std::to_string(r)) / name))
+                << r << " " << name;
+        }
     }
     std::size_t at = 0;
     for (int i = 0; i < 8; ++i) {
         if (i == 3) continue;
-        at = results[1].out.find(Numbered(i, ".png ("), at);
+        at = results[2].out.find(Numbered(i, ".png ("), at);
         ASSERT_NE(at, std::string::npos) << "p" << i << " missing or out of order";
     }
 }
@@ -425,6 +495,7 @@ struct PlanCase {
     const char* name;
     std::vector<std::string> args;  // "@" stands for the test's folder
     const char* reason;
+    bool defaultTable = false;  // Colors.txt of the current folder, not --palette t.txt
 };
 void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.name; }
 
@@ -433,12 +504,14 @@ class RefusedOutputs : public ::testing::TestWithParam<PlanCase> {};
 TEST_P(RefusedOutputs, AreUsageErrorsBeforeAnythingIsWritten) {
     TempFolder folder;
     WriteBytes(folder / "t.txt", "1,0,0,0,0\n");
+    WriteBytes(folder / "Colors.txt", "1,0,0,0,0\n");
     for (const char* name : {"a.png", "a.bmp", "b.png"}) {
         SavePicture(MakeImage(1, 1, [](int, int) { return qRgb(1, 1, 1); }), folder / name);
     }
     fs::create_directory(folder / "out");
     CurrentFolder inFolder(folder.path());
-    std::vector<std::string> args = {"convert", "--palette", "t.txt"};
+    std::vector<std::string> args = {"convert"};
+    if (!GetParam().defaultTable) args.insert(args.end(), {"--palette", "t.txt"});
     args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
     const auto result = RunCli(args);
     EXPECT_EQ(result.code, EXIT_USAGE);
@@ -446,6 +519,8 @@ TEST_P(RefusedOutputs, AreUsageErrorsBeforeAnythingIsWritten) {
     for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
         EXPECT_NE(entry.path().extension(), ".schematic") << entry.path();
     }
+    EXPECT_EQ(ReadBytes(folder / "t.txt"), "1,0,0,0,0\n");
+    EXPECT_EQ(ReadBytes(folder / "Colors.txt"), "1,0,0,0,0\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -462,6 +537,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"a.png", "./out/../a.bmp", "-o", "out"},
                  "would be written twice"},
         PlanCase{"OverTheInput", {"a.png", "-o", "./a.png"}, "it is the picture a.png"},
+        PlanCase{"OverTheNamedTable", {"a.png", "-o", "t.txt"}, "it is the color table t.txt"},
+        PlanCase{"PreviewOverTheNamedTable",
+                 {"a.png", "--preview", "out/../t.txt"},
+                 "it is the color table t.txt"},
+        PlanCase{"OverTheDefaultTable",
+                 {"a.png", "-o", "./Colors.txt"},
+                 "it is the color table Colors.txt",
+                 true},
         PlanCase{"PreviewOverTheSchematic",
                  {"a.png", "--preview", "a.schematic"},
                  "would be written twice"}),

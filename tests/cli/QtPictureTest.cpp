@@ -10,6 +10,12 @@
 #include <QImage>
 
 #include <memory>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -198,18 +204,71 @@ TEST(QtPicture, RefusesByTheHeaderBeforeDecoding) {
     }
 }
 
-TEST(QtPicture, WhatIsNoPictureIsUnreadable) {
+// Opened by the bytes of its name, and only when it is a regular file: a FIFO would block the
+// open, a device read forever.
+TEST(QtPicture, OpensRegularFilesByTheBytesOfTheirName) {
     TempFolder folder;
     WriteBytes(folder / "garbage.png", "\x89PNG but then nothing that makes sense");
     WriteBytes(folder / "empty.bmp", "");
-    for (const auto& path :
-         {folder / "garbage.png", folder / "empty.bmp", folder / "missing.jpg", folder.path()}) {
-        const DecodedPicture decoded = DecodePicture(path, LIMIT);
-        EXPECT_EQ(decoded.status, DecodeStatus::Unreadable) << path;
-        EXPECT_EQ(decoded.picture, nullptr) << path;
-        EXPECT_NE(decoded.message, "") << path;
+    const std::string gbkName = "\xB2\xE2\xCA\xD4.png";  // 测试 in GBK: no UTF-8
+    QImage red(2, 1, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    WriteBytes(folder / gbkName, Encode(red, "png"));
+    struct Case {
+        std::filesystem::path path;
+        DecodeStatus status;
+        const char* message;
+    };
+    std::vector<Case> cases = {
+        {folder / "garbage.png", DecodeStatus::Unreadable, "cannot be read"},
+        {folder / "empty.bmp", DecodeStatus::Unreadable, "cannot be read"},
+        {folder / "missing.jpg", DecodeStatus::Unreadable, "cannot open the file: No such file"},
+        {folder.path(), DecodeStatus::Unreadable, "cannot open the file: it is a folder"},
+        {folder / gbkName, DecodeStatus::Ok, ""},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((folder / "fifo.png").c_str(), 0600), 0);
+    cases.push_back({folder / "fifo.png", DecodeStatus::Unreadable, "cannot open the file: it is a FIFO"});
+    cases.push_back({"/dev/zero", DecodeStatus::Unreadable, "cannot open the file: it is a device"});
+#endif
+    for (const Case& c : cases) {
+        const DecodedPicture decoded = DecodePicture(c.path, LIMIT);
+        std::unique_ptr<Picture, PictureDeleter> owner(decoded.picture);
+        EXPECT_EQ(decoded.status, c.status) << c.path;
+        EXPECT_EQ(decoded.picture != nullptr, c.status == DecodeStatus::Ok) << c.path;
+        EXPECT_NE(decoded.message.find(c.message), std::string::npos) << c.path << ": " << decoded.message;
     }
 }
+
+#ifndef _WIN32
+// libpng prints its errors on standard error itself; they become the reason for the refusal
+// instead, and standard error stays clean.
+TEST(QtPicture, LibpngErrorsAreTheReasonAndStayOffStandardError) {
+    TempFolder folder;
+    std::string png = testing::PngHeaderClaiming(4, 4);
+    png[29] = char(png[29] ^ 0x55);  // the IHDR chunk's CRC
+    WriteBytes(folder / "bad-crc.png", png);
+
+    StartPictureServices();  // as a front end does
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const std::string caught = (folder / "stderr.txt").string();
+    const int file = open(caught.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    dup2(file, 2);
+    close(file);
+    const DecodedPicture decoded = DecodePicture(folder / "bad-crc.png", LIMIT);
+    std::fputs("passed on\n", stderr);  // standard error is itself again afterwards
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    StopPictureServices();
+
+    EXPECT_EQ(decoded.status, DecodeStatus::Unreadable);
+    EXPECT_EQ(decoded.message, "the picture cannot be read: IHDR: CRC error");
+    EXPECT_EQ(testing::ReadBytes(folder / "stderr.txt"), "passed on\n");
+}
+#endif
 
 // A one-pixel checker of black and white drawn at half size is an even gray: the drawing
 // averages what it shrinks instead of picking one pixel in four.

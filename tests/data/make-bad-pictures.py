@@ -34,6 +34,26 @@ def bmp(width, height_field, pixel_rows):
     return b"BM" + struct.pack("<IHHI", 14 + len(info) + len(data), 0, 0, 14 + len(info)) + info + data
 
 
+def bmp_rle8(width, rows, palette):
+    """8-bit BI_RLE8: each row (palette indices, bottom row first) as runs, then end of bitmap."""
+    data = b""
+    for row in rows:
+        x = 0
+        while x < len(row):
+            n = 1
+            while x + n < len(row) and row[x + n] == row[x] and n < 255:
+                n += 1
+            data += bytes((n, row[x]))
+            x += n
+        data += b"\x00\x00"  # end of line
+    data += b"\x00\x01"  # end of bitmap
+    colors = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, len(rows), 1, 8, 1, len(data), 2835, 2835,
+                       len(palette), 0)
+    offset = 14 + len(info) + len(colors)
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + info + colors + data
+
+
 def gif(width, height, frames):
     """frames: palette indices (0..3) per pixel over a 4-color global palette. The LZW stream sends
     a clear code before every pixel, so every code stays 3 bits wide."""
@@ -115,6 +135,12 @@ def main():
     write("bmp-negative-height-top-down-2x2.bmp", bmp(2, -2, two_rows))
     write("bmp-height-minus-2147483648.bmp", bmp(2, -2147483648, two_rows))
     write("bmp-header-claims-100000x100000.bmp", bmp(100000, 100000, two_rows))
+
+    # Run-length coded: bottom two rows blue, top two red. Cut in half, the decoder would fill the
+    # missing rows with whatever its buffer held.
+    rle = bmp_rle8(4, [[1] * 4, [1] * 4, [0] * 4, [0] * 4], [(255, 0, 0), (0, 0, 255)])
+    write("bmp-rle8-4x4.bmp", rle)
+    write("bmp-rle8-cut-in-half.bmp", rle[:len(rle) - 12])
 
     write("gif-3x2-not-a-listed-format.gif", gif(3, 2, [[0, 1, 2, 3, 0, 1]]))
     write("gif-animated-2x2-two-frames.gif", gif(2, 2, [[0, 0, 0, 0], [1, 1, 1, 1]]))

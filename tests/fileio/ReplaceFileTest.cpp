@@ -10,6 +10,9 @@
 #include <unistd.h>
 #endif
 
+#include <csignal>
+#include <cstdlib>
+#include <iterator>
 #include <string>
 
 namespace tesselbox {
@@ -59,6 +62,49 @@ TEST(ReplaceFile, ReplacesTheFileALinkNamesNotTheLink) {
     EXPECT_EQ(ReadBytes(folder / "real.bin"), "hello");
 }
 
+#endif
+
+// The temporary beside a file of the longest legal name must itself be a legal name.
+TEST(ReplaceFile, NamesUpToTheLongestAFolderTakes) {
+    TempFolder folder;
+    std::string cjk84;
+    for (int i = 0; i < 84; ++i) cjk84 += "\xE5\x9B\xBE";  // 图: three bytes each
+    const std::string names[] = {std::string(243, 'a'), std::string(250, 'b'), std::string(255, 'c'),
+                                 cjk84 + "\xE5\x9B\xBE", cjk84 + "xyz", cjk84 + "xy"};
+    for (const std::string& name : names) {
+        const fs::path target = folder.path() / fs::path(std::u8string(name.begin(), name.end()));
+        WriteBytes(target, "old");
+        const WriteOutcome outcome = ReplaceFile(target, kWriteHello);
+        EXPECT_TRUE(outcome.ok()) << name.size() << " bytes: " << outcome.message;
+        EXPECT_EQ(ReadBytes(target), "hello") << name.size();
+    }
+    EXPECT_EQ(EntriesIn(folder.path()), std::size(names));
+}
+
+#ifndef _WIN32
+// Ctrl-C or a SIGTERM in the middle of a write: the old file stays, its temporary goes, and the
+// process still ends by that signal.
+TEST(ReplaceFileDeathTest, AnInterruptRemovesTheTemporaryAndEndsByTheSignal) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        TempFolder folder;
+        WriteBytes(folder / "keep.bin", "old");
+        EXPECT_EXIT(
+            {
+                RemoveTemporariesOnInterrupt();
+                ReplaceFile(folder / "keep.bin", [signal, &folder](std::FILE* file) {
+                    const std::string block(1 << 20, 'x');
+                    const bool written = std::fwrite(block.data(), 1, block.size(), file) == block.size() &&
+                                         std::fflush(file) == 0;
+                    if (written && EntriesIn(folder.path()) == 2) raise(signal);
+                    return written;
+                });
+                std::_Exit(0);
+            },
+            ::testing::KilledBySignal(signal), "");
+        EXPECT_EQ(ReadBytes(folder / "keep.bin"), "old") << signal;
+        EXPECT_EQ(EntriesIn(folder.path()), 1u) << signal;
+    }
+}
 #endif
 
 TEST(ReplaceFile, AFailingProducerLeavesTheOldFileAndNoTemporary) {

@@ -394,6 +394,9 @@ private slots:
     void generateWritesTheFormatOfATypedName() {
         Fixture f;
         QVERIFY(f.Open());
+        const QString picture = f.folder.filePath("gradient.png");  // no blocks: no modern file
+        QVERIFY(Gradient(12, 9).save(picture));
+        f.Import(picture);
         for (const char* name : {"art.schem", "art.litematic"}) {
             const QString typed = f.folder.filePath(QString::fromUtf8(name));
             auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) { Type(d, typed); });

@@ -66,8 +66,14 @@ const std::map<std::string, Expected>& Expectations() {
         // Without the check it would allocate 771 MB before finding the file too short.
         {"png-text-chunk-claims-771-megabytes.png",
          {ImportStatus::Unreadable, {0, 0}, {}, {}, "claims 771751973 bytes"}},
-        {"png-pixel-data-crc-mismatch.png", {ImportStatus::Unreadable, {0, 0}}},
+        {"png-pixel-data-crc-mismatch.png", {ImportStatus::Unreadable, {0, 0}, {}, {}, "cannot be read: IDAT: invalid code lengths set"}},
         {"bmp-zero-height.bmp", {ImportStatus::Unreadable, {0, 0}}},
+        {"bmp-rle8-4x4.bmp",
+         {ImportStatus::Ok, {4, 4}, Rendered{{4, 4}, {BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE,
+                                                      RED, RED, RED, RED, RED, RED, RED, RED}},
+          Rendered{{4, 4}, {BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, BLUE, RED, RED, RED, RED, RED, RED, RED, RED}}}},
+        // Without the check its two missing rows came from whatever the decoder's buffer held.
+        {"bmp-rle8-cut-in-half.bmp", {ImportStatus::Unreadable, {0, 0}, {}, {}, "run-length coded pixels end"}},
         {"bmp-height-minus-2147483648.bmp", {ImportStatus::Unreadable, {0, 0}}},
         // A negative height is a picture stored top row first: red on top, blue below.
         {"bmp-negative-height-top-down-2x2.bmp",
@@ -124,6 +130,7 @@ void ExpectRendered(const fs::path& path, PictureSize working, PictureSize displ
 }
 
 TEST(BadPictures, ImportAsExpected) {
+    platform::StartPictureServices();  // as the window and the command line do
     for (const auto& [name, expected] : Expectations()) {
         SCOPED_TRACE(name);
         const LoadedPicture loaded = LoadPicture(BAD_PICTURES / name);
@@ -139,6 +146,7 @@ TEST(BadPictures, ImportAsExpected) {
         ExpectRendered(BAD_PICTURES / name, display, display, *expected.shrunk);
         ExpectRendered(BAD_PICTURES / name, loaded.size(), display, *expected.full);
     }
+    platform::StopPictureServices();
 }
 
 // A failed render leaves the picture the program already holds as it was.

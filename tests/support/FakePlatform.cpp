@@ -18,9 +18,14 @@ struct Picture {
 SurfaceMemory* CreateSurfaceMemory(std::uint32_t width, std::uint32_t height, Pixel** bits) {
     *bits = nullptr;
     if (width == 0 || height == 0) return nullptr;
+    fake::Script& script = fake::CurrentScript();
+    if (script.failingSurfaces > 0) {
+        --script.failingSurfaces;
+        return nullptr;
+    }
     auto* memory = new SurfaceMemory{width, height, std::vector<Pixel>(std::size_t{width} * height, 0)};
     *bits = memory->pixels.data();
-    ++fake::CurrentScript().liveSurfaces;
+    script.mostSurfaces = std::max(script.mostSurfaces, ++script.liveSurfaces);
     return memory;
 }
 
@@ -83,8 +88,14 @@ ShownPixels PicturePixels(const Picture& picture) {
 }
 
 DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t maxPixels,
-                             const PictureMemory& memoryFor) {
+                             const PictureMemory& memoryFor, const SizeCheck& checkSize) {
     DecodedPicture decoded = Decode(path, maxPixels);
+    if (decoded.status == DecodeStatus::Ok && checkSize) {
+        if (auto refused = checkSize(decoded.width, decoded.height)) {
+            DisposePicture(decoded.picture);
+            return {nullptr, decoded.width, decoded.height, DecodeStatus::TooLarge, std::move(*refused), {}};
+        }
+    }
     if (decoded.status != DecodeStatus::Ok || !memoryFor || !fake::CurrentScript().decodeInPlace) {
         return decoded;
     }

@@ -54,6 +54,8 @@ struct Script {
     std::vector<int> invalidated;
     int servicesRunning = 0;
     int liveSurfaces = 0;
+    int mostSurfaces = 0;     // the most alive at once
+    int failingSurfaces = 0;  // this many next CreateSurfaceMemory calls fail, as without memory
     int livePictures = 0;
     bool failDrawing = false;
     int busyRuns = 0;  // RunBusy calls
