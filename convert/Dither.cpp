@@ -79,11 +79,86 @@ Pixel Coarse(Pixel pixel) {
 // The error space: a pixel's color in it, and the color a value in it is matched as.
 struct LinearSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LinearOf(pixel)); }
+    static Triple Of(const LinearRgb& color) { return ToTriple(color); }
     static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearRgb{v.x, v.y, v.z})); }
 };
 struct LabSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LabOf(pixel)); }
+    static Triple Of(const LinearRgb& color) { return ToTriple(LabOf(color)); }
     static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearOf(Lab{v.x, v.y, v.z}))); }
+};
+
+// What mixes of the table's entries can show, in linear light: the entries' extent along 64
+// directions spread evenly over the sphere, a polytope that holds every mix and hugs the table
+// closely enough to tell a color no mix comes near.
+class Reach {
+public:
+    explicit Reach(const ColorTable& table) {
+        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+            const double z = 1 - 2 * (static_cast<double>(j) + 0.5) / DIRECTIONS;
+            const double radius = std::sqrt(1 - z * z), angle = 2.399963229728653 * static_cast<double>(j);
+            directions_[j] = {radius * std::cos(angle), radius * std::sin(angle), z};
+            low_[j] = 1e9;
+            high_[j] = -1e9;
+            for (std::int32_t i = 0; i < table.count; ++i) {
+                const double t = Along(j, LinearOf(table.colors[static_cast<std::size_t>(i)]));
+                low_[j] = std::min(low_[j], t);
+                high_[j] = std::max(high_[j], t);
+            }
+        }
+        LinearRgb mean;
+        for (std::int32_t i = 0; i < table.count; ++i) {
+            const LinearRgb c = LinearOf(table.colors[static_cast<std::size_t>(i)]);
+            mean = {mean.red + c.red / table.count, mean.green + c.green / table.count,
+                    mean.blue + c.blue / table.count};
+        }
+        middle_ = LabOf(mean);
+        for (int step = 0; step <= 200; ++step) {
+            const double lightness = step / 2.0;
+            if (!Holds(LinearOf(Lab{lightness, 0, 0}))) continue;
+            if (!grays_) darkest_ = lightness;
+            grays_ = true;
+            lightest_ = lightness;
+        }
+    }
+
+    // The color itself when a mix may show it; else, in CIELAB, the farthest point a mix may show
+    // on the way from it to the nearest gray a mix may show (the gray of its own lightness when
+    // there is one): hue and lightness are kept as far as they can be, chroma given up first.
+    LinearRgb Of(Pixel pixel) const {
+        const LinearRgb color = LinearOf(pixel);
+        if (Holds(color)) return color;
+        const Lab seen = LabOf(color);
+        const Lab gray = grays_ ? Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0} : middle_;
+        double kept = 0, lost = 1;
+        for (int step = 0; step < 10; ++step) {
+            const double share = (kept + lost) / 2;
+            (Holds(LinearOf(Toward(gray, seen, share))) ? kept : lost) = share;
+        }
+        return LinearOf(Toward(gray, seen, kept));
+    }
+
+private:
+    static constexpr std::size_t DIRECTIONS = 64;
+    static Lab Toward(const Lab& from, const Lab& to, double share) {
+        return {from.L + (to.L - from.L) * share, from.a + (to.a - from.a) * share,
+                from.b + (to.b - from.b) * share};
+    }
+    double Along(std::size_t j, const LinearRgb& c) const {
+        return directions_[j].red * c.red + directions_[j].green * c.green + directions_[j].blue * c.blue;
+    }
+    bool Holds(const LinearRgb& color) const {
+        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+            const double t = Along(j, color);
+            if (t < low_[j] - 1e-9 || t > high_[j] + 1e-9) return false;
+        }
+        return true;
+    }
+    std::array<LinearRgb, DIRECTIONS> directions_{};
+    std::array<double, DIRECTIONS> low_{}, high_{};
+    bool grays_ = false;  // whether a mix may show some gray, from darkest_ to lightest_
+    double darkest_ = 0, lightest_ = 0;
+    Lab middle_;  // the entries' mean in linear light, which a mix may always show
 };
 
 // While a pass that must ask in order runs, readies a shared matcher for the picture's colors on
@@ -135,11 +210,30 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         high = {std::max(high.x, entries[i].x), std::max(high.y, entries[i].y),
                 std::max(high.z, entries[i].z)};
     }
-    // The source color is first brought into the box; the diffused value may leave it by half the
-    // box's size, enough for any mix of entries, not enough to pile up.
-    const Triple size{high.x - low.x, high.y - low.y, high.z - low.z};
-    const Triple outerLow{low.x - size.x / 2, low.y - size.y / 2, low.z - size.z / 2};
-    const Triple outerHigh{high.x + size.x / 2, high.y + size.y / 2, high.z + size.z / 2};
+    // Error that no mix of entries can pay back, carried on, drags whole regions off hue (a
+    // saturated red bowl turns orange) and roams into grain. So a source color beyond every mix
+    // gives up chroma until a mix may show it, and is then brought into the box the entries span;
+    // the diffused value may leave the box by half the widest gap between neighboring entry levels
+    // of its channel: enough for the two entries around any color to mix, no more.
+    Triple margin;
+    for (float Triple::*channel : {&Triple::x, &Triple::y, &Triple::z}) {
+        std::vector<float> levels(count);
+        for (std::size_t i = 0; i < count; ++i) levels[i] = entries[i].*channel;
+        std::sort(levels.begin(), levels.end());
+        for (std::size_t i = 1; i < count; ++i) {
+            margin.*channel = std::max(margin.*channel, (levels[i] - levels[i - 1]) / 2);
+        }
+    }
+    const auto diffused = [](float color, float error, float from, float to, float room) {
+        return std::clamp(std::clamp(color, from, to) + error, from - room, to + room);
+    };
+    const Reach reach(table);
+    // Neighboring pixels repeat their colors: the last few answers save most of the work.
+    struct Reachable {
+        Pixel color = 0;  // opaque when filled
+        Triple value;
+    };
+    std::vector<Reachable> recent(4096);
     // Errors for this row and the next, with a pixel of room at either end.
     std::vector<Triple> here(width + 2), below(width + 2);
     const PreparedAhead prepared(source, matcher);
@@ -157,12 +251,14 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
                 grid[y * width + x] = NO_BLOCK;
                 continue;  // takes no error and passes none on
             }
-            const Triple pixel = Space::Of(row[x]);
+            const Pixel color = row[x] | 0xFF000000u;
+            Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
+            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            const Triple& pixel = slot.value;
             const Triple& carried = here[at];
-            const Triple value{
-                std::clamp(std::clamp(pixel.x, low.x, high.x) + carried.x, outerLow.x, outerHigh.x),
-                std::clamp(std::clamp(pixel.y, low.y, high.y) + carried.y, outerLow.y, outerHigh.y),
-                std::clamp(std::clamp(pixel.z, low.z, high.z) + carried.z, outerLow.z, outerHigh.z)};
+            const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
+                               diffused(pixel.y, carried.y, low.y, high.y, margin.y),
+                               diffused(pixel.z, carried.z, low.z, high.z, margin.z)};
             const std::int32_t chosen = matcher.Find(Space::Rounded(value), hint);
             hint = chosen;
             grid[y * width + x] = chosen;
@@ -183,30 +279,6 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         }
         here.swap(below);
     }
-}
-
-// The mean distance, in linear light, from each distinct entry to the nearest other one: how far
-// the ordered threshold has to reach to mix neighboring entries.
-float TypicalSpacing(const ColorTable& table) {
-    const auto count = static_cast<std::size_t>(table.count);
-    std::vector<LinearRgb> colors(count);
-    for (std::size_t i = 0; i < count; ++i) colors[i] = LinearOf(table.colors[i]);
-    double sum = 0;
-    std::size_t measured = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        double nearest = -1;
-        for (std::size_t j = 0; j < count; ++j) {
-            const double dr = colors[i].red - colors[j].red, dg = colors[i].green - colors[j].green,
-                         db = colors[i].blue - colors[j].blue;
-            const double d = dr * dr + dg * dg + db * db;
-            if (d > 0 && (nearest < 0 || d < nearest)) nearest = d;
-        }
-        if (nearest > 0) {
-            sum += std::sqrt(nearest);
-            ++measured;
-        }
-    }
-    return measured == 0 ? 0.0f : static_cast<float>(sum / static_cast<double>(measured));
 }
 
 // Calls rows(begin, end) over the picture's rows in runs of about 4096 pixels, handed out one at a
@@ -234,7 +306,82 @@ bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
     return !outOfMemory;
 }
 
-// Each pixel is matched by itself, so rows may go to two threads when the matcher allows it.
+// The two entries an ordered pattern mixes for a color, and the share of the second.
+struct Mix {
+    std::int32_t nearest = 0, other = 0;
+    float share = 0;  // 0 when the nearest entry alone looks best
+};
+
+// Ordered dithering mixes, per color, its nearest entry with the entry across the color from it,
+// in the share that puts the color on the line between the two in linear light; the pattern's
+// threshold then picks one of them. How far a pixel may stray thus follows the entries around its
+// own color: a near-black sky mixes the two blacks it lies between, not gray dots. The entry across
+// is sought at one and a half, two and three times the way from the nearest entry to the color,
+// and the one whose mix comes closest wins; a mix that looks (by CIEDE2000) no closer than the
+// nearest entry alone is not used.
+class Mixer {
+public:
+    Mixer(const ColorTable& table, const Matcher& matcher) : matcher_(matcher) {
+        const auto count = static_cast<std::size_t>(table.count);
+        linear_.resize(count);
+        lab_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            linear_[i] = LinearOf(table.colors[i]);
+            lab_[i] = LabOf(linear_[i]);
+        }
+    }
+
+    Mix Of(Pixel pixel, std::int32_t hint) const {
+        Mix mix;
+        mix.nearest = mix.other = matcher_.Find(pixel, hint);
+        const LinearRgb color = LinearOf(pixel);
+        const Lab seen = LabOf(color);
+        const LinearRgb& a = linear_[static_cast<std::size_t>(mix.nearest)];
+        const double alone = Ciede2000(seen, lab_[static_cast<std::size_t>(mix.nearest)]);
+        double best = alone;
+        std::int32_t tried[3] = {mix.nearest, mix.nearest, mix.nearest};
+        const double reaches[3] = {1.5, 2.0, 3.0};
+        for (int k = 0; k < 3; ++k) {
+            const double t = reaches[k];
+            const std::int32_t b = matcher_.Find(
+                PixelOf({a.red + t * (color.red - a.red), a.green + t * (color.green - a.green),
+                         a.blue + t * (color.blue - a.blue)}),
+                mix.nearest);
+            tried[k] = b;
+            if (b == mix.nearest || (k > 0 && b == tried[k - 1]) || (k > 1 && b == tried[0])) continue;
+            const LinearRgb& e = linear_[static_cast<std::size_t>(b)];
+            const double ur = e.red - a.red, ug = e.green - a.green, ub = e.blue - a.blue;
+            const double length = ur * ur + ug * ug + ub * ub;
+            // The share that puts the color nearest the line, and the one that gives its
+            // luminance: in the dark, where a table's entries differ in tint, the second wins.
+            const double luminance = 0.2126 * ur + 0.7152 * ug + 0.0722 * ub;
+            const double shares[2] = {
+                ((color.red - a.red) * ur + (color.green - a.green) * ug + (color.blue - a.blue) * ub) / length,
+                luminance == 0 ? 0.0
+                               : (0.2126 * (color.red - a.red) + 0.7152 * (color.green - a.green) +
+                                  0.0722 * (color.blue - a.blue)) / luminance};
+            for (double share : shares) {
+                share = std::clamp(share, 0.0, 1.0);
+                const double d = Ciede2000(
+                    seen, LabOf(LinearRgb{a.red + share * ur, a.green + share * ug, a.blue + share * ub}));
+                if (d < best) {
+                    best = d;
+                    mix.other = b;
+                    mix.share = static_cast<float>(share);
+                }
+            }
+        }
+        return mix;
+    }
+
+private:
+    const Matcher& matcher_;
+    std::vector<LinearRgb> linear_;
+    std::vector<Lab> lab_;
+};
+
+// Each pixel is decided by its color and place alone, so rows may go to two threads when the
+// matcher allows it.
 bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
              Pixel* preview, std::int32_t* grid) {
     static constexpr int BAYER[8][8] = {
@@ -242,9 +389,15 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
         {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
-    const float spacing = TypicalSpacing(table);
+    const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
     return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
+        // Neighboring pixels repeat their colors: the last few mixes save most of the work.
+        struct Remembered {
+            Pixel color = 0;  // opaque when filled
+            Mix mix;
+        };
+        std::vector<Remembered> recent(1024);
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -255,13 +408,12 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
-                const float offset = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f - 0.5f;
-                const LinearRgb color = LinearOf(row[x]);
-                const double shift = static_cast<double>(offset * spacing);
-                const std::int32_t chosen = matcher.Find(
-                    PixelOf(LinearRgb{color.red + shift, color.green + shift, color.blue + shift}),
-                    hint);
-                hint = chosen;
+                const Pixel color = row[x] | 0xFF000000u;
+                Remembered& slot = recent[(color * 0x9E3779B1u) >> 22];
+                if (slot.color != color) slot = {color, mixer.Of(color, hint)};
+                const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
+                const std::int32_t chosen = threshold < slot.mix.share ? slot.mix.other : slot.mix.nearest;
+                hint = slot.mix.nearest;
                 grid[y * width + x] = chosen;
                 if (preview != nullptr) {
                     preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
