@@ -97,14 +97,18 @@ public:
         for (std::size_t j = 0; j < DIRECTIONS; ++j) {
             const double z = 1 - 2 * (static_cast<double>(j) + 0.5) / DIRECTIONS;
             const double radius = std::sqrt(1 - z * z), angle = 2.399963229728653 * static_cast<double>(j);
-            directions_[j] = {radius * std::cos(angle), radius * std::sin(angle), z};
-            low_[j] = 1e9;
-            high_[j] = -1e9;
+            x_[j] = static_cast<float>(radius * std::cos(angle));
+            y_[j] = static_cast<float>(radius * std::sin(angle));
+            z_[j] = static_cast<float>(z);
+            low_[j] = 1e9f;
+            high_[j] = -1e9f;
             for (std::int32_t i = 0; i < table.count; ++i) {
-                const double t = Along(j, LinearOf(table.colors[static_cast<std::size_t>(i)]));
+                const float t = Along(j, LinearOf(table.colors[static_cast<std::size_t>(i)]));
                 low_[j] = std::min(low_[j], t);
                 high_[j] = std::max(high_[j], t);
             }
+            low_[j] -= 1e-6f;  // a mix of entries on a face stays on it, rounding aside
+            high_[j] += 1e-6f;
         }
         LinearRgb mean;
         for (std::int32_t i = 0; i < table.count; ++i) {
@@ -144,18 +148,22 @@ private:
         return {from.L + (to.L - from.L) * share, from.a + (to.a - from.a) * share,
                 from.b + (to.b - from.b) * share};
     }
-    double Along(std::size_t j, const LinearRgb& c) const {
-        return directions_[j].red * c.red + directions_[j].green * c.green + directions_[j].blue * c.blue;
+    float Along(std::size_t j, const LinearRgb& c) const {
+        return x_[j] * static_cast<float>(c.red) + y_[j] * static_cast<float>(c.green) +
+               z_[j] * static_cast<float>(c.blue);
     }
+    // Every direction is checked, without branches, so that the loop runs on vectors.
     bool Holds(const LinearRgb& color) const {
+        const auto r = static_cast<float>(color.red), g = static_cast<float>(color.green),
+                   b = static_cast<float>(color.blue);
+        int outside = 0;
         for (std::size_t j = 0; j < DIRECTIONS; ++j) {
-            const double t = Along(j, color);
-            if (t < low_[j] - 1e-9 || t > high_[j] + 1e-9) return false;
+            const float t = x_[j] * r + y_[j] * g + z_[j] * b;
+            outside |= static_cast<int>(t < low_[j]) | static_cast<int>(t > high_[j]);
         }
-        return true;
+        return outside == 0;
     }
-    std::array<LinearRgb, DIRECTIONS> directions_{};
-    std::array<double, DIRECTIONS> low_{}, high_{};
+    std::array<float, DIRECTIONS> x_{}, y_{}, z_{}, low_{}, high_{};
     bool grays_ = false;  // whether a mix may show some gray, from darkest_ to lightest_
     double darkest_ = 0, lightest_ = 0;
     Lab middle_;  // the entries' mean in linear light, which a mix may always show
@@ -306,19 +314,31 @@ bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
     return !outOfMemory;
 }
 
-// The two entries an ordered pattern mixes for a color, and the share of the second.
-struct Mix {
+// Ordered dithering mixes, per color, its nearest entry with the entry across the color from it,
+// in the share that puts the color on the line between the two in linear light (or, where that
+// looks closer, the share that gives its luminance: in the dark, where a table's entries differ in
+// tint, it does); the pattern's threshold then picks one of them. How far a pixel may stray thus
+// follows the entries around its own color: a near-black sky mixes the two blacks it lies between,
+// not gray dots. The entry across is sought at one and a half, two and three times the way from
+// the nearest entry to the color, and the one whose mix comes closest wins; a mix that looks (by
+// CIEDE2000) no closer than the nearest entry alone is not used. The pair and the way to share are
+// chosen for the color at 6 bits a channel; the share itself is the pixel's own.
+// CIE94 (graphic arts), squared: close to CIEDE2000 for judging mixes and without its
+// trigonometry, which would cost more than the rest of the pattern.
+double Apart(const Lab& first, const Lab& second) {
+    const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
+    const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
+    const double dl = first.L - second.L, dc = c1 - c2, da = first.a - second.a, db = first.b - second.b;
+    const double dh2 = std::max(0.0, da * da + db * db - dc * dc);
+    const double sc = 1 + 0.045 * c1, sh = 1 + 0.015 * c1;
+    return dl * dl + dc * dc / (sc * sc) + dh2 / (sh * sh);
+}
+
+struct Pair {
     std::int32_t nearest = 0, other = 0;
-    float share = 0;  // 0 when the nearest entry alone looks best
+    enum class Share : std::uint8_t { None, Line, Luminance } share = Share::None;
 };
 
-// Ordered dithering mixes, per color, its nearest entry with the entry across the color from it,
-// in the share that puts the color on the line between the two in linear light; the pattern's
-// threshold then picks one of them. How far a pixel may stray thus follows the entries around its
-// own color: a near-black sky mixes the two blacks it lies between, not gray dots. The entry across
-// is sought at one and a half, two and three times the way from the nearest entry to the color,
-// and the one whose mix comes closest wins; a mix that looks (by CIEDE2000) no closer than the
-// nearest entry alone is not used.
 class Mixer {
 public:
     Mixer(const ColorTable& table, const Matcher& matcher) : matcher_(matcher) {
@@ -331,50 +351,69 @@ public:
         }
     }
 
-    Mix Of(Pixel pixel, std::int32_t hint) const {
-        Mix mix;
-        mix.nearest = mix.other = matcher_.Find(pixel, hint);
-        const LinearRgb color = LinearOf(pixel);
+    Pair For(Pixel coarse, std::int32_t hint) const {
+        Pair pair;
+        pair.nearest = pair.other = matcher_.Find(coarse, hint);
+        const LinearRgb color = LinearOf(coarse);
         const Lab seen = LabOf(color);
-        const LinearRgb& a = linear_[static_cast<std::size_t>(mix.nearest)];
-        const double alone = Ciede2000(seen, lab_[static_cast<std::size_t>(mix.nearest)]);
-        double best = alone;
-        std::int32_t tried[3] = {mix.nearest, mix.nearest, mix.nearest};
-        const double reaches[3] = {1.5, 2.0, 3.0};
-        for (int k = 0; k < 3; ++k) {
-            const double t = reaches[k];
+        double best = Apart(seen, lab_[static_cast<std::size_t>(pair.nearest)]);
+        Lab mixed;
+        std::int32_t tried[3] = {pair.nearest, pair.nearest, pair.nearest};
+        const LinearRgb& a = linear_[static_cast<std::size_t>(pair.nearest)];
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double t = 1.5 + static_cast<double>(k) * (k + 1) / 4;  // 1.5, 2, 3
             const std::int32_t b = matcher_.Find(
                 PixelOf({a.red + t * (color.red - a.red), a.green + t * (color.green - a.green),
                          a.blue + t * (color.blue - a.blue)}),
-                mix.nearest);
+                pair.nearest);
             tried[k] = b;
-            if (b == mix.nearest || (k > 0 && b == tried[k - 1]) || (k > 1 && b == tried[0])) continue;
-            const LinearRgb& e = linear_[static_cast<std::size_t>(b)];
-            const double ur = e.red - a.red, ug = e.green - a.green, ub = e.blue - a.blue;
-            const double length = ur * ur + ug * ug + ub * ub;
-            // The share that puts the color nearest the line, and the one that gives its
-            // luminance: in the dark, where a table's entries differ in tint, the second wins.
-            const double luminance = 0.2126 * ur + 0.7152 * ug + 0.0722 * ub;
-            const double shares[2] = {
-                ((color.red - a.red) * ur + (color.green - a.green) * ug + (color.blue - a.blue) * ub) / length,
-                luminance == 0 ? 0.0
-                               : (0.2126 * (color.red - a.red) + 0.7152 * (color.green - a.green) +
-                                  0.0722 * (color.blue - a.blue)) / luminance};
-            for (double share : shares) {
-                share = std::clamp(share, 0.0, 1.0);
-                const double d = Ciede2000(
-                    seen, LabOf(LinearRgb{a.red + share * ur, a.green + share * ug, a.blue + share * ub}));
+            if (b == pair.nearest || (k > 0 && b == tried[k - 1]) || (k > 1 && b == tried[0])) continue;
+            for (const Pair::Share way : {Pair::Share::Line, Pair::Share::Luminance}) {
+                const double share = Share(way, color, a, linear_[static_cast<std::size_t>(b)]);
+                const LinearRgb& e = linear_[static_cast<std::size_t>(b)];
+                const Lab mix = LabOf(LinearRgb{a.red + share * (e.red - a.red),
+                                                a.green + share * (e.green - a.green),
+                                                a.blue + share * (e.blue - a.blue)});
+                const double d = Apart(seen, mix);
                 if (d < best) {
                     best = d;
-                    mix.other = b;
-                    mix.share = static_cast<float>(share);
+                    pair.other = b;
+                    pair.share = way;
+                    mixed = mix;
                 }
             }
         }
-        return mix;
+        // The winner must look closer by CIEDE2000 too, the measure the perceptual match uses.
+        if (pair.share != Pair::Share::None &&
+            Ciede2000(seen, mixed) >= Ciede2000(seen, lab_[static_cast<std::size_t>(pair.nearest)])) {
+            pair.share = Pair::Share::None;
+        }
+        return pair;
+    }
+
+    // How much of the pair's other entry the color takes, from 0 to 1.
+    float ShareOf(const Pair& pair, Pixel pixel) const {
+        if (pair.share == Pair::Share::None) return 0;
+        return static_cast<float>(Share(pair.share, LinearOf(pixel),
+                                        linear_[static_cast<std::size_t>(pair.nearest)],
+                                        linear_[static_cast<std::size_t>(pair.other)]));
     }
 
 private:
+    static double Share(Pair::Share way, const LinearRgb& color, const LinearRgb& a, const LinearRgb& b) {
+        const double ur = b.red - a.red, ug = b.green - a.green, ub = b.blue - a.blue;
+        const double cr = color.red - a.red, cg = color.green - a.green, cb = color.blue - a.blue;
+        double along = 0, length = 0;
+        if (way == Pair::Share::Line) {
+            along = cr * ur + cg * ug + cb * ub;
+            length = ur * ur + ug * ug + ub * ub;
+        } else {
+            along = 0.2126 * cr + 0.7152 * cg + 0.0722 * cb;
+            length = 0.2126 * ur + 0.7152 * ug + 0.0722 * ub;
+        }
+        return length == 0 ? 0.0 : std::clamp(along / length, 0.0, 1.0);
+    }
+
     const Matcher& matcher_;
     std::vector<LinearRgb> linear_;
     std::vector<Lab> lab_;
@@ -392,12 +431,12 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
     const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
     return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
-        // Neighboring pixels repeat their colors: the last few mixes save most of the work.
+        // Neighboring pixels repeat their colors: the last few pairs save most of the work.
         struct Remembered {
             Pixel color = 0;  // opaque when filled
-            Mix mix;
+            Pair pair;
         };
-        std::vector<Remembered> recent(1024);
+        std::vector<Remembered> recent(4096);
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -408,12 +447,13 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
-                const Pixel color = row[x] | 0xFF000000u;
-                Remembered& slot = recent[(color * 0x9E3779B1u) >> 22];
-                if (slot.color != color) slot = {color, mixer.Of(color, hint)};
+                const Pixel coarse = Coarse(row[x]) | 0xFF000000u;
+                Remembered& slot = recent[(coarse * 0x9E3779B1u) >> 20];
+                if (slot.color != coarse) slot = {coarse, mixer.For(coarse, hint)};
                 const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
-                const std::int32_t chosen = threshold < slot.mix.share ? slot.mix.other : slot.mix.nearest;
-                hint = slot.mix.nearest;
+                const std::int32_t chosen =
+                    threshold < mixer.ShareOf(slot.pair, row[x]) ? slot.pair.other : slot.pair.nearest;
+                hint = slot.pair.nearest;
                 grid[y * width + x] = chosen;
                 if (preview != nullptr) {
                     preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
