@@ -430,13 +430,17 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
     const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
+    // Pictures repeat their colors: the last few thousand pairs save most of the work. One thread
+    // keeps them over the whole picture; two keep their own over each run.
+    struct Remembered {
+        Pixel color = 0;  // opaque when filled
+        Pair pair;
+    };
+    constexpr int SLOT_BITS = 14;
+    std::vector<Remembered> whole(matcher.Shared() ? 0 : std::size_t{1} << SLOT_BITS);
     return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
-        // Neighboring pixels repeat their colors: the last few pairs save most of the work.
-        struct Remembered {
-            Pixel color = 0;  // opaque when filled
-            Pair pair;
-        };
-        std::vector<Remembered> recent(4096);
+        std::vector<Remembered> own(matcher.Shared() ? std::size_t{1} << SLOT_BITS : 0);
+        std::vector<Remembered>& recent = matcher.Shared() ? own : whole;
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -448,7 +452,7 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
                     continue;
                 }
                 const Pixel coarse = Coarse(row[x]) | 0xFF000000u;
-                Remembered& slot = recent[(coarse * 0x9E3779B1u) >> 20];
+                Remembered& slot = recent[(coarse * 0x9E3779B1u) >> (32 - SLOT_BITS)];
                 if (slot.color != coarse) slot = {coarse, mixer.For(coarse, hint)};
                 const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
                 const std::int32_t chosen =
