@@ -360,8 +360,9 @@ public:
         Lab mixed;
         std::int32_t tried[3] = {pair.nearest, pair.nearest, pair.nearest};
         const LinearRgb& a = linear_[static_cast<std::size_t>(pair.nearest)];
+        constexpr double REACHES[3] = {1.5, 2, 3};
         for (std::size_t k = 0; k < 3; ++k) {
-            const double t = 1.5 + static_cast<double>(k) * (k + 1) / 4;  // 1.5, 2, 3
+            const double t = REACHES[k];
             const std::int32_t b = matcher_.Find(
                 PixelOf({a.red + t * (color.red - a.red), a.green + t * (color.green - a.green),
                          a.blue + t * (color.blue - a.blue)}),

@@ -255,7 +255,8 @@ TEST_F(Dither, DitheringLooksCloserThanNoneFromAStepBack) {
                                      LabOf(LinearRgb{source.red / N, source.green / N, source.blue / N}));
                 }
             }
-            return sum / ((W / TILE) * (H / TILE));
+            constexpr double TILES = (W / TILE) * (H / TILE);  // both divide exactly
+            return sum / TILES;
         };
         for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
             const char* matchName = match == MatchMode::Rgb ? "rgb" : "perceptual";
