@@ -255,7 +255,7 @@ TEST_F(Dither, DitheringLooksCloserThanNoneFromAStepBack) {
                                      LabOf(LinearRgb{source.red / N, source.green / N, source.blue / N}));
                 }
             }
-            constexpr double TILES = (W / TILE) * (H / TILE);  // both divide exactly
+            constexpr std::uint32_t TILES = (W / TILE) * (H / TILE);  // both divide exactly
             return sum / TILES;
         };
         for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
