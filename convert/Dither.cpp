@@ -129,8 +129,32 @@ public:
     // The color itself when a mix may show it; else, in CIELAB, the farthest point a mix may show
     // on the way from it to the nearest gray a mix may show (the gray of its own lightness when
     // there is one): hue and lightness are kept as far as they can be, chroma given up first.
-    LinearRgb Of(Pixel pixel) const {
+    LinearRgb Of(Pixel pixel) {
         const LinearRgb color = LinearOf(pixel);
+        // A mix may show every color of a cell whose corners it may show (the cell is a box in
+        // linear light, the reach convex), which most cells of a picture are.
+        const std::size_t index = (std::size_t{RedOf(pixel)} >> 2 << 12) |
+                                  (std::size_t{GreenOf(pixel)} >> 2 << 6) | (BlueOf(pixel) >> 2);
+        std::uint8_t& cell = cells_[index];
+        if (cell == UNKNOWN) cell = CornersHeld(pixel) ? HELD : NOT_ALL;
+        if (cell == HELD || Holds(color)) return color;
+        // Colors beyond reach give up chroma by cells: the middle of the cell stands for them all.
+        Mapped& mapped = mapped_[(index * 0x9E3779B1u) % mapped_.size()];
+        if (mapped.cell != index + 1) {
+            const auto middle = [](std::uint8_t level) { return static_cast<std::uint8_t>((level & ~3) | 2); };
+            mapped = {index + 1, Toward(LinearOf(MakePixel(middle(RedOf(pixel)), middle(GreenOf(pixel)),
+                                                           middle(BlueOf(pixel)))))};
+        }
+        return mapped.color;
+    }
+
+private:
+    static constexpr std::size_t DIRECTIONS = 64;
+    struct Mapped {
+        std::size_t cell = 0;  // its index + 1 once filled
+        LinearRgb color;
+    };
+    LinearRgb Toward(const LinearRgb& color) const {
         if (Holds(color)) return color;
         const Lab seen = LabOf(color);
         const Lab gray = grays_ ? Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0} : middle_;
@@ -141,9 +165,19 @@ public:
         }
         return LinearOf(Toward(gray, seen, kept));
     }
-
-private:
-    static constexpr std::size_t DIRECTIONS = 64;
+    enum : std::uint8_t { UNKNOWN, HELD, NOT_ALL };
+    bool CornersHeld(Pixel pixel) const {
+        const auto lowest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level & ~3); };
+        const auto highest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level | 3); };
+        for (int corner = 0; corner < 8; ++corner) {
+            const std::uint8_t r = RedOf(pixel), g = GreenOf(pixel), b = BlueOf(pixel);
+            const Pixel at = MakePixel((corner & 1) != 0 ? highest(r) : lowest(r),
+                                       (corner & 2) != 0 ? highest(g) : lowest(g),
+                                       (corner & 4) != 0 ? highest(b) : lowest(b));
+            if (!Holds(LinearOf(at))) return false;
+        }
+        return true;
+    }
     static Lab Toward(const Lab& from, const Lab& to, double share) {
         return {from.L + (to.L - from.L) * share, from.a + (to.a - from.a) * share,
                 from.b + (to.b - from.b) * share};
@@ -164,6 +198,8 @@ private:
         return outside == 0;
     }
     std::array<float, DIRECTIONS> x_{}, y_{}, z_{}, low_{}, high_{};
+    std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(std::size_t{1} << 18, UNKNOWN);
+    std::vector<Mapped> mapped_ = std::vector<Mapped>(8191);
     bool grays_ = false;  // whether a mix may show some gray, from darkest_ to lightest_
     double darkest_ = 0, lightest_ = 0;
     Lab middle_;  // the entries' mean in linear light, which a mix may always show
@@ -235,7 +271,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
     const auto diffused = [](float color, float error, float from, float to, float room) {
         return std::clamp(std::clamp(color, from, to) + error, from - room, to + room);
     };
-    const Reach reach(table);
+    Reach reach(table);
     // Neighboring pixels repeat their colors: the last few answers save most of the work.
     struct Reachable {
         Pixel color = 0;  // opaque when filled
@@ -289,27 +325,28 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
     }
 }
 
-// Calls rows(begin, end) over the picture's rows in runs of about 4096 pixels, handed out one at a
-// time, on two threads for a large picture when `shared` (the matcher must then allow it); false
-// when memory ran out.
+// Calls rows(begin, end, thread) over the picture's rows in runs of about 4096 pixels, handed out
+// one at a time, on two threads (0 and 1) for a large picture when `shared` (the matcher must then
+// allow it); false when memory ran out.
 template <typename Rows>
 bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
     const std::size_t width = source.width, height = source.height;
     const std::size_t rowsPerRun = std::max<std::size_t>(1, 4096 / std::max<std::size_t>(1, width));
     std::atomic<std::size_t> nextRow{0};
     std::atomic<bool> outOfMemory{false};
-    const auto work = [&] {
+    const auto work = [&](std::size_t thread) {
         try {
             for (std::size_t begin; (begin = nextRow.fetch_add(rowsPerRun)) < height;) {
-                rows(begin, std::min(begin + rowsPerRun, height));
+                rows(begin, std::min(begin + rowsPerRun, height), thread);
             }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
             nextRow = height;
         }
     };
-    std::thread helper = shared ? SecondThreadFor(std::uint64_t{width} * height, work) : std::thread();
-    work();
+    std::thread helper =
+        shared ? SecondThreadFor(std::uint64_t{width} * height, [&work] { work(1); }) : std::thread();
+    work(0);
     if (helper.joinable()) helper.join();
     return !outOfMemory;
 }
@@ -431,17 +468,17 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
     const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
-    // Pictures repeat their colors: the last few thousand pairs save most of the work. One thread
-    // keeps them over the whole picture; two keep their own over each run.
+    // Pictures repeat their colors: the last few thousand pairs save most of the work, each thread
+    // keeping its own.
     struct Remembered {
         Pixel color = 0;  // opaque when filled
         Pair pair;
     };
-    constexpr int SLOT_BITS = 14;
-    std::vector<Remembered> whole(matcher.Shared() ? 0 : std::size_t{1} << SLOT_BITS);
-    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
-        std::vector<Remembered> own(matcher.Shared() ? std::size_t{1} << SLOT_BITS : 0);
-        std::vector<Remembered>& recent = matcher.Shared() ? own : whole;
+    constexpr int SLOT_BITS = 16;
+    std::vector<Remembered> remembered[2] = {std::vector<Remembered>(std::size_t{1} << SLOT_BITS),
+                                             std::vector<Remembered>(matcher.Shared() ? std::size_t{1} << SLOT_BITS : 0)};
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t thread) {
+        std::vector<Remembered>& recent = remembered[thread];
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -472,7 +509,7 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
 bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
                Pixel* preview, std::int32_t* grid) {
     const std::size_t width = source.width;
-    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t) {
         for (std::size_t y = begin; y < end; ++y) {
             const Pixel* row = source.Row(y);
             std::int32_t hint = -1;
