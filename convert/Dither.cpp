@@ -351,15 +351,6 @@ bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
     return !outOfMemory;
 }
 
-// Ordered dithering mixes, per color, its nearest entry with the entry across the color from it,
-// in the share that puts the color on the line between the two in linear light (or, where that
-// looks closer, the share that gives its luminance: in the dark, where a table's entries differ in
-// tint, it does); the pattern's threshold then picks one of them. How far a pixel may stray thus
-// follows the entries around its own color: a near-black sky mixes the two blacks it lies between,
-// not gray dots. The entry across is sought at one and a half, two and three times the way from
-// the nearest entry to the color, and the one whose mix comes closest wins; a mix that looks (by
-// CIEDE2000) no closer than the nearest entry alone is not used. The pair and the way to share are
-// chosen for the color at 6 bits a channel; the share itself is the pixel's own.
 // CIE94 (graphic arts), squared: close to CIEDE2000 for judging mixes and without its
 // trigonometry, which would cost more than the rest of the pattern.
 double Apart(const Lab& first, const Lab& second) {
@@ -371,6 +362,32 @@ double Apart(const Lab& first, const Lab& second) {
     return dl * dl + dc * dc / (sc * sc) + dh2 / (sh * sh);
 }
 
+// Cells of colors that ordered dithering treats alike: 4 levels a channel in the dark, where a
+// level is a larger step to the eye, each about a multiple of 4; 8 levels from 62 up.
+constexpr std::size_t CELL_LEVELS = 41;
+std::size_t CellOf(std::uint8_t level) {
+    return level < 62 ? (std::size_t{level} + 2) >> 2 : 16 + ((std::size_t{level} - 62) >> 3);
+}
+std::size_t CellOf(Pixel pixel) {
+    return (CellOf(RedOf(pixel)) * CELL_LEVELS + CellOf(GreenOf(pixel))) * CELL_LEVELS + CellOf(BlueOf(pixel));
+}
+// The color standing for a pixel's cell.
+Pixel MiddleOfCell(Pixel pixel) {
+    const auto middle = [](std::uint8_t v) {
+        return static_cast<std::uint8_t>(v < 62 ? (v + 2) & ~3 : std::min(255, 66 + ((v - 62) & ~7)));
+    };
+    return MakePixel(middle(RedOf(pixel)), middle(GreenOf(pixel)), middle(BlueOf(pixel)));
+}
+
+// Ordered dithering mixes, per color, its nearest entry with the entry across the color from it,
+// in the share that puts the color on the line between the two in linear light (or, where that
+// looks closer, the share that gives its luminance: in the dark, where a table's entries differ in
+// tint, it does); the pattern's threshold then picks one of them. How far a pixel may stray thus
+// follows the entries around its own color: a near-black sky mixes the two blacks it lies between,
+// not gray dots. The entry across is sought at one and a half, two and three times the way
+// from the nearest entry to the color, and the one whose mix comes closest wins; a mix that looks (by CIEDE2000) no
+// closer than the nearest entry alone is not used. The pair and the way to share are chosen once
+// for each cell of colors; the share itself is each pixel's own.
 struct Pair {
     std::int32_t nearest = 0, other = 0;
     enum class Share : std::uint8_t { None, Line, Luminance } share = Share::None;
@@ -468,17 +485,16 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
     const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
-    // Pictures repeat their colors: the last few thousand pairs save most of the work, each thread
-    // keeping its own.
+    // Each thread remembers the pair of every cell it met.
     struct Remembered {
-        Pixel color = 0;  // opaque when filled
+        bool known = false;
         Pair pair;
     };
-    constexpr int SLOT_BITS = 16;
-    std::vector<Remembered> remembered[2] = {std::vector<Remembered>(std::size_t{1} << SLOT_BITS),
-                                             std::vector<Remembered>(matcher.Shared() ? std::size_t{1} << SLOT_BITS : 0)};
+    constexpr std::size_t CELLS = CELL_LEVELS * CELL_LEVELS * CELL_LEVELS;
+    std::vector<Remembered> remembered[2] = {std::vector<Remembered>(CELLS),
+                                             std::vector<Remembered>(matcher.Shared() ? CELLS : 0)};
     return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t thread) {
-        std::vector<Remembered>& recent = remembered[thread];
+        std::vector<Remembered>& known = remembered[thread];
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -489,9 +505,8 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
-                const Pixel coarse = Coarse(row[x]) | 0xFF000000u;
-                Remembered& slot = recent[(coarse * 0x9E3779B1u) >> (32 - SLOT_BITS)];
-                if (slot.color != coarse) slot = {coarse, mixer.For(coarse, hint)};
+                Remembered& slot = known[CellOf(row[x])];
+                if (!slot.known) slot = {true, mixer.For(MiddleOfCell(row[x]), hint)};
                 const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
                 const std::int32_t chosen =
                     threshold < mixer.ShareOf(slot.pair, row[x]) ? slot.pair.other : slot.pair.nearest;
