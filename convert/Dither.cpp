@@ -79,11 +79,130 @@ Pixel Coarse(Pixel pixel) {
 // The error space: a pixel's color in it, and the color a value in it is matched as.
 struct LinearSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LinearOf(pixel)); }
+    static Triple Of(const LinearRgb& color) { return ToTriple(color); }
     static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearRgb{v.x, v.y, v.z})); }
 };
 struct LabSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LabOf(pixel)); }
+    static Triple Of(const LinearRgb& color) { return ToTriple(LabOf(color)); }
     static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearOf(Lab{v.x, v.y, v.z}))); }
+};
+
+// What mixes of the table's entries can show, in linear light: the entries' extent along 64
+// directions spread evenly over the sphere, a polytope that holds every mix and hugs the table
+// closely enough to tell a color no mix comes near.
+class Reach {
+public:
+    explicit Reach(const ColorTable& table) {
+        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+            const double z = 1 - 2 * (static_cast<double>(j) + 0.5) / DIRECTIONS;
+            const double radius = std::sqrt(1 - z * z), angle = 2.399963229728653 * static_cast<double>(j);
+            x_[j] = static_cast<float>(radius * std::cos(angle));
+            y_[j] = static_cast<float>(radius * std::sin(angle));
+            z_[j] = static_cast<float>(z);
+            low_[j] = 1e9f;
+            high_[j] = -1e9f;
+            for (std::int32_t i = 0; i < table.count; ++i) {
+                const float t = Along(j, LinearOf(table.colors[static_cast<std::size_t>(i)]));
+                low_[j] = std::min(low_[j], t);
+                high_[j] = std::max(high_[j], t);
+            }
+            low_[j] -= 1e-6f;  // a mix of entries on a face stays on it, rounding aside
+            high_[j] += 1e-6f;
+        }
+        LinearRgb mean;
+        for (std::int32_t i = 0; i < table.count; ++i) {
+            const LinearRgb c = LinearOf(table.colors[static_cast<std::size_t>(i)]);
+            mean = {mean.red + c.red / table.count, mean.green + c.green / table.count,
+                    mean.blue + c.blue / table.count};
+        }
+        middle_ = LabOf(mean);
+        for (int step = 0; step <= 200; ++step) {
+            const double lightness = step / 2.0;
+            if (!Holds(LinearOf(Lab{lightness, 0, 0}))) continue;
+            if (!grays_) darkest_ = lightness;
+            grays_ = true;
+            lightest_ = lightness;
+        }
+    }
+
+    // The color itself when a mix may show it; else, in CIELAB, the farthest point a mix may show
+    // on the way from it to the nearest gray a mix may show (the gray of its own lightness when
+    // there is one): hue and lightness are kept as far as they can be, chroma given up first.
+    LinearRgb Of(Pixel pixel) {
+        const LinearRgb color = LinearOf(pixel);
+        // A mix may show every color of a cell whose corners it may show (the cell is a box in
+        // linear light, the reach convex), which most cells of a picture are.
+        const std::size_t index = (std::size_t{RedOf(pixel)} >> 2 << 12) |
+                                  (std::size_t{GreenOf(pixel)} >> 2 << 6) | (BlueOf(pixel) >> 2);
+        std::uint8_t& cell = cells_[index];
+        if (cell == UNKNOWN) cell = CornersHeld(pixel) ? HELD : NOT_ALL;
+        if (cell == HELD || Holds(color)) return color;
+        // Colors beyond reach give up chroma by cells: the middle of the cell stands for them all.
+        Mapped& mapped = mapped_[(index * 0x9E3779B1u) % mapped_.size()];
+        if (mapped.cell != index + 1) {
+            const auto middle = [](std::uint8_t level) { return static_cast<std::uint8_t>((level & ~3) | 2); };
+            mapped = {index + 1, Toward(LinearOf(MakePixel(middle(RedOf(pixel)), middle(GreenOf(pixel)),
+                                                           middle(BlueOf(pixel)))))};
+        }
+        return mapped.color;
+    }
+
+private:
+    static constexpr std::size_t DIRECTIONS = 64;
+    struct Mapped {
+        std::size_t cell = 0;  // its index + 1 once filled
+        LinearRgb color;
+    };
+    LinearRgb Toward(const LinearRgb& color) const {
+        if (Holds(color)) return color;
+        const Lab seen = LabOf(color);
+        const Lab gray = grays_ ? Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0} : middle_;
+        double kept = 0, lost = 1;
+        for (int step = 0; step < 10; ++step) {
+            const double share = (kept + lost) / 2;
+            (Holds(LinearOf(Toward(gray, seen, share))) ? kept : lost) = share;
+        }
+        return LinearOf(Toward(gray, seen, kept));
+    }
+    enum : std::uint8_t { UNKNOWN, HELD, NOT_ALL };
+    bool CornersHeld(Pixel pixel) const {
+        const auto lowest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level & ~3); };
+        const auto highest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level | 3); };
+        for (int corner = 0; corner < 8; ++corner) {
+            const std::uint8_t r = RedOf(pixel), g = GreenOf(pixel), b = BlueOf(pixel);
+            const Pixel at = MakePixel((corner & 1) != 0 ? highest(r) : lowest(r),
+                                       (corner & 2) != 0 ? highest(g) : lowest(g),
+                                       (corner & 4) != 0 ? highest(b) : lowest(b));
+            if (!Holds(LinearOf(at))) return false;
+        }
+        return true;
+    }
+    static Lab Toward(const Lab& from, const Lab& to, double share) {
+        return {from.L + (to.L - from.L) * share, from.a + (to.a - from.a) * share,
+                from.b + (to.b - from.b) * share};
+    }
+    float Along(std::size_t j, const LinearRgb& c) const {
+        return x_[j] * static_cast<float>(c.red) + y_[j] * static_cast<float>(c.green) +
+               z_[j] * static_cast<float>(c.blue);
+    }
+    // Every direction is checked, without branches, so that the loop runs on vectors.
+    bool Holds(const LinearRgb& color) const {
+        const auto r = static_cast<float>(color.red), g = static_cast<float>(color.green),
+                   b = static_cast<float>(color.blue);
+        int outside = 0;
+        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+            const float t = x_[j] * r + y_[j] * g + z_[j] * b;
+            outside |= static_cast<int>(t < low_[j]) | static_cast<int>(t > high_[j]);
+        }
+        return outside == 0;
+    }
+    std::array<float, DIRECTIONS> x_{}, y_{}, z_{}, low_{}, high_{};
+    std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(std::size_t{1} << 18, UNKNOWN);
+    std::vector<Mapped> mapped_ = std::vector<Mapped>(8191);
+    bool grays_ = false;  // whether a mix may show some gray, from darkest_ to lightest_
+    double darkest_ = 0, lightest_ = 0;
+    Lab middle_;  // the entries' mean in linear light, which a mix may always show
 };
 
 // While a pass that must ask in order runs, readies a shared matcher for the picture's colors on
@@ -135,11 +254,30 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         high = {std::max(high.x, entries[i].x), std::max(high.y, entries[i].y),
                 std::max(high.z, entries[i].z)};
     }
-    // The source color is first brought into the box; the diffused value may leave it by half the
-    // box's size, enough for any mix of entries, not enough to pile up.
-    const Triple size{high.x - low.x, high.y - low.y, high.z - low.z};
-    const Triple outerLow{low.x - size.x / 2, low.y - size.y / 2, low.z - size.z / 2};
-    const Triple outerHigh{high.x + size.x / 2, high.y + size.y / 2, high.z + size.z / 2};
+    // Error that no mix of entries can pay back, carried on, drags whole regions off hue (a
+    // saturated red bowl turns orange) and roams into grain. So a source color beyond every mix
+    // gives up chroma until a mix may show it, and is then brought into the box the entries span;
+    // the diffused value may leave the box by half the widest gap between neighboring entry levels
+    // of its channel: enough for the two entries around any color to mix, no more.
+    Triple margin;
+    for (float Triple::*channel : {&Triple::x, &Triple::y, &Triple::z}) {
+        std::vector<float> levels(count);
+        for (std::size_t i = 0; i < count; ++i) levels[i] = entries[i].*channel;
+        std::sort(levels.begin(), levels.end());
+        for (std::size_t i = 1; i < count; ++i) {
+            margin.*channel = std::max(margin.*channel, (levels[i] - levels[i - 1]) / 2);
+        }
+    }
+    const auto diffused = [](float color, float error, float from, float to, float room) {
+        return std::clamp(std::clamp(color, from, to) + error, from - room, to + room);
+    };
+    Reach reach(table);
+    // Neighboring pixels repeat their colors: the last few answers save most of the work.
+    struct Reachable {
+        Pixel color = 0;  // opaque when filled
+        Triple value;
+    };
+    std::vector<Reachable> recent(4096);
     // Errors for this row and the next, with a pixel of room at either end.
     std::vector<Triple> here(width + 2), below(width + 2);
     const PreparedAhead prepared(source, matcher);
@@ -157,12 +295,14 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
                 grid[y * width + x] = NO_BLOCK;
                 continue;  // takes no error and passes none on
             }
-            const Triple pixel = Space::Of(row[x]);
+            const Pixel color = row[x] | 0xFF000000u;
+            Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
+            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            const Triple& pixel = slot.value;
             const Triple& carried = here[at];
-            const Triple value{
-                std::clamp(std::clamp(pixel.x, low.x, high.x) + carried.x, outerLow.x, outerHigh.x),
-                std::clamp(std::clamp(pixel.y, low.y, high.y) + carried.y, outerLow.y, outerHigh.y),
-                std::clamp(std::clamp(pixel.z, low.z, high.z) + carried.z, outerLow.z, outerHigh.z)};
+            const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
+                               diffused(pixel.y, carried.y, low.y, high.y, margin.y),
+                               diffused(pixel.z, carried.z, low.z, high.z, margin.z)};
             const std::int32_t chosen = matcher.Find(Space::Rounded(value), hint);
             hint = chosen;
             grid[y * width + x] = chosen;
@@ -185,56 +325,157 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
     }
 }
 
-// The mean distance, in linear light, from each distinct entry to the nearest other one: how far
-// the ordered threshold has to reach to mix neighboring entries.
-float TypicalSpacing(const ColorTable& table) {
-    const auto count = static_cast<std::size_t>(table.count);
-    std::vector<LinearRgb> colors(count);
-    for (std::size_t i = 0; i < count; ++i) colors[i] = LinearOf(table.colors[i]);
-    double sum = 0;
-    std::size_t measured = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        double nearest = -1;
-        for (std::size_t j = 0; j < count; ++j) {
-            const double dr = colors[i].red - colors[j].red, dg = colors[i].green - colors[j].green,
-                         db = colors[i].blue - colors[j].blue;
-            const double d = dr * dr + dg * dg + db * db;
-            if (d > 0 && (nearest < 0 || d < nearest)) nearest = d;
-        }
-        if (nearest > 0) {
-            sum += std::sqrt(nearest);
-            ++measured;
-        }
-    }
-    return measured == 0 ? 0.0f : static_cast<float>(sum / static_cast<double>(measured));
-}
-
-// Calls rows(begin, end) over the picture's rows in runs of about 4096 pixels, handed out one at a
-// time, on two threads for a large picture when `shared` (the matcher must then allow it); false
-// when memory ran out.
+// Calls rows(begin, end, thread) over the picture's rows in runs of about 4096 pixels, handed out
+// one at a time, on two threads (0 and 1) for a large picture when `shared` (the matcher must then
+// allow it); false when memory ran out.
 template <typename Rows>
 bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
     const std::size_t width = source.width, height = source.height;
     const std::size_t rowsPerRun = std::max<std::size_t>(1, 4096 / std::max<std::size_t>(1, width));
     std::atomic<std::size_t> nextRow{0};
     std::atomic<bool> outOfMemory{false};
-    const auto work = [&] {
+    const auto work = [&](std::size_t thread) {
         try {
             for (std::size_t begin; (begin = nextRow.fetch_add(rowsPerRun)) < height;) {
-                rows(begin, std::min(begin + rowsPerRun, height));
+                rows(begin, std::min(begin + rowsPerRun, height), thread);
             }
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
             nextRow = height;
         }
     };
-    std::thread helper = shared ? SecondThreadFor(std::uint64_t{width} * height, work) : std::thread();
-    work();
+    std::thread helper =
+        shared ? SecondThreadFor(std::uint64_t{width} * height, [&work] { work(1); }) : std::thread();
+    work(0);
     if (helper.joinable()) helper.join();
     return !outOfMemory;
 }
 
-// Each pixel is matched by itself, so rows may go to two threads when the matcher allows it.
+// CIE94 (graphic arts), squared: close to CIEDE2000 for judging mixes and without its
+// trigonometry, which would cost more than the rest of the pattern.
+double Apart(const Lab& first, const Lab& second) {
+    const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
+    const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
+    const double dl = first.L - second.L, dc = c1 - c2, da = first.a - second.a, db = first.b - second.b;
+    const double dh2 = std::max(0.0, da * da + db * db - dc * dc);
+    const double sc = 1 + 0.045 * c1, sh = 1 + 0.015 * c1;
+    return dl * dl + dc * dc / (sc * sc) + dh2 / (sh * sh);
+}
+
+// Cells of colors that ordered dithering treats alike: 4 levels a channel in the dark, where a
+// level is a larger step to the eye, each about a multiple of 4; 8 levels from 62 up.
+constexpr std::size_t CELL_LEVELS = 41;
+std::size_t CellOf(std::uint8_t level) {
+    return level < 62 ? (std::size_t{level} + 2) >> 2 : 16 + ((std::size_t{level} - 62) >> 3);
+}
+std::size_t CellOf(Pixel pixel) {
+    return (CellOf(RedOf(pixel)) * CELL_LEVELS + CellOf(GreenOf(pixel))) * CELL_LEVELS + CellOf(BlueOf(pixel));
+}
+// The color standing for a pixel's cell.
+Pixel MiddleOfCell(Pixel pixel) {
+    const auto middle = [](std::uint8_t v) {
+        return static_cast<std::uint8_t>(v < 62 ? (v + 2) & ~3 : std::min(255, 66 + ((v - 62) & ~7)));
+    };
+    return MakePixel(middle(RedOf(pixel)), middle(GreenOf(pixel)), middle(BlueOf(pixel)));
+}
+
+// Ordered dithering mixes, per color, its nearest entry with the entry across the color from it,
+// in the share that puts the color on the line between the two in linear light (or, where that
+// looks closer, the share that gives its luminance: in the dark, where a table's entries differ in
+// tint, it does); the pattern's threshold then picks one of them. How far a pixel may stray thus
+// follows the entries around its own color: a near-black sky mixes the two blacks it lies between,
+// not gray dots. The entry across is sought at one and a half, two and three times the way
+// from the nearest entry to the color, and the one whose mix comes closest wins; a mix that looks (by CIEDE2000) no
+// closer than the nearest entry alone is not used. The pair and the way to share are chosen once
+// for each cell of colors; the share itself is each pixel's own.
+struct Pair {
+    std::int32_t nearest = 0, other = 0;
+    enum class Share : std::uint8_t { None, Line, Luminance } share = Share::None;
+};
+
+class Mixer {
+public:
+    Mixer(const ColorTable& table, const Matcher& matcher) : matcher_(matcher) {
+        const auto count = static_cast<std::size_t>(table.count);
+        linear_.resize(count);
+        lab_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            linear_[i] = LinearOf(table.colors[i]);
+            lab_[i] = LabOf(linear_[i]);
+        }
+    }
+
+    Pair For(Pixel coarse, std::int32_t hint) const {
+        Pair pair;
+        pair.nearest = pair.other = matcher_.Find(coarse, hint);
+        const LinearRgb color = LinearOf(coarse);
+        const Lab seen = LabOf(color);
+        double best = Apart(seen, lab_[static_cast<std::size_t>(pair.nearest)]);
+        Lab mixed;
+        std::int32_t tried[3] = {pair.nearest, pair.nearest, pair.nearest};
+        const LinearRgb& a = linear_[static_cast<std::size_t>(pair.nearest)];
+        constexpr double REACHES[3] = {1.5, 2, 3};
+        for (std::size_t k = 0; k < 3; ++k) {
+            const double t = REACHES[k];
+            const std::int32_t b = matcher_.Find(
+                PixelOf({a.red + t * (color.red - a.red), a.green + t * (color.green - a.green),
+                         a.blue + t * (color.blue - a.blue)}),
+                pair.nearest);
+            tried[k] = b;
+            if (b == pair.nearest || (k > 0 && b == tried[k - 1]) || (k > 1 && b == tried[0])) continue;
+            for (const Pair::Share way : {Pair::Share::Line, Pair::Share::Luminance}) {
+                const double share = Share(way, color, a, linear_[static_cast<std::size_t>(b)]);
+                const LinearRgb& e = linear_[static_cast<std::size_t>(b)];
+                const Lab mix = LabOf(LinearRgb{a.red + share * (e.red - a.red),
+                                                a.green + share * (e.green - a.green),
+                                                a.blue + share * (e.blue - a.blue)});
+                const double d = Apart(seen, mix);
+                if (d < best) {
+                    best = d;
+                    pair.other = b;
+                    pair.share = way;
+                    mixed = mix;
+                }
+            }
+        }
+        // The winner must look closer by CIEDE2000 too, the measure the perceptual match uses.
+        if (pair.share != Pair::Share::None &&
+            Ciede2000(seen, mixed) >= Ciede2000(seen, lab_[static_cast<std::size_t>(pair.nearest)])) {
+            pair.share = Pair::Share::None;
+        }
+        return pair;
+    }
+
+    // How much of the pair's other entry the color takes, from 0 to 1.
+    float ShareOf(const Pair& pair, Pixel pixel) const {
+        if (pair.share == Pair::Share::None) return 0;
+        return static_cast<float>(Share(pair.share, LinearOf(pixel),
+                                        linear_[static_cast<std::size_t>(pair.nearest)],
+                                        linear_[static_cast<std::size_t>(pair.other)]));
+    }
+
+private:
+    static double Share(Pair::Share way, const LinearRgb& color, const LinearRgb& a, const LinearRgb& b) {
+        const double ur = b.red - a.red, ug = b.green - a.green, ub = b.blue - a.blue;
+        const double cr = color.red - a.red, cg = color.green - a.green, cb = color.blue - a.blue;
+        double along = 0, length = 0;
+        if (way == Pair::Share::Line) {
+            along = cr * ur + cg * ug + cb * ub;
+            length = ur * ur + ug * ug + ub * ub;
+        } else {
+            along = 0.2126 * cr + 0.7152 * cg + 0.0722 * cb;
+            length = 0.2126 * ur + 0.7152 * ug + 0.0722 * ub;
+        }
+        return length == 0 ? 0.0 : std::clamp(along / length, 0.0, 1.0);
+    }
+
+    const Matcher& matcher_;
+    std::vector<LinearRgb> linear_;
+    std::vector<Lab> lab_;
+};
+
+// Each pixel is decided by its color and place alone, so rows may go to two threads when the
+// matcher allows it.
 bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
              Pixel* preview, std::int32_t* grid) {
     static constexpr int BAYER[8][8] = {
@@ -242,9 +483,18 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
         {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
-    const float spacing = TypicalSpacing(table);
+    const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
-    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
+    // Each thread remembers the pair of every cell it met.
+    struct Remembered {
+        bool known = false;
+        Pair pair;
+    };
+    constexpr std::size_t CELLS = CELL_LEVELS * CELL_LEVELS * CELL_LEVELS;
+    std::vector<Remembered> remembered[2] = {std::vector<Remembered>(CELLS),
+                                             std::vector<Remembered>(matcher.Shared() ? CELLS : 0)};
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t thread) {
+        std::vector<Remembered>& known = remembered[thread];
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -255,13 +505,12 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
-                const float offset = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f - 0.5f;
-                const LinearRgb color = LinearOf(row[x]);
-                const double shift = static_cast<double>(offset * spacing);
-                const std::int32_t chosen = matcher.Find(
-                    PixelOf(LinearRgb{color.red + shift, color.green + shift, color.blue + shift}),
-                    hint);
-                hint = chosen;
+                Remembered& slot = known[CellOf(row[x])];
+                if (!slot.known) slot = {true, mixer.For(MiddleOfCell(row[x]), hint)};
+                const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
+                const std::int32_t chosen =
+                    threshold < mixer.ShareOf(slot.pair, row[x]) ? slot.pair.other : slot.pair.nearest;
+                hint = slot.pair.nearest;
                 grid[y * width + x] = chosen;
                 if (preview != nullptr) {
                     preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
@@ -275,7 +524,7 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
 bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
                Pixel* preview, std::int32_t* grid) {
     const std::size_t width = source.width;
-    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end) {
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t) {
         for (std::size_t y = begin; y < end; ++y) {
             const Pixel* row = source.Row(y);
             std::int32_t hint = -1;

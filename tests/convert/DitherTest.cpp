@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -191,6 +193,80 @@ TEST_F(Dither, ATransparentColumnSplitsTheDiffusion) {
                 ASSERT_EQ(all.grid[GridAt(whole, side + 1 + x, y)],
                           rightAlone.grid[GridAt(right, x, y)]);
             }
+        }
+    }
+}
+
+// Seen from a step back (the mean color of each 8 x 8 tile, the pattern's size, in linear light),
+// dithering must come no farther from the picture than matching each pixel alone, on smooth
+// pictures a builder meets, and Floyd-Steinberg closer: a near-black sky between the table's two
+// blacks, skin, a blue sky, and colors more saturated than any entry, whose error no mix pays
+// back and which, carried on, would drag their neighbors off hue. The table is the sixteen wool
+// colors and black concrete.
+TEST_F(Dither, DitheringLooksCloserThanNoneFromAStepBack) {
+    const ColorTable table = TableOf(
+        {0xEAECED, 0xF17614, 0xBE45B4, 0x3AAFD9, 0xF9C628, 0x70B91A, 0xEE8DAC, 0x3F4448, 0x8E8E87,
+         0x158A91, 0x7A2AAD, 0x35399D, 0x724829, 0x556E1C, 0xA12723, 0x15151A, 0x080A0F});
+    constexpr std::uint32_t W = 128, H = 64, TILE = 8;
+    const auto ramp = [](Pixel from, Pixel to, double t) {  // in sRGB, t from 0 to 1
+        const auto channel = [t](int a, int b) {
+            return static_cast<std::uint8_t>(std::lround(a + (b - a) * t));
+        };
+        return MakePixel(channel(RedOf(from), RedOf(to)), channel(GreenOf(from), GreenOf(to)),
+                         channel(BlueOf(from), BlueOf(to)));
+    };
+    struct Case {
+        const char* name;
+        std::function<Pixel(double x, double y)> color;  // x and y from 0 to 1
+        double floydSteinberg;  // its figure at most this share of no dithering's
+    };
+    const Case cases[] = {
+        {"near-black sky", [&](double x, double) { return ramp(0x040404, 0x1E1E1E, x); }, 1},
+        {"skin", [&](double x, double y) { return ramp(ramp(0x78503C, 0xF0C8AA, x), 0x603828, y / 2); }, 1},
+        {"blue sky", [&](double x, double y) { return ramp(ramp(0x142878, 0xAAD2F0, y), 0xC0C8D0, x / 3); }, 1},
+        {"red bowl on concrete",
+         [&](double x, double y) {
+             const bool bowl = (x - 0.4) * (x - 0.4) + (y - 0.5) * (y - 0.5) < 0.1;
+             return bowl ? ramp(0xE61E0A, 0x900A05, y) : ramp(0x969696, 0xB4B4AA, x);
+         },
+         0.45},
+        {"orange petals", [&](double x, double y) { return ramp(ramp(0xFF3C00, 0xFFA000, x), 0x802000, 0.6 * y); },
+         0.45},
+    };
+    for (const Case& c : cases) {
+        Picture picture{W, H, {}};
+        for (std::uint32_t y = 0; y < H; ++y)
+            for (std::uint32_t x = 0; x < W; ++x)
+                picture.topFirst.push_back(c.color(x / (W - 1.0), y / (H - 1.0)) | 0xFF000000u);
+        const auto fromAStepBack = [&](const std::vector<Pixel>& pixels) {
+            double sum = 0;
+            for (std::uint32_t ty = 0; ty < H; ty += TILE) {
+                for (std::uint32_t tx = 0; tx < W; tx += TILE) {
+                    LinearRgb shown, source;
+                    for (std::uint32_t y = ty; y < ty + TILE; ++y) {
+                        for (std::uint32_t x = tx; x < tx + TILE; ++x) {
+                            const LinearRgb a = LinearOf(pixels[y * W + x]), b = LinearOf(picture.At(x, y));
+                            shown = {shown.red + a.red, shown.green + a.green, shown.blue + a.blue};
+                            source = {source.red + b.red, source.green + b.green, source.blue + b.blue};
+                        }
+                    }
+                    constexpr double N = TILE * TILE;
+                    sum += Ciede2000(LabOf(LinearRgb{shown.red / N, shown.green / N, shown.blue / N}),
+                                     LabOf(LinearRgb{source.red / N, source.green / N, source.blue / N}));
+                }
+            }
+            constexpr std::uint32_t TILES = (W / TILE) * (H / TILE);  // both divide exactly
+            return sum / TILES;
+        };
+        for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
+            const char* matchName = match == MatchMode::Rgb ? "rgb" : "perceptual";
+            const double none = fromAStepBack(Convert(table, picture, {match, DitherMode::None}).preview);
+            const double diffused =
+                fromAStepBack(Convert(table, picture, {match, DitherMode::FloydSteinberg}).preview);
+            const double ordered = fromAStepBack(Convert(table, picture, {match, DitherMode::Ordered}).preview);
+            EXPECT_LT(diffused, none * c.floydSteinberg) << c.name << ", " << matchName << ", Floyd-Steinberg";
+            // Where no mix of two entries looks closer than the nearest one, the pattern keeps it.
+            EXPECT_LE(ordered, none) << c.name << ", " << matchName << ", ordered";
         }
     }
 }
