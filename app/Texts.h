@@ -44,8 +44,13 @@ inline constexpr std::array<platform::FileFilter, 2> PICTURE_FILTERS = {{
 }};
 inline constexpr const char* PICTURE_EXTENSION = "jpg";
 
-inline constexpr std::array<platform::FileFilter, 1> SCHEMATIC_FILTERS = {{
+// The first stays the default; the others let a user find the formats a typed extension chooses.
+inline constexpr std::array<platform::FileFilter, 5> SCHEMATIC_FILTERS = {{
     {"schematic文件(*.schematic)", "*.schematic"},
+    {"schem文件(*.schem)", "*.schem"},
+    {"litematic文件(*.litematic)", "*.litematic"},
+    {"结构文件(*.nbt)", "*.nbt"},
+    {"基岩版结构文件(*.mcstructure)", "*.mcstructure"},
 }};
 inline constexpr const char* SCHEMATIC_EXTENSION = "schematic";
 

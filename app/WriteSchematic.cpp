@@ -1,6 +1,7 @@
 // The generate command. Every write is checked and an existing file is replaced only by a complete
 // new one; a failed write is reported instead of being taken for success. A name typed with
-// .schem or .litematic gets that format for the newest game version; any other the .schematic.
+// .schem, .litematic, .nbt or .mcstructure gets that format for the newest game version; any other
+// the .schematic.
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "formats/BlockFile.h"
@@ -11,6 +12,9 @@
 namespace tesselbox {
 
 void WriteSchematic(AppState& state) {
+    // The open dialog's last filter number would pick another format's filter, and with it the
+    // extension a plain name gets: the save dialog always starts on the .schematic.
+    state.fileDialog.filterIndex = 1;
     const auto path = platform::ChooseSaveFile(state.fileDialog, texts::SCHEMATIC_FILTERS,
                                                texts::SCHEMATIC_EXTENSION);
     if (!path) return;

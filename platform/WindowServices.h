@@ -32,8 +32,8 @@ struct FileDialogRecord {
     std::uint32_t filterIndex = 0;
 };
 
-// Each dialog opens with an empty file name and appends defaultExtension to a typed name that has
-// none. Open: only an existing file. Save: asks before replacing one. nullopt on cancel or failure.
+// Each dialog opens with an empty file name and appends to a typed name that has no extension the
+// one of the filter shown (a filter of one "*.ext" pattern), or else defaultExtension. Open: only an existing file. Save: asks before replacing one. nullopt on cancel or failure.
 std::optional<std::filesystem::path> ChooseOpenFile(FileDialogRecord& record,
                                                      std::span<const FileFilter> filters,
                                                      const char* defaultExtension);

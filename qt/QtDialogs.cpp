@@ -36,16 +36,26 @@ QStringList Patterns(const char* pattern) {
     return result;
 }
 
+// "schem" for a filter of the one pattern "*.schem"; any other filter has no extension of its own.
+QString FilterExtension(const char* pattern, const QString& otherwise) {
+    const QString text = QString::fromUtf8(pattern);
+    if (!text.startsWith(u"*.")) return otherwise;
+    const QString extension = text.mid(2);
+    const bool plain = !extension.isEmpty() && !extension.contains(u';') &&
+                       !extension.contains(u'*') && !extension.contains(u'?') &&
+                       !extension.contains(u'.');
+    return plain ? extension : otherwise;
+}
+
 class FileDialog : public QFileDialog {
 public:
     FileDialog(std::span<const FileFilter> filters, const char* defaultExtension)
         : QFileDialog(qt::DialogOwner()), extension_(QString::fromUtf8(defaultExtension)) {
         setOption(DontUseNativeDialog);
-        // Qt's own suffix also decides whether the open button takes a typed name.
-        setDefaultSuffix(extension_);
         for (const FileFilter& filter : filters) {
             texts_ << QString::fromUtf8(filter.text);
             patterns_ << Patterns(filter.pattern);
+            extensions_ << FilterExtension(filter.pattern, extension_);
         }
         setNameFilters(texts_);
         // Qt applies a filter it picked from the text before filterSelected is emitted.
@@ -76,8 +86,12 @@ protected:
     }
 
 private:
+    // A plain name gets the extension of the filter shown, as on Windows. Qt's own suffix also
+    // decides whether the open button takes a typed name.
     void UsePatterns() {
         const qsizetype index = texts_.indexOf(selectedNameFilter());
+        if (index >= 0) extension_ = extensions_[index];
+        setDefaultSuffix(extension_);
         auto* model = findChild<QFileSystemModel*>();
         if (model != nullptr && index >= 0) model->setNameFilters(patterns_[index]);
     }
@@ -85,6 +99,7 @@ private:
     QString extension_;
     QStringList texts_;
     QList<QStringList> patterns_;
+    QStringList extensions_;
 };
 
 std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,

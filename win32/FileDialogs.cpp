@@ -44,7 +44,7 @@ std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrFilter = filterList.c_str();
-    dialog.lpstrDefExt = extension.c_str();
+    dialog.lpstrDefExt = extension.c_str();  // a plain name gets the shown filter's own, else this
     dialog.nFilterIndex = record.filterIndex;
     dialog.Flags = save ? OFN_OVERWRITEPROMPT
                         : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;

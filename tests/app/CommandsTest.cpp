@@ -190,18 +190,24 @@ TEST_F(CommandsTest, DialogsShowTheirFiltersAndCarryTheFilterIndexOver) {
     script().dialogAnswers.push_back({folder_ / "picture1.png", 2});  // ends on "all files"
     DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
     DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);          // cancelled: nothing written back
-    ASSERT_TRUE(Generate(folder_ / "a.schematic"));                  // ends on its filter 1
+    ASSERT_TRUE(Generate(folder_ / "a.schematic"));                  // starts and ends on 1
+    script().dialogAnswers.push_back({folder_ / "b.mcstructure", 5});
+    DispatchCommand(state_, 0, layout::IDC_GENERATE);
     DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
 
     const auto& d = script().dialogs;
-    ASSERT_EQ(d.size(), 5u);
+    ASSERT_EQ(d.size(), 6u);
     EXPECT_FALSE(d[0].save);
     EXPECT_EQ(d[0].filterTexts, (std::vector<std::string>{"图片文件(*.jpg;*.png;*.bmp)", "所有文件(*.*)"}));
     EXPECT_EQ(d[0].defaultExtension, "jpg");
     EXPECT_TRUE(d[3].save);
-    EXPECT_EQ(d[3].filterTexts, (std::vector<std::string>{"schematic文件(*.schematic)"}));
+    EXPECT_EQ(d[3].filterTexts,
+              (std::vector<std::string>{"schematic文件(*.schematic)", "schem文件(*.schem)",
+                                        "litematic文件(*.litematic)", "结构文件(*.nbt)",
+                                        "基岩版结构文件(*.mcstructure)"}));
     EXPECT_EQ(d[3].defaultExtension, "schematic");
-    const std::uint32_t startedOn[] = {0, 1, 2, 2, 1};
+    // The save dialog always starts on the .schematic; the open dialog takes what the last left.
+    const std::uint32_t startedOn[] = {0, 1, 2, 1, 1, 5};
     for (std::size_t i = 0; i < d.size(); ++i) EXPECT_EQ(d[i].filterIndexAtStart, startedOn[i]) << i;
 }
 

@@ -389,23 +389,49 @@ private slots:
         }
     }
 
-    // A name typed with .schem or .litematic keeps its extension through the unchanged dialog and
-    // gets that format: gzip, not the 124-byte schematic.
-    void generateWritesTheFormatOfATypedName() {
+    // The save dialog lists every format and starts on the .schematic each time, whichever filter
+    // the last dialog ended on. A plain name gets the extension of the filter shown, a typed one
+    // keeps its own; the file is written in the format of the final name and nothing else.
+    void saveFiltersAndTheExtensionTheyGive() {
         Fixture f;
         QVERIFY(f.Open());
-        const QString picture = f.folder.filePath("gradient.png");  // no blocks: no modern file
-        QVERIFY(Gradient(12, 9).save(picture));
+        const QString picture = f.folder.filePath("photo.png");
+        QVERIFY(Gradient(20, 10).save(picture));
         f.Import(picture);
-        for (const char* name : {"art.schem", "art.litematic"}) {
-            const QString typed = f.folder.filePath(QString::fromUtf8(name));
-            auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) { Type(d, typed); });
+        const QByteArray gzip("\x1f\x8b", 2), big("\x0a\x00\x09", 3), little("\x0a\x00\x00", 3);
+        const struct {
+            int downs;  // from the first filter
+            const char* typed;
+            const char* written;
+            QByteArray start;
+        } cases[] = {
+            {0, "a", "a.schematic", big},        {1, "b", "b.schem", gzip},
+            {2, "c", "c.litematic", gzip},       {3, "d", "d.nbt", gzip},
+            {4, "e", "e.mcstructure", little},   {0, "f.nbt", "f.nbt", gzip},
+            {3, "g.schematic", "g.schematic", big}, {4, "h.SCHEM", "h.SCHEM", gzip},
+        };
+        const QStringList filters = {Utf8("schematic文件(*.schematic)"), Utf8("schem文件(*.schem)"),
+                                     Utf8("litematic文件(*.litematic)"), Utf8("结构文件(*.nbt)"),
+                                     Utf8("基岩版结构文件(*.mcstructure)")};
+        QDir out(f.folder.filePath("out"));
+        QVERIFY(out.mkpath("."));
+        for (const auto& c : cases) {
+            FileDialogSeen seen;
+            auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+                seen = Look(d);
+                auto* combo = d.findChild<QComboBox*>("fileTypeCombo");
+                for (int i = 0; i < c.downs; ++i) QTest::keyClick(combo, Qt::Key_Down);
+                Type(d, out.filePath(QString::fromUtf8(c.typed)));
+            });
             QTest::mouseClick(f.generate(), Qt::LeftButton);
-            QVERIFY(answer->came);
-            QFile file(typed);
-            QVERIFY2(file.open(QIODevice::ReadOnly), name);
-            QCOMPARE(file.read(2), QByteArray("\x1f\x8b"));
-            QVERIFY(!QFileInfo::exists(typed + ".schematic"));
+            QVERIFY2(answer->came, c.typed);
+            QCOMPARE(seen.filters, filters);
+            QCOMPARE(seen.filterAtStart, filters[0]);
+            QCOMPARE(f.window.state().fileDialog.filterIndex, std::uint32_t(c.downs + 1));
+            QFile file(out.filePath(QString::fromUtf8(c.written)));
+            QVERIFY2(file.open(QIODevice::ReadOnly), c.written);
+            QCOMPARE(file.read(c.start.size()), c.start);
+            QCOMPARE(out.entryList(QDir::Files).size(), qsizetype(&c - cases + 1));
         }
     }
 
@@ -426,7 +452,7 @@ private slots:
         QTest::mouseClick(f.generate(), Qt::LeftButton);
         QVERIFY(answer->came);
         QVERIFY(seen.save);
-        QCOMPARE(seen.filters, QStringList{Utf8("schematic文件(*.schematic)")});
+        QCOMPARE(seen.filters.value(0), Utf8("schematic文件(*.schematic)"));
         QCOMPARE(seen.nameAtStart, QString());
         QCOMPARE(seen.title, QStringLiteral("Save As"));
         QCOMPARE(QFileInfo(written).size(), 124);

@@ -43,12 +43,14 @@ struct Seen {
     HWND owner = nullptr;
     std::wstring fileType;  // file dialogs: the file type shown
     std::wstring fileName;  // file dialogs: the name box as it opened
+    std::vector<std::wstring> fileTypes;  // file dialogs: the file type list
     std::wstring text;      // message boxes
 };
 
 struct Reply {
     int button;             // IDOK, IDCANCEL, IDYES, IDNO
     std::wstring fileName;  // typed into a file dialog before IDOK
+    int filter = 0;         // file dialogs: the file type picked first (from 1), 0 for none
 };
 
 class DialogScript {
@@ -94,6 +96,13 @@ private:
         if (seen.fileDialog) {
             seen.fileType = TextOf(GetDlgItem(dialog, FILE_TYPE_BOX));
             seen.fileName = TextOf(GetDlgItem(dialog, FILE_NAME_BOX));
+            HWND types = GetDlgItem(dialog, FILE_TYPE_BOX);
+            const auto count = SendMessageW(types, CB_GETCOUNT, 0, 0);
+            for (LRESULT i = 0; i < count; ++i) {
+                wchar_t text[256] = {};
+                SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+                seen.fileTypes.emplace_back(text);
+            }
         } else {
             EnumChildWindows(dialog, FindBoxText, reinterpret_cast<LPARAM>(&seen.text));
         }
@@ -105,6 +114,12 @@ private:
         } else {
             reply = self->replies_.front();
             self->replies_.pop_front();
+        }
+        if (reply.filter > 0) {  // as a pick in the list does: the selection, then its notice
+            HWND types = GetDlgItem(dialog, FILE_TYPE_BOX);
+            SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(reply.filter - 1), 0);
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(FILE_TYPE_BOX, CBN_SELENDOK),
+                         reinterpret_cast<LPARAM>(types));
         }
         if (!reply.fileName.empty()) SetDlgItemTextW(dialog, FILE_NAME_BOX, reply.fileName.c_str());
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(reply.button, BN_CLICKED),
@@ -257,8 +272,9 @@ TEST_F(MainWindowTest, CommandsRunOnlyForNotificationZeroAndAKnownButton) {
         EXPECT_EQ(dialog.fileName, L"");
         EXPECT_EQ(dialog.fileType, c.save ? L"schematic\u6587\u4ef6(*.schematic)"
                                           : L"\u56fe\u7247\u6587\u4ef6(*.jpg;*.png;*.bmp)");
+        // A cancelled dialog writes nothing back; the save dialog was set to start on 1.
+        EXPECT_EQ(State().fileDialog.filterIndex, c.save ? 1u : 0u);
     }
-    EXPECT_EQ(State().fileDialog.filterIndex, 0u) << "a cancelled dialog writes nothing back";
 }
 
 TEST_F(MainWindowTest, PaintsOnlyThePanelsWhenAskedToDrawAnItem) {
@@ -416,6 +432,52 @@ TEST_F(MainWindowTest, ImportsAsksToShrinkAndWritesThroughTheRealDialogs) {
         EXPECT_EQ(script.seen()[0].fileName, L"");
         ASSERT_TRUE(fs::exists(written));
         EXPECT_EQ(fs::file_size(written), SchematicFileSize(400, 164));
+    }
+}
+
+// The save dialog starts on the .schematic each time, whichever filter the last dialog ended on.
+// A plain name gets the extension of the file type picked, a typed one keeps its own; the file is
+// written in the format of the final name and nothing else.
+TEST_F(MainWindowTest, SaveFileTypesAndTheExtensionTheyGive) {
+    Open();
+    const fs::path picture = folder_.path() / L"gray.bmp";
+    WriteSolidBmp(picture, 40, 30);
+    {
+        DialogScript script;
+        script.Queue({IDOK, picture.wstring()});
+        Command(0, layout::IDC_CHOOSE_PICTURE);
+    }
+    const std::vector<std::wstring> fileTypes = {
+        L"schematic\u6587\u4ef6(*.schematic)", L"schem\u6587\u4ef6(*.schem)",
+        L"litematic\u6587\u4ef6(*.litematic)", L"\u7ed3\u6784\u6587\u4ef6(*.nbt)",
+        L"\u57fa\u5ca9\u7248\u7ed3\u6784\u6587\u4ef6(*.mcstructure)"};
+    const std::string gzip("\x1f\x8b", 2), big("\x0a\x00\x09", 3), little("\x0a\x00\x00", 3);
+    const struct {
+        int filter;
+        const wchar_t* typed;
+        const wchar_t* written;
+        std::string start;
+    } cases[] = {
+        {1, L"a", L"a.schematic", big},         {2, L"b", L"b.schem", gzip},
+        {3, L"c", L"c.litematic", gzip},        {4, L"d", L"d.nbt", gzip},
+        {5, L"e", L"e.mcstructure", little},    {1, L"f.nbt", L"f.nbt", gzip},
+        {4, L"g.schematic", L"g.schematic", big}, {5, L"h.SCHEM", L"h.SCHEM", gzip},
+    };
+    const fs::path out = folder_.path() / L"out";
+    fs::create_directory(out);
+    std::size_t files = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fs::path(c.typed).string());
+        DialogScript script;
+        script.Queue({IDOK, (out / c.typed).wstring(), c.filter});
+        Command(0, layout::IDC_GENERATE);
+        ASSERT_EQ(script.seen().size(), 1u);
+        EXPECT_FALSE(script.Unexpected());
+        EXPECT_EQ(script.seen()[0].fileTypes, fileTypes);
+        EXPECT_EQ(script.seen()[0].fileType, fileTypes[0]);
+        EXPECT_EQ(State().fileDialog.filterIndex, static_cast<std::uint32_t>(c.filter));
+        EXPECT_EQ(testing::ReadBytes(out / c.written).substr(0, c.start.size()), c.start);
+        EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(out), {})), ++files);
     }
 }
 
