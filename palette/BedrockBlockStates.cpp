@@ -22,6 +22,18 @@ constexpr Mapping MAPPINGS[] = {
 #include "palette/BedrockBlockStates.inc"
 };
 
+struct Defaults {
+    int version;
+    const char* name;        // "minecraft:oak_log"
+    const char* properties;  // "axis=y": every property of the block's default state, keys sorted
+};
+// Sorted by version, then by name; only blocks with properties whose default state has a mapping.
+constexpr Defaults DEFAULTS[] = {
+#define BEDROCK_DEFAULTS(version, name, properties) Defaults{version, name, properties},
+#include "palette/BedrockBlockStates.inc"
+#undef BEDROCK_DEFAULTS
+};
+
 // "name[a=1,b=2]" with its properties sorted by key, as the table spells Java states.
 std::string SortedJava(const BlockState& java) {
     std::vector<std::pair<std::string, std::string>> properties = java.properties;
@@ -109,9 +121,9 @@ bool ParseBedrockState(std::string_view text, BedrockState& out) {
     return true;
 }
 
-bool BedrockStateFor(const BlockState& java, const BedrockVersion& version, BedrockState& out) {
-    const int index = static_cast<int>(&version - BEDROCK_VERSIONS.data());
-    const std::string key = SortedJava(java);
+namespace {
+
+bool FindMapping(int index, const std::string& key, BedrockState& out) {
     const auto* end = std::end(MAPPINGS);
     const auto* found = std::lower_bound(std::begin(MAPPINGS), end, std::pair{index, std::string_view(key)},
                                          [](const Mapping& m, const auto& wanted) {
@@ -119,6 +131,39 @@ bool BedrockStateFor(const BlockState& java, const BedrockVersion& version, Bedr
                                          });
     if (found == end || found->version != index || std::string_view(found->java) != key) return false;
     return ParseBedrockState(found->bedrock, out);
+}
+
+// The state with the properties it leaves out taken from its block's default; false when the
+// version has no defaults for that name.
+bool WithDefaults(const BlockState& java, int index, BlockState& out) {
+    const auto* end = std::end(DEFAULTS);
+    const auto* found = std::lower_bound(std::begin(DEFAULTS), end, std::pair{index, std::string_view(java.name)},
+                                         [](const Defaults& d, const auto& wanted) {
+                                             return std::pair{d.version, std::string_view(d.name)} < wanted;
+                                         });
+    if (found == end || found->version != index || std::string_view(found->name) != java.name) return false;
+    out = java;
+    std::string_view rest = found->properties;
+    while (!rest.empty()) {
+        const std::size_t comma = std::min(rest.find(','), rest.size());
+        const std::string_view property = rest.substr(0, comma);
+        rest.remove_prefix(std::min(comma + 1, rest.size()));
+        const std::size_t equals = property.find('=');
+        std::string key(property.substr(0, equals));
+        const bool given = std::any_of(java.properties.begin(), java.properties.end(),
+                                       [&key](const auto& p) { return p.first == key; });
+        if (!given) out.properties.emplace_back(std::move(key), std::string(property.substr(equals + 1)));
+    }
+    return out.properties.size() > java.properties.size();
+}
+
+}  // namespace
+
+bool BedrockStateFor(const BlockState& java, const BedrockVersion& version, BedrockState& out) {
+    const int index = static_cast<int>(&version - BEDROCK_VERSIONS.data());
+    if (FindMapping(index, SortedJava(java), out)) return true;
+    BlockState completed;
+    return WithDefaults(java, index, completed) && FindMapping(index, SortedJava(completed), out);
 }
 
 TableBedrockStates ResolveTableBedrockStates(const ColorTable& table, const BedrockVersion& version) {

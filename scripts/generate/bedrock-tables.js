@@ -67,6 +67,7 @@ const header = (comment) =>
 let inc = header('//');
 inc += '#ifdef BEDROCK_VERSION\n';
 const rows = [];
+const defaults_ = [];  // per version, sorted by name: the properties a name leaves out take
 const testStates = new Map();  // typed state -> versions
 versions.forEach(([bedrock, java], index) => {
   const entry = dataPaths[bedrock];
@@ -107,6 +108,7 @@ versions.forEach(([bedrock, java], index) => {
     return values;
   };
   const wanted = new Map();  // full Java state -> the spellings Tesselbox may ask with
+  const defaultRows = [];  // [name, full default state], kept when that state has a mapping
   for (const state of javaStates) {
     const open = state.indexOf('[');
     const name = (open < 0 ? state : state.slice(0, open)).replace(/^minecraft:/, '');
@@ -116,6 +118,15 @@ versions.forEach(([bedrock, java], index) => {
       if (!wanted.has(key)) wanted.set(key, new Set());
       wanted.get(key).add(state);
     }
+  }
+  // Every block of the Java version in its default state, so that a table naming blocks finds
+  // each; its properties' defaults let a name that gives only some of them be completed.
+  for (const block of javaBlocks.values()) {
+    const values = defaults(block.name);
+    const full = sortedState(`minecraft:${block.name}[${Object.entries(values).map(([k, v]) => `${k}=${v}`).join(',')}]`);
+    if (!wanted.has(full)) wanted.set(full, new Set());
+    wanted.get(full).add(full);
+    if (Object.keys(values).length) defaultRows.push([block.name, full]);
   }
   for (const [javaKey, bedrockText] of Object.entries(j2b)) {
     const fullState = sortedState(javaKey.replace(/\[\]$/, ''));
@@ -129,7 +140,13 @@ versions.forEach(([bedrock, java], index) => {
     }
     usedNames.add(s.name);
   }
-  versionRows.sort((a, b) => (a[0] < b[0] ? -1 : a[0] > b[0] ? 1 : 0));
+  const byOrder = (a, b) => (a[0] < b[0] ? -1 : a[0] > b[0] ? 1 : 0);
+  versionRows.sort(byOrder);
+  defaultRows.sort(byOrder);
+  for (const [name, full] of defaultRows) {
+    if (!seenJava.has(full)) continue;
+    defaults_.push(`BEDROCK_DEFAULTS(${index}, "minecraft:${name}", "${full.slice(full.indexOf('[') + 1, -1)}")`);
+  }
   for (const [, row] of versionRows) rows.push(row);
   for (const s of states) {
     if (!usedNames.has(s.name)) continue;
@@ -138,6 +155,7 @@ versions.forEach(([bedrock, java], index) => {
     testStates.get(key).push(bedrock);
   }
 });
+inc += '#elif defined(BEDROCK_DEFAULTS)\n' + defaults_.join('\n') + '\n';
 inc += '#else\n' + rows.join('\n') + '\n#endif\n';
 fs.writeFileSync(path.join(repoRoot, 'palette/BedrockBlockStates.inc'), inc);
 

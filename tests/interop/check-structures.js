@@ -148,4 +148,26 @@ for (const wall of [false, true]) {
     }
   }
 }
+
+// A named block's Java state as the Bedrock table keys it: left-out properties take its default.
+const defaults = new Map();
+for (const m of bedrockInc.matchAll(/^BEDROCK_DEFAULTS\((\d+), "([^"]*)", "([^"]*)"\)$/gm)) {
+  if (Number(m[1]) === newest) defaults.set(m[2], m[3].split(','));
+}
+const completed = (state) => {
+  const open = state.indexOf('[');
+  const name = open < 0 ? state : state.slice(0, open);
+  const given = open < 0 ? [] : state.slice(open + 1, -1).split(',');
+  const keys = new Set(given.map((p) => p.split('=')[0]));
+  return sorted(`${name}[${[...given, ...(defaults.get(name) || []).filter((p) => !keys.has(p.split('=')[0]))].join(',')}]`);
+};
+const javaModern = readNbt(path.join(folder, 'modern.nbt')).cells;
+const bedrockModern = readMcStructure(path.join(folder, 'modern.mcstructure')).cells;
+check(javaModern.size === W * H && bedrockModern.size === W * H, `modern: ${javaModern.size}, ${bedrockModern.size} blocks`);
+for (const [at, java] of javaModern) {
+  const want = toBedrock.get(sorted(java)) || toBedrock.get(completed(java));
+  check(want !== undefined, `modern: ${java} has no Bedrock name`);
+  check(bedrockModern.get(at) === want, `modern.mcstructure at ${at}: ${bedrockModern.get(at)}, expected ${want}`);
+}
+files += 2;
 console.log(`${files} structure arts (${W} x ${H}) read back block for block`);

@@ -26,5 +26,7 @@ if [ -n "$cli" ]; then
       for split in 48 64 75; do convert "art-$orientation-$split-$ext.$ext" --orientation "$orientation" --split "$split"; done
     done
   done
+  # The modern table names its blocks: the same art for each edition.
+  for ext in nbt mcstructure; do "$cli" convert -q --blocks modern "$photo" -o "$out/modern.$ext"; done
   "$node" "$here/check-structures.js" "$out" "$here/../.."
 fi

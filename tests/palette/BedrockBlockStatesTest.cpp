@@ -1,5 +1,7 @@
 #include "palette/BedrockBlockStates.h"
 
+#include "blocks/ModernBlocks.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -57,6 +59,18 @@ TEST(BedrockBlockStates, EveryStateExistsInItsVersion) {
             }
         }
         EXPECT_GT(named, 1000);
+        // The modern table's blocks, by name: every one in the newest version.
+        int modern = 0;
+        for (const blocks::ModernBlock& block : blocks::ModernBlocks()) {
+            BedrockState state;
+            if (!BedrockStateFor(ParseBlockState(block.name), version, state)) {
+                EXPECT_NE(&version, &NewestBedrockVersion()) << block.name;
+                continue;
+            }
+            ++modern;
+            EXPECT_EQ(states->second.count(state.ToString()), 1u) << block.name << " -> " << state.ToString();
+        }
+        EXPECT_GT(modern, 200);
         const TableBedrockStates table = ResolveTableBedrockStates(colors, version);
         EXPECT_TRUE(table.ok()) << table.message;
     }
@@ -90,6 +104,48 @@ TEST(BedrockBlockStates, KnownNamesPerVersion) {
         BedrockState state;
         ASSERT_TRUE(BedrockStateFor(java, *version, state)) << c.version << " " << java.ToString();
         EXPECT_EQ(state.ToString(), c.expected) << c.version << " " << c.id << ":" << c.data;
+    }
+}
+
+// Entries that name their block: properties left out take the block's default; a block the
+// version lacks is refused with its line.
+TEST(BedrockBlockStates, NamedEntries) {
+    const struct {
+        const char* version;
+        const char* java;
+        const char* expected;  // nullptr: refused
+    } cases[] = {
+        {"1.26.30", "minecraft:cherry_planks", "minecraft:cherry_planks"},
+        {"1.26.30", "minecraft:oak_log", "minecraft:oak_log[pillar_axis=\"y\"]"},
+        {"1.26.30", "minecraft:oak_log[axis=x]", "minecraft:oak_log[pillar_axis=\"x\"]"},
+        {"1.19.1", "minecraft:oak_log", "minecraft:log[old_log_type=\"oak\",pillar_axis=\"y\"]"},
+        {"1.26.30", "minecraft:oak_stairs", "minecraft:oak_stairs[upside_down_bit=0b,weirdo_direction=3]"},
+        {"1.26.30", "minecraft:oak_stairs[half=top,shape=outer_right,facing=east]",
+         "minecraft:oak_stairs[upside_down_bit=1b,weirdo_direction=0]"},
+        {"1.26.30", "minecraft:waxed_oxidized_cut_copper", "minecraft:waxed_oxidized_cut_copper"},
+        {"1.19.1", "minecraft:copper_block", "minecraft:copper_block"},
+        {"1.26.30", "minecraft:acacia_log", "minecraft:acacia_log[pillar_axis=\"y\"]"},
+        {"1.19.1", "minecraft:cherry_planks", nullptr},
+        {"1.20.71", "minecraft:pale_oak_planks", nullptr},
+        {"1.26.30", "minecraft:oak_log[axis=w]", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " " + c.java);
+        const BedrockVersion* version = FindBedrockVersion(c.version);
+        ASSERT_NE(version, nullptr);
+        ColorTable table;
+        table.count = 2;
+        table.blockIds = {35};
+        table.blockStates = {"", c.java};
+        table.lines = {3, 7};
+        const TableBedrockStates states = ResolveTableBedrockStates(table, *version);
+        if (c.expected == nullptr) {
+            ASSERT_FALSE(states.ok());
+            EXPECT_NE(states.message.find("line 7: " + std::string(c.java)), std::string::npos) << states.message;
+            continue;
+        }
+        ASSERT_TRUE(states.ok()) << states.message;
+        EXPECT_EQ(states.states[1].ToString(), c.expected);
     }
 }
 
