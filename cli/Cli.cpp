@@ -46,6 +46,7 @@ convert options:
       --bedrock-version V  the Bedrock version whose block names .mcstructure uses
       --orientation O  floor (the default): the art lies flat, its top row to the north; or
                        wall: it stands up, its bottom row on the ground, facing south
+                       (with --blocks modern, matched against the blocks' side faces)
       --split N        write pieces of at most N x N blocks (48: a Java structure block's
                        LOAD button, 64: Bedrock's), NAME-ROW-COL.EXT from the north-west,
                        and NAME-pieces.txt: each piece's offset, the command that places

@@ -252,7 +252,8 @@ void ParsePalette(std::span<const std::string> args, ParsedArguments& parsed) {
 }  // namespace
 
 TableChoice TableChoiceOf(const ConvertOptions& options) {
-    return {options.palette, options.blocks, options.only, options.exclude, options.gameVersion};
+    return {options.palette, options.blocks, options.only, options.exclude, options.gameVersion,
+            options.orientation == Orientation::Wall};
 }
 
 ParsedArguments ParseArguments(std::span<const std::string> args) {

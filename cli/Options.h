@@ -21,6 +21,7 @@ struct TableChoice {
     std::vector<std::string> only;                                // --only, split at commas
     std::vector<std::string> exclude;                             // --exclude
     const GameVersion* gameVersion = nullptr;                     // --mc-version; nullptr: the newest
+    bool wall = false;  // --orientation wall: the shipped table's side-face colors, which a wall shows
     friend bool operator==(const TableChoice&, const TableChoice&) = default;
 };
 

@@ -63,10 +63,11 @@ bool LoadPalette(const std::optional<fs::path>& named, const Environment& enviro
 int LoadChosenTable(const TableChoice& choice, const Environment& environment, bool quiet, ColorTable& table,
                     std::ostream& err) {
     if (choice.blocks) {
-        const std::size_t leftOut = MakeModernTable(table, BlockFace::Top, choice.gameVersion);
+        const std::size_t leftOut =
+            MakeModernTable(table, choice.wall ? BlockFace::Side : BlockFace::Top, choice.gameVersion);
         if (!quiet) {
             err << "tesselbox-cli: the modern table, measured in Minecraft " << blocks::ModernTableVersion() << ", "
-                << table.count << " blocks";
+                << (choice.wall ? "side faces, " : "") << table.count << " blocks";
             if (leftOut > 0) {
                 err << " (" << leftOut << " more left out: Minecraft " << choice.gameVersion->name
                     << " does not have them)";

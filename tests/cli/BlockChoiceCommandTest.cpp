@@ -129,5 +129,29 @@ TEST(BlockChoiceCommand, MaterialsCountWhatTheFileHolds) {
     EXPECT_EQ(inCsv, inFile);
 }
 
+// A wall shows the blocks' sides: the bark of a birch log, which its top (the cut rings) is not.
+TEST(BlockChoiceCommand, AWallMatchesTheSideFaces) {
+    TempFolder folder;
+    const blocks::ModernBlock* log = blocks::FindModernBlock("minecraft:birch_log");
+    ASSERT_NE(log, nullptr);
+    ASSERT_NE(log->top, log->side);
+    testing::SavePicture(testing::MakeImage(1, 1, [&](int, int) { return qRgb(log->side[0], log->side[1], log->side[2]); }),
+                         folder / "bark.png");
+    for (const char* orientation : {"floor", "wall"}) {
+        const fs::path art = folder / (std::string(orientation) + ".litematic");
+        const auto result = RunCli({"convert", "-q", "--blocks", "modern", "--only", "logs-and-wood", "--orientation",
+                                    orientation, (folder / "bark.png").string(), "-o", art.string()});
+        ASSERT_EQ(result.code, EXIT_DONE) << result.err;
+        std::string nbt, error;
+        ASSERT_TRUE(testing::Gunzip(ReadBytes(art), nbt));
+        const testing::DecodedFile file = testing::DecodeLitematic(testing::ReadNbt(nbt, error));
+        ASSERT_EQ(file.error + error, "");
+        ASSERT_EQ(file.cells.size(), 1u);
+        // On the floor the exact top color is birch wood (bark all round); on a wall, the log's side.
+        EXPECT_EQ(file.cells[0].starts_with("minecraft:birch_log"), std::string(orientation) == "wall")
+            << orientation << ": " << file.cells[0];
+    }
+}
+
 }  // namespace
 }  // namespace tesselbox::cli
