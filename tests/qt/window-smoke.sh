@@ -91,7 +91,8 @@ echo "ok: 生成 wrote the empty schematic, 124 bytes"
 "$send_close" "$window" || fail "cannot ask the window to close"
 wait_for_exit "$app"
 code=$?
-[ "$code" = 0 ] || fail "exit code $code after closing"
+[ "$code" = 0 ] || fail "exit code $code after closing; its standard error:
+$(cat "$work/run.err")"
 echo "ok: closed, exit code 0"
 if grep -i -E 'locale|XDG_RUNTIME_DIR' "$work/run.err"; then
   fail "without a locale or a runtime folder the window complains about it"
