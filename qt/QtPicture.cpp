@@ -233,7 +233,14 @@ QtMessageHandler& PassedOn() {
     return handler;
 }
 
-void RouteDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+// What Qt says on every start in an ordinary session and no user can act on: without a login
+// manager (a plain X server, ssh -X) there is no runtime folder, and Qt makes its own in /tmp.
+bool IsToolkitChatter(QtMsgType type, const QString& text) {
+    return type == QtWarningMsg && text.startsWith(u"QStandardPaths: XDG_RUNTIME_DIR not set");
+}
+
+void RouteMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (IsToolkitChatter(type, text)) return;
     if (type != QtFatalMsg && type != QtDebugMsg && decoderNotes != nullptr) {
         const std::string note = text.toStdString();
         if (std::find(decoderNotes->begin(), decoderNotes->end(), note) == decoderNotes->end()) {
@@ -251,12 +258,20 @@ void RouteDecoderMessages(QtMsgType type, const QMessageLogContext& context, con
     }
 }
 
+}  // namespace
+
+void RouteQtMessages() {
+    static std::once_flag installed;
+    std::call_once(installed, [] { PassedOn() = qInstallMessageHandler(RouteMessages); });
+}
+
+namespace {
+
 // Collects the decoders' messages on this thread while it lives.
 class DecoderNotes {
 public:
     DecoderNotes() : outer_(decoderNotes) {
-        static std::once_flag installed;
-        std::call_once(installed, [] { PassedOn() = qInstallMessageHandler(RouteDecoderMessages); });
+        RouteQtMessages();
         decoderNotes = &notes_;
     }
     ~DecoderNotes() { decoderNotes = outer_; }

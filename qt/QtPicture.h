@@ -17,6 +17,11 @@ namespace tesselbox::platform {
 DecodedPicture DecodePictureFrom(QIODevice& device, std::uint64_t maxPixels,
                                  const PictureMemory& memoryFor = {}, const SizeCheck& checkSize = {});
 
+// Installs the process's Qt message handler (once): the decoders' messages go with the picture
+// being decoded, and what Qt says that no user can act on is dropped. The window calls it before
+// its QApplication, which already speaks while it starts.
+void RouteQtMessages();
+
 // A surface's pixels as a top-row-first image (a copy), e.g. to save the preview as PNG.
 QImage SurfaceToImage(const SurfaceMemory& memory);
 

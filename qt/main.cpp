@@ -1,4 +1,5 @@
 // The Tesselbox window program. The exit code is 0 on every path, also when the color table fails.
+#include "qt/QtPicture.h"
 #include "qt/QtWindow.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ void UseUtf8Characters() {
 
 int main(int argc, char** argv) {
     UseUtf8Characters();
+    tesselbox::platform::RouteQtMessages();
     QApplication application(argc, argv);
     tesselbox::qt::ConfigureApplication(application);
     tesselbox::qt::MainWindow window;

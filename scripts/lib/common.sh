@@ -5,7 +5,7 @@ TESSELBOX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Everything the scripts start reads file names as UTF-8: Wine cannot map a name outside the system
 # code page without it. Where the environment names no UTF-8 locale (a minimal root, cron, a CI
-# runner without a login shell), C.UTF-8, which every Debian 12 has.
+# runner without a login shell), C.UTF-8, which every Debian 12 and 13 has.
 if [ "$(LC_ALL="${LC_ALL:-}" locale charmap 2>/dev/null)" != UTF-8 ]; then
   export LC_ALL=C.UTF-8
 fi
@@ -40,7 +40,9 @@ WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 googletest libz-mingw-w6
 WINDOWS_TEST_PACKAGES=(wine wine64 fonts-wine xvfb xauth xdotool locales fonts-wqy-microhei imagemagick unzip
                        libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxext6
                        libfreetype6 libfontconfig1)
-# scripts/fuzz-smoke: clang 14 and its libFuzzer and sanitizer runtimes.
-FUZZ_PACKAGES=(clang libclang-rt-14-dev)
-# scripts/lint: Debian's clang-tidy 14 and cppcheck.
+# scripts/fuzz-smoke: the release's clang (14 on Debian 12, 19 on Debian 13), then the libFuzzer
+# and sanitizer runtimes of its version, whose package name carries it.
+FUZZ_PACKAGES=(clang)
+fuzz_runtime_package() { echo "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"; }
+# scripts/lint: the release's clang-tidy (14 on Debian 12, 19 on Debian 13) and cppcheck.
 LINT_PACKAGES=(clang-tidy cppcheck)

@@ -25,7 +25,7 @@ protected:
         EXPECT_EQ(fake::CurrentScript().livePictures, 0);
     }
 
-    ConvertedPicture Make(Road road, PictureRequest request) {
+    ConvertedPicture Make(Road road, const PictureRequest& request) {
         fake::CurrentScript().hidePixels = road == Road::Drawn;
         fake::CurrentScript().decodeInPlace = road == Road::InOurMemory;
         ConvertedPicture converted;

@@ -35,6 +35,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 using namespace tesselbox;
 
@@ -54,7 +55,7 @@ public:
     template <class T>
     void Start(std::function<void(T&)> action) {
         deadline_ = QDeadlineTimer(10000);
-        QObject::connect(&timer_, &QTimer::timeout, [this, action] {
+        QObject::connect(&timer_, &QTimer::timeout, [this, action = std::move(action)] {
             auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
             if (dialog != nullptr && dialog->isVisible()) {
                 timer_.stop();

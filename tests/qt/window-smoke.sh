@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real window under Xvfb, driven with xdotool: it shows centred at its size, "生成" writes the
-# empty schematic through the real save dialog, closing exits with 0; without Colors.txt only the
-# error box shows and the exit code is still 0.
+# empty schematic through the real save dialog, closing exits with 0, and a session without a
+# locale or a runtime folder hears nothing about either; without Colors.txt only the error box
+# shows and the exit code is still 0.
 # usage: window-smoke.sh TESSELBOX SEND_CLOSE COLORS_TXT
 set -uo pipefail
 tesselbox=$1 send_close=$2 colors=$3
@@ -60,9 +61,11 @@ wait_for_exit() {
   fail "Tesselbox did not exit"
 }
 
-# ---- with a color table: show, generate, close; started as a session without a locale ----
-mkdir "$work/run" && cp "$colors" "$work/run/Colors.txt"
-(cd "$work/run" && exec env -u LC_ALL -u LC_CTYPE -u LANG "$tesselbox" 2>"$work/run.err") &
+# ---- with a color table: show, generate, close; started as a session without a locale or a ----
+# runtime folder (a plain X server): Qt then makes its own runtime folder under TMPDIR.
+mkdir "$work/run" "$work/tmp" && cp "$colors" "$work/run/Colors.txt"
+(cd "$work/run" && exec env -u LC_ALL -u LC_CTYPE -u LANG -u XDG_RUNTIME_DIR TMPDIR="$work/tmp" \
+   "$tesselbox" 2>"$work/run.err") &
 app=$!
 started+=($app)
 window=$(wait_for_window Tesselbox NORMAL) || fail "no main window"
@@ -88,10 +91,13 @@ echo "ok: 生成 wrote the empty schematic, 124 bytes"
 "$send_close" "$window" || fail "cannot ask the window to close"
 wait_for_exit "$app"
 code=$?
-[ "$code" = 0 ] || fail "exit code $code after closing"
+[ "$code" = 0 ] || fail "exit code $code after closing; its standard error:
+$(cat "$work/run.err")"
 echo "ok: closed, exit code 0"
-if grep -i 'locale' "$work/run.err"; then fail "without a locale the window complains about it"; fi
-echo "ok: without a locale the window says nothing about it"
+if grep -i -E 'locale|XDG_RUNTIME_DIR' "$work/run.err"; then
+  fail "without a locale or a runtime folder the window complains about it"
+fi
+echo "ok: without a locale or a runtime folder the window says nothing about them"
 
 # ---- without Colors.txt: only the error box, exit code 0 ----
 mkdir "$work/empty"
