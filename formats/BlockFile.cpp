@@ -281,6 +281,17 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
     return {};
 }
 
+// A Java block state as .litematic and .nbt palettes hold it: Name, Properties only when it has any.
+void PutBlockState(NbtWriter& nbt, const BlockState& state) {
+    nbt.String("Name", state.name);
+    if (!state.properties.empty()) {
+        nbt.BeginCompound("Properties");
+        for (const auto& [key, value] : state.properties) nbt.String(key, value);
+        nbt.EndCompound();
+    }
+    nbt.EndCompound();
+}
+
 // ---- MCEdit .schematic ---------------------------------------------------------------------------
 
 void EmitSchematic(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const BlockBox& box) {
@@ -409,15 +420,7 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, Orientation or
     XYZ(nbt, "Size", sizeX, sizeY, sizeZ);
     const std::vector<BlockState>& states = prepared.palette.states;
     nbt.BeginList("BlockStatePalette", NbtTag::Compound, static_cast<std::int32_t>(states.size()));
-    for (const BlockState& state : states) {
-        nbt.String("Name", state.name);
-        if (!state.properties.empty()) {
-            nbt.BeginCompound("Properties");
-            for (const auto& [key, value] : state.properties) nbt.String(key, value);
-            nbt.EndCompound();
-        }
-        nbt.EndCompound();
-    }
+    for (const BlockState& state : states) PutBlockState(nbt, state);
     // Entry i takes bits [i·bits, (i+1)·bits) of the longs, low bits first; it may cross into the
     // next long.
     const int bits = BitsPerEntry(states.size());
@@ -473,16 +476,7 @@ void EmitStructureNbt(NbtWriter& nbt, const BlockFileSource& source, Orientation
     nbt.Int("DataVersion", prepared.version->dataVersion);
     Box(nbt, "size", prepared.box);
     nbt.BeginList("palette", NbtTag::Compound, static_cast<std::int32_t>(palette.entryOf.size()));
-    for (const std::size_t entry : palette.entryOf) {
-        const BlockState& state = prepared.javaStates[entry];
-        nbt.String("Name", state.name);
-        if (!state.properties.empty()) {
-            nbt.BeginCompound("Properties");
-            for (const auto& [key, value] : state.properties) nbt.String(key, value);
-            nbt.EndCompound();
-        }
-        nbt.EndCompound();
-    }
+    for (const std::size_t entry : palette.entryOf) PutBlockState(nbt, prepared.javaStates[entry]);
     nbt.BeginList("blocks", NbtTag::Compound, static_cast<std::int32_t>(palette.blocks));
     // One block: pos, a list of three ints; state, an int; the compound's end. A row's buffer holds
     // the block's bytes once per cell, so each block written patches only its four numbers.
