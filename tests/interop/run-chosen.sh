@@ -3,14 +3,7 @@
 # version, some blocks left out, and prismarine-nbt reads the .litematic back (check-chosen-blocks.js).
 set -euo pipefail
 cli=$1 photo=$2 data=$3 node=$4
-here=$(cd "$(dirname "$0")" && pwd)
-if [ ! -d "$here/node_modules/prismarine-nbt" ]; then
-  echo "prismarine-nbt is not installed: run npm ci --prefix tests/interop"
-  [ -n "${TESSELBOX_REQUIRE_INTEROP:-}" ] && exit 1
-  exit 77
-fi
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+source "$(dirname "$0")/need-reader.sh"
 "$cli" convert -q --blocks modern --match perceptual --mc-version 1.20.1 \
   --exclude falls,wool,minecraft:stone "$photo" -o "$out/art.litematic"
 # What the user left out, said without the program's families and flags: the falling blocks

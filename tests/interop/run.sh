@@ -4,14 +4,7 @@
 # or fails when TESSELBOX_REQUIRE_INTEROP is set.
 set -euo pipefail
 writer=$1 colors=$2 node=$3 cli=${4:-}
-here=$(cd "$(dirname "$0")" && pwd)
-if [ ! -d "$here/node_modules/prismarine-nbt" ]; then
-  echo "prismarine-nbt is not installed: run npm ci --prefix tests/interop"
-  [ -n "${TESSELBOX_REQUIRE_INTEROP:-}" ] && exit 1
-  exit 77
-fi
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+source "$(dirname "$0")/need-reader.sh"
 "$writer" "$colors" "$out"
 "$node" "$here/check-block-files.js" "$out"
 # A real photo (300 x 225) through tesselbox-cli as structure files, floor and wall, whole and in
