@@ -56,7 +56,10 @@ std::FILE* OpenFileToRead(const std::filesystem::path& path, std::string& why) {
     // The stat keeps devices from being opened at all; O_NONBLOCK and fstat close the race with a
     // FIFO put in the file's place meanwhile, whose open would otherwise wait for a writer.
     struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && !(why = NotRegular(info.st_mode)).empty()) return nullptr;
+    if (stat(path.c_str(), &info) == 0) {
+        why = NotRegular(info.st_mode);
+        if (!why.empty()) return nullptr;
+    }
     const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
         why = std::strerror(errno);

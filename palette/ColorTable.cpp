@@ -185,7 +185,9 @@ void ColorTableReader::ReadNamedPiece(std::string_view text, std::size_t at) {
     const std::string_view state = text.substr(nameStart, at - nameStart);
     std::uint8_t rgb[3] = {};
     for (std::uint8_t& channel : rgb) {
-        if (at >= text.size() || text[at] != ',' || !ScanNumber(text, ++at, channel)) {
+        const bool comma = at < text.size() && text[at] == ',';
+        if (comma) ++at;
+        if (!comma || !ScanNumber(text, at, channel)) {
             error_ = line + std::string(state) + " needs red, green and blue after it: \"" +
                      std::string(state) + ",red,green,blue[,name]\"";
             return;
