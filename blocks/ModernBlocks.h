@@ -1,6 +1,6 @@
 // The modern block table shipped with the program: the full, opaque, untinted cubes of the newest
 // game version the measurements cover, the mean color of their top and side faces, and the facts
-// a builder chooses blocks by (family, first version, flags).
+// a builder chooses blocks by (family, the oldest game version that has it, flags).
 #pragma once
 
 #include <array>

@@ -46,13 +46,13 @@ declare -A PHOTO_FILE=(
 )
 
 fetch_photos() {
-  local spec package
-  for spec in "${PHOTO_PACKAGES[@]}"; do
-    package=${spec%%=*}
+  local pinned package
+  for pinned in "${PHOTO_PACKAGES[@]}"; do
+    package=${pinned%%=*}
     [ -d "$PHOTO_ROOT/$package" ] && continue
-    say "fetching $spec for its photos (downloaded and unpacked, not installed)"
+    say "fetching $pinned for its photos (downloaded and unpacked, not installed)"
     mkdir -p "$PHOTO_ROOT"
-    (cd "$PHOTO_ROOT" && rm -f "${package}"_*.deb && apt-get download "$spec" >/dev/null)
+    (cd "$PHOTO_ROOT" && rm -f "${package}"_*.deb && apt-get download "$pinned" >/dev/null)
     dpkg-deb -x "$PHOTO_ROOT/${package}"_*.deb "$PHOTO_ROOT/$package.part"
     mv "$PHOTO_ROOT/$package.part" "$PHOTO_ROOT/$package"
     rm -f "$PHOTO_ROOT/${package}"_*.deb

@@ -236,7 +236,7 @@ let out = '// The modern block table: full, opaque, untinted cubes of Minecraft 
   `// means measured from them are kept here. busy: mean CIEDE2000 of the top face's pixels from its\n` +
   `// mean, flagged above ${BUSY_ABOVE}. Do not edit.\n` +
   `constexpr std::string_view MEASURED_IN = "${newest}";\n` +
-  '// name, display name, family, first version, top r g b, side r g b, busy x 100, flags\n' +
+  '// name, display name, family, oldest game version with it, top r g b, side r g b, busy x 100, flags\n' +
   'constexpr ModernBlock MODERN_BLOCKS[] = {\n';
 for (const r of rows) {
   const flags = r.flags.length ? r.flags.join(' | ') : '0';
