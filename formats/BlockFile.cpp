@@ -194,8 +194,8 @@ std::string Extension(BlockFileFormat format) { return std::string(FormatExtensi
 std::string NamedEntryRefusal(const ColorTable& table) {
     for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) {
         if (table.blockStates[i].empty()) continue;
-        return "color table " + (table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1)) +
-               ": " + table.blockStates[i] + " has no numeric id, which a .schematic needs; write .schem, .litematic or .nbt";
+        return TableEntryPlace(table, i) + ": " + table.blockStates[i] +
+               " has no numeric id, which a .schematic needs; write .schem, .litematic or .nbt";
     }
     return {};
 }

@@ -178,8 +178,7 @@ TableBedrockStates ResolveTableBedrockStates(const ColorTable& table, const Bedr
             byName || (java != nullptr && BlockStateFor(table.blockIds[i], table.blockData[i], *java, javaState));
         if (named && BedrockStateFor(javaState, version, result.states[i])) continue;
         std::string& message = result.message;
-        message = "color table ";
-        message += table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1);
+        message = TableEntryPlace(table, i);
         if (byName) {
             message += ": " + table.blockStates[i];
         } else {

@@ -159,8 +159,7 @@ TableBlockStates ResolveTableBlockStates(const ColorTable& table, const GameVers
                   " has no block name in Minecraft " + std::string(version.name) + "; only .schematic files can hold it";
         }
         std::string& message = result.message;
-        message = "color table ";
-        message += table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1);
+        message = TableEntryPlace(table, i);
         message += ": " + why;
         result.refusedEntry = static_cast<std::int32_t>(i);
         result.states.clear();

@@ -278,6 +278,10 @@ ColorTableLoad LoadColorTableFile(const std::filesystem::path& path, ColorTable&
     return Outcome(table, reader, shown);
 }
 
+std::string TableEntryPlace(const ColorTable& table, std::size_t i) {
+    return "color table " + (table.lines[i] > 0 ? "line " + std::to_string(table.lines[i]) : "entry " + std::to_string(i + 1));
+}
+
 bool LoadColorTable(ColorTable& table) { return LoadColorTableFile("Colors.txt", table).ok(); }
 
 }  // namespace tesselbox

@@ -78,6 +78,10 @@ private:
     std::string error_;
 };
 
+// Where a message finds entry i: "color table line 12", or "color table entry 3" for a table not
+// read from text.
+std::string TableEntryPlace(const ColorTable& table, std::size_t i);
+
 // Fills an empty table from bytes already in memory.
 ColorTableLoad ParseColorTable(std::string_view bytes, ColorTable& table);
 // Fills an empty table from a file; a folder or unreadable file is CannotOpen.

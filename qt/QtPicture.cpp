@@ -78,15 +78,19 @@ void SetAllocationLimitFor(std::uint64_t maxPixels) {
     if (QImageReader::allocationLimit() != limit) QImageReader::setAllocationLimit(limit);
 }
 
+// Whether the device's next bytes are a PNG's signature; the device is left where it was.
+bool StartsAsPng(QIODevice& device) {
+    static constexpr char signature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+    char head[8];
+    return device.peek(head, 8) == 8 && std::memcmp(head, signature, 8) == 0;
+}
+
 // libpng, as Qt sets it up, allocates what a chunk claims (up to 2 GiB) before reading it, so a
 // few damaged bytes could claim gigabytes. No chunk of a readable PNG runs past the end of its
 // file; the decoder would fail on such a file anyway, so it is refused before the allocation.
 // Returns the offending chunk's claimed length, or 0. The device is left where it was.
 quint32 PngChunkPastTheEnd(QIODevice& device) {
-    static constexpr char signature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
-    char head[8];
-    if (device.isSequential() || device.peek(head, 8) != 8 || std::memcmp(head, signature, 8) != 0)
-        return 0;
+    if (device.isSequential() || !StartsAsPng(device)) return 0;
     const qint64 start = device.pos();
     const qint64 size = device.size();
     quint32 pastTheEnd = 0;
@@ -429,9 +433,7 @@ class LibpngErrorCatch {
 public:
     explicit LibpngErrorCatch(QIODevice& device) {
         if (!catchingLibpngErrors.load()) return;
-        static constexpr char signature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
-        char head[8];
-        if (device.peek(head, 8) != 8 || std::memcmp(head, signature, 8) != 0) return;
+        if (!StartsAsPng(device)) return;
         LibpngErrors::Instance().Enter(&errors_);
         entered_ = true;
     }
