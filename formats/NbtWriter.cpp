@@ -6,7 +6,7 @@ namespace {
 
 // The low `size` bytes of value in the writer's order.
 void PutOrdered(ByteSink& sink, ByteOrder order, std::uint64_t value, int size) {
-    std::uint8_t bytes[8];
+    std::uint8_t bytes[8] = {};  // zeroed for cppcheck 2.17, which cannot tell the loop fills what is written
     for (int i = 0; i < size; ++i) {
         const int shift = 8 * (order == ByteOrder::Big ? size - 1 - i : i);
         bytes[i] = static_cast<std::uint8_t>(value >> shift);
