@@ -126,9 +126,9 @@ public:
         }
     }
 
-    // The color itself when a mix may show it; else, in CIELAB, the farthest point a mix may show
-    // on the way from it to the nearest gray a mix may show (the gray of its own lightness when
-    // there is one): hue and lightness are kept as far as they can be, chroma given up first.
+    // The color itself when a mix may show it; else, in CIELAB, of the farthest points a mix may
+    // show on the way from it to each gray a mix may show, the one nearest to it by CIEDE2000: the
+    // hue is kept, chroma and lightness given up as the eye minds them least.
     LinearRgb Of(Pixel pixel) {
         const LinearRgb color = LinearOf(pixel);
         // A mix may show every color of a cell whose corners it may show (the cell is a box in
@@ -157,13 +157,30 @@ private:
     LinearRgb Toward(const LinearRgb& color) const {
         if (Holds(color)) return color;
         const Lab seen = LabOf(color);
-        const Lab gray = grays_ ? Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0} : middle_;
+        if (!grays_) return LinearOf(Edge(middle_, seen));
+        // The hue kept, the point nearest by CIEDE2000 on the way to some gray: near white or black
+        // the eye minds lost lightness less than lost chroma (a pale yellow stays yellow, darker).
+        Lab best = Edge(Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0}, seen);
+        double least = Ciede2000(seen, best);
+        constexpr int GRAYS = 16;
+        for (int k = 0; k <= GRAYS; ++k) {
+            const Lab found = Edge(Lab{darkest_ + (lightest_ - darkest_) * k / GRAYS, 0, 0}, seen);
+            const double difference = Ciede2000(seen, found);
+            if (difference < least) {
+                least = difference;
+                best = found;
+            }
+        }
+        return LinearOf(best);
+    }
+    // The farthest point a mix may show on the way from `inside`, which one may show, to `color`.
+    Lab Edge(const Lab& inside, const Lab& color) const {
         double kept = 0, lost = 1;
         for (int step = 0; step < 10; ++step) {
             const double share = (kept + lost) / 2;
-            (Holds(LinearOf(Toward(gray, seen, share))) ? kept : lost) = share;
+            (Holds(LinearOf(Toward(inside, color, share))) ? kept : lost) = share;
         }
-        return LinearOf(Toward(gray, seen, kept));
+        return Toward(inside, color, kept);
     }
     enum : std::uint8_t { UNKNOWN, HELD, NOT_ALL };
     bool CornersHeld(Pixel pixel) const {
