@@ -141,15 +141,50 @@ public:
         // Colors beyond reach give up chroma by cells: the middle of the cell stands for them all.
         Mapped& mapped = mapped_[(index * 0x9E3779B1u) % mapped_.size()];
         if (mapped.cell != index + 1) {
-            const auto middle = [](std::uint8_t level) { return static_cast<std::uint8_t>((level & ~3) | 2); };
-            mapped = {index + 1, Toward(LinearOf(MakePixel(middle(RedOf(pixel)), middle(GreenOf(pixel)),
-                                                           middle(BlueOf(pixel)))))};
+            const auto middle = [](std::uint8_t level) { return (level & ~3) | 2; };
+            mapped = {index + 1, Interpolated(middle(RedOf(pixel)), middle(GreenOf(pixel)), middle(BlueOf(pixel)))};
         }
         return mapped.color;
     }
 
 private:
     static constexpr std::size_t DIRECTIONS = 64;
+    // Giving up chroma is smooth across the colors, and costly: it is worked out on a lattice, when
+    // first needed, and blended between its points in linear light. The lattice has a point every
+    // 8 levels a channel up to 64, where a level is a larger step to the eye, and every 16 above.
+    static constexpr int POINTS = 9 + 12;
+    static int LevelAt(int point) { return point <= 8 ? point * 8 : std::min(255, 64 + (point - 8) * 16); }
+    static int PointBelow(int level) { return level < 64 ? level / 8 : std::min(POINTS - 2, 8 + (level - 64) / 16); }
+    LinearRgb Interpolated(int red, int green, int blue) {
+        const int levels[3] = {red, green, blue};
+        int at[3];
+        double t[3];
+        for (int c = 0; c < 3; ++c) {
+            at[c] = PointBelow(levels[c]);
+            t[c] = static_cast<double>(levels[c] - LevelAt(at[c])) / (LevelAt(at[c] + 1) - LevelAt(at[c]));
+        }
+        LinearRgb sum;
+        for (int corner = 0; corner < 8; ++corner) {
+            const int i = at[0] + (corner & 1), j = at[1] + (corner >> 1 & 1), k = at[2] + (corner >> 2 & 1);
+            const double weight = ((corner & 1) != 0 ? t[0] : 1 - t[0]) * ((corner & 2) != 0 ? t[1] : 1 - t[1]) *
+                                  ((corner & 4) != 0 ? t[2] : 1 - t[2]);
+            if (weight == 0) continue;
+            Lattice& point = lattice_[static_cast<std::size_t>((i * POINTS + j) * POINTS + k)];
+            if (!point.filled) {
+                point = {true, Toward(LinearOf(MakePixel(static_cast<std::uint8_t>(LevelAt(i)),
+                                                          static_cast<std::uint8_t>(LevelAt(j)),
+                                                          static_cast<std::uint8_t>(LevelAt(k)))))};
+            }
+            sum = {sum.red + weight * point.color.red, sum.green + weight * point.color.green,
+                   sum.blue + weight * point.color.blue};
+        }
+        return sum;
+    }
+    struct Lattice {
+        bool filled = false;
+        LinearRgb color;
+    };
+    std::vector<Lattice> lattice_ = std::vector<Lattice>(POINTS * POINTS * POINTS);
     struct Mapped {
         std::size_t cell = 0;  // its index + 1 once filled
         LinearRgb color;
@@ -162,14 +197,28 @@ private:
         // the eye minds lost lightness less than lost chroma (a pale yellow stays yellow, darker).
         Lab best = Edge(Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0}, seen);
         double least = Ciede2000(seen, best);
+        // Seventeen grays from the darkest to the lightest, sought coarse to fine: every fourth,
+        // then around the best so far.
         constexpr int GRAYS = 16;
-        for (int k = 0; k <= GRAYS; ++k) {
+        std::array<bool, GRAYS + 1> tried{};
+        int nearest = -1;
+        const auto tryGray = [&](int k) {
+            if (k < 0 || k > GRAYS || tried[static_cast<std::size_t>(k)]) return;
+            tried[static_cast<std::size_t>(k)] = true;
             const Lab found = Edge(Lab{darkest_ + (lightest_ - darkest_) * k / GRAYS, 0, 0}, seen);
             const double difference = Ciede2000(seen, found);
             if (difference < least) {
                 least = difference;
                 best = found;
+                nearest = k;
             }
+        };
+        for (int k = 0; k <= GRAYS; k += 4) tryGray(k);
+        for (const int step : {2, 1}) {
+            const int around = nearest;
+            if (around < 0) break;
+            tryGray(around - step);
+            tryGray(around + step);
         }
         return LinearOf(best);
     }
