@@ -169,7 +169,8 @@ private:
             const double weight = ((corner & 1) != 0 ? t[0] : 1 - t[0]) * ((corner & 2) != 0 ? t[1] : 1 - t[1]) *
                                   ((corner & 4) != 0 ? t[2] : 1 - t[2]);
             if (weight == 0) continue;
-            Lattice& point = lattice_[static_cast<std::size_t>((i * POINTS + j) * POINTS + k)];
+            const auto index = [](int point) { return static_cast<std::size_t>(point); };
+            Lattice& point = lattice_[(index(i) * POINTS + index(j)) * POINTS + index(k)];
             if (!point.filled) {
                 point = {true, Toward(LinearOf(MakePixel(static_cast<std::uint8_t>(LevelAt(i)),
                                                           static_cast<std::uint8_t>(LevelAt(j)),
@@ -184,7 +185,7 @@ private:
         bool filled = false;
         LinearRgb color;
     };
-    std::vector<Lattice> lattice_ = std::vector<Lattice>(POINTS * POINTS * POINTS);
+    std::vector<Lattice> lattice_ = std::vector<Lattice>(std::size_t{POINTS} * POINTS * POINTS);
     struct Mapped {
         std::size_t cell = 0;  // its index + 1 once filled
         LinearRgb color;
@@ -200,11 +201,11 @@ private:
         // Seventeen grays from the darkest to the lightest, sought coarse to fine: every fourth,
         // then around the best so far.
         constexpr int GRAYS = 16;
-        std::array<bool, GRAYS + 1> tried{};
+        std::uint32_t tried = 0;  // a bit for each gray
         int nearest = -1;
         const auto tryGray = [&](int k) {
-            if (k < 0 || k > GRAYS || tried[static_cast<std::size_t>(k)]) return;
-            tried[static_cast<std::size_t>(k)] = true;
+            if (k < 0 || k > GRAYS || (tried >> k & 1u) != 0) return;
+            tried |= 1u << k;
             const Lab found = Edge(Lab{darkest_ + (lightest_ - darkest_) * k / GRAYS, 0, 0}, seen);
             const double difference = Ciede2000(seen, found);
             if (difference < least) {
