@@ -219,6 +219,20 @@ const Mode MODES[] = {
     {"perceptual + ordered", {MatchMode::Perceptual, DitherMode::Ordered}},
 };
 
+// Every choice on a scene, named "mode NAME / CHOICE" for the second table.
+void RegisterChoices(const std::string& name, Scene& scene) {
+    for (const Mode& mode : MODES) {
+        benchmark::RegisterBenchmark(("mode " + name + " / " + mode.name).c_str(),
+                                     [&scene, choice = mode.choice](benchmark::State& state) {
+                                         Choice(state, scene, choice);
+                                     })
+            ->UseRealTime()
+            ->Iterations(1)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly();
+    }
+}
+
 struct Row {
     std::string name;
     std::uint64_t pixels = 0;
@@ -336,16 +350,7 @@ int main(int argc, char** argv) {
             ->ReportAggregatesOnly();
         // The full-size choices are timed by bench/choices, beside ImageMagick.
         if (c.entries != 1000 || row.pixels > 1000000) continue;
-        for (const Mode& mode : MODES) {
-            benchmark::RegisterBenchmark(("mode " + row.name + " / " + mode.name).c_str(),
-                                         [&scene, choice = mode.choice](benchmark::State& state) {
-                                             Choice(state, scene, choice);
-                                         })
-                ->UseRealTime()
-                ->Iterations(1)
-                ->Repetitions(5)
-                ->ReportAggregatesOnly();
-        }
+        RegisterChoices(row.name, scene);
     }
 
     // The choices with the modern table, at the window's size.
@@ -354,16 +359,7 @@ int main(int argc, char** argv) {
         row.name = std::string(kind == Kind::Photo ? "photo " : "noise ") + "300x300 / modern";
         rows.push_back(row);
         Scene& scene = SceneFor(kind, 300, 300, 0);
-        for (const Mode& mode : MODES) {
-            benchmark::RegisterBenchmark(("mode " + row.name + " / " + mode.name).c_str(),
-                                         [&scene, choice = mode.choice](benchmark::State& state) {
-                                             Choice(state, scene, choice);
-                                         })
-                ->UseRealTime()
-                ->Iterations(1)
-                ->Repetitions(5)
-                ->ReportAggregatesOnly();
-        }
+        RegisterChoices(row.name, scene);
     }
 
     RatioTable table(rows);
