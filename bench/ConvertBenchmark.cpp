@@ -1,9 +1,11 @@
 // ConvertToBlocks against the plain scan, on synthetic pictures and random color tables. Each case
 // runs beside its baseline in the same process; the table printed at the end gives the medians and
 // the ratios. The plain scan of a full-size picture runs on every k-th row and is scaled up. A second
-// table times every match and dithering choice against the default one on the same pictures.
+// table times every match and dithering choice against the default one on the same pictures, with
+// 1000 random colors and with the shipped modern table.
 #include "convert/ConvertToBlocks.h"
 #include "convert/Dither.h"
+#include "palette/BlockChoice.h"
 #include "palette/ColorMatch.h"
 #include "palette/NearestColorIndex.h"
 
@@ -123,6 +125,7 @@ struct Scene {
     BlockGrid plainGrid;  // NO_BLOCK on the rows the sampled plain scan skipped
 };
 
+// entries 0: the shipped modern table.
 Scene& SceneFor(Kind kind, std::uint32_t width, std::uint32_t height, int entries) {
     static std::map<std::string, std::unique_ptr<Scene>> scenes;
     const std::string key = std::to_string(static_cast<int>(kind)) + "/" + std::to_string(width) +
@@ -130,7 +133,11 @@ Scene& SceneFor(Kind kind, std::uint32_t width, std::uint32_t height, int entrie
     std::unique_ptr<Scene>& scene = scenes[key];
     if (!scene) {
         scene = std::make_unique<Scene>();
-        scene->table = RandomTable(entries, 1000 + static_cast<std::uint64_t>(entries));
+        if (entries > 0) {
+            scene->table = RandomTable(entries, 1000 + static_cast<std::uint64_t>(entries));
+        } else {
+            MakeModernTable(scene->table);
+        }
         scene->source.Create(width, height);
         scene->preview.Create(width, height);
         if (kind == Kind::Photo) {
@@ -211,6 +218,20 @@ const Mode MODES[] = {
     {"rgb + ordered", {MatchMode::Rgb, DitherMode::Ordered}},
     {"perceptual + ordered", {MatchMode::Perceptual, DitherMode::Ordered}},
 };
+
+// Every choice on a scene, named "mode NAME / CHOICE" for the second table.
+void RegisterChoices(const std::string& name, Scene& scene) {
+    for (const Mode& mode : MODES) {
+        benchmark::RegisterBenchmark(("mode " + name + " / " + mode.name).c_str(),
+                                     [&scene, choice = mode.choice](benchmark::State& state) {
+                                         Choice(state, scene, choice);
+                                     })
+            ->UseRealTime()
+            ->Iterations(1)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly();
+    }
+}
 
 struct Row {
     std::string name;
@@ -329,16 +350,16 @@ int main(int argc, char** argv) {
             ->ReportAggregatesOnly();
         // The full-size choices are timed by bench/choices, beside ImageMagick.
         if (c.entries != 1000 || row.pixels > 1000000) continue;
-        for (const Mode& mode : MODES) {
-            benchmark::RegisterBenchmark(("mode " + row.name + " / " + mode.name).c_str(),
-                                         [&scene, choice = mode.choice](benchmark::State& state) {
-                                             Choice(state, scene, choice);
-                                         })
-                ->UseRealTime()
-                ->Iterations(1)
-                ->Repetitions(5)
-                ->ReportAggregatesOnly();
-        }
+        RegisterChoices(row.name, scene);
+    }
+
+    // The choices with the modern table, at the window's size.
+    for (const Kind kind : {Kind::Photo, Kind::Noise}) {
+        Row row;
+        row.name = std::string(kind == Kind::Photo ? "photo " : "noise ") + "300x300 / modern";
+        rows.push_back(row);
+        Scene& scene = SceneFor(kind, 300, 300, 0);
+        RegisterChoices(row.name, scene);
     }
 
     RatioTable table(rows);

@@ -2,10 +2,12 @@
 // conversion with a chosen match and dithering (binary PPM in and out, the time it took on stderr),
 // and the mean CIEDE2000 of a picture against a reference, as it stands and after a Gaussian blur
 // in linear light.
+// COLORS.txt is a color table file, or "modern" for the shipped modern table (top faces).
 //   quality_tool palette COLORS.txt OUT.ppm
 //   quality_tool convert COLORS.txt rgb|perceptual none|floyd-steinberg|ordered linear|lab IN.ppm OUT.ppm
 //   quality_tool measure REFERENCE.ppm PICTURE.ppm      prints "plain blurred"
 #include "convert/Dither.h"
+#include "palette/BlockChoice.h"
 #include "palette/ColorTable.h"
 #include "palette/Lab.h"
 
@@ -111,12 +113,19 @@ int Measure(const std::string& referencePath, const std::string& picturePath) {
     return 0;
 }
 
+bool LoadTable(const std::string& colorsPath, ColorTable& table) {
+    if (colorsPath == "modern") {
+        MakeModernTable(table);
+        return true;
+    }
+    if (LoadColorTableFile(colorsPath, table).ok()) return true;
+    std::cerr << "cannot read the color table " << colorsPath << "\n";
+    return false;
+}
+
 int Palette(const std::string& colorsPath, const std::string& outPath) {
     ColorTable table;
-    if (!LoadColorTableFile(colorsPath, table).ok()) {
-        std::cerr << "cannot read the color table " << colorsPath << "\n";
-        return 1;
-    }
+    if (!LoadTable(colorsPath, table)) return 1;
     Picture strip{static_cast<std::uint32_t>(table.count), 1, {}};
     for (std::int32_t i = 0; i < table.count; ++i) strip.pixels.push_back(table.colors[static_cast<std::size_t>(i)]);
     return WritePpm(outPath, strip) ? 0 : 1;
@@ -124,10 +133,7 @@ int Palette(const std::string& colorsPath, const std::string& outPath) {
 
 int Convert(char** args) {
     ColorTable table;
-    if (!LoadColorTableFile(args[0], table).ok()) {
-        std::cerr << "cannot read the color table " << args[0] << "\n";
-        return 1;
-    }
+    if (!LoadTable(args[0], table)) return 1;
     const std::string match = args[1], dither = args[2], space = args[3];
     ConversionChoice choice;
     choice.match = match == "perceptual" ? MatchMode::Perceptual : MatchMode::Rgb;

@@ -126,9 +126,9 @@ public:
         }
     }
 
-    // The color itself when a mix may show it; else, in CIELAB, the farthest point a mix may show
-    // on the way from it to the nearest gray a mix may show (the gray of its own lightness when
-    // there is one): hue and lightness are kept as far as they can be, chroma given up first.
+    // The color itself when a mix may show it; else, in CIELAB, of the farthest points a mix may
+    // show on the way from it to each gray a mix may show, the one nearest to it by CIEDE2000: the
+    // hue is kept, chroma and lightness given up as the eye minds them least.
     LinearRgb Of(Pixel pixel) {
         const LinearRgb color = LinearOf(pixel);
         // A mix may show every color of a cell whose corners it may show (the cell is a box in
@@ -141,15 +141,51 @@ public:
         // Colors beyond reach give up chroma by cells: the middle of the cell stands for them all.
         Mapped& mapped = mapped_[(index * 0x9E3779B1u) % mapped_.size()];
         if (mapped.cell != index + 1) {
-            const auto middle = [](std::uint8_t level) { return static_cast<std::uint8_t>((level & ~3) | 2); };
-            mapped = {index + 1, Toward(LinearOf(MakePixel(middle(RedOf(pixel)), middle(GreenOf(pixel)),
-                                                           middle(BlueOf(pixel)))))};
+            const auto middle = [](std::uint8_t level) { return (level & ~3) | 2; };
+            mapped = {index + 1, Interpolated(middle(RedOf(pixel)), middle(GreenOf(pixel)), middle(BlueOf(pixel)))};
         }
         return mapped.color;
     }
 
 private:
     static constexpr std::size_t DIRECTIONS = 64;
+    // Giving up chroma is smooth across the colors, and costly: it is worked out on a lattice, when
+    // first needed, and blended between its points in linear light. The lattice has a point every
+    // 8 levels a channel up to 64, where a level is a larger step to the eye, and every 16 above.
+    static constexpr int POINTS = 9 + 12;
+    static int LevelAt(int point) { return point <= 8 ? point * 8 : std::min(255, 64 + (point - 8) * 16); }
+    static int PointBelow(int level) { return level < 64 ? level / 8 : std::min(POINTS - 2, 8 + (level - 64) / 16); }
+    LinearRgb Interpolated(int red, int green, int blue) {
+        const int levels[3] = {red, green, blue};
+        int at[3];
+        double t[3];
+        for (int c = 0; c < 3; ++c) {
+            at[c] = PointBelow(levels[c]);
+            t[c] = static_cast<double>(levels[c] - LevelAt(at[c])) / (LevelAt(at[c] + 1) - LevelAt(at[c]));
+        }
+        LinearRgb sum;
+        for (int corner = 0; corner < 8; ++corner) {
+            const int i = at[0] + (corner & 1), j = at[1] + (corner >> 1 & 1), k = at[2] + (corner >> 2 & 1);
+            const double weight = ((corner & 1) != 0 ? t[0] : 1 - t[0]) * ((corner & 2) != 0 ? t[1] : 1 - t[1]) *
+                                  ((corner & 4) != 0 ? t[2] : 1 - t[2]);
+            if (weight == 0) continue;
+            const auto index = [](int point) { return static_cast<std::size_t>(point); };
+            Lattice& point = lattice_[(index(i) * POINTS + index(j)) * POINTS + index(k)];
+            if (!point.filled) {
+                point = {true, Toward(LinearOf(MakePixel(static_cast<std::uint8_t>(LevelAt(i)),
+                                                          static_cast<std::uint8_t>(LevelAt(j)),
+                                                          static_cast<std::uint8_t>(LevelAt(k)))))};
+            }
+            sum = {sum.red + weight * point.color.red, sum.green + weight * point.color.green,
+                   sum.blue + weight * point.color.blue};
+        }
+        return sum;
+    }
+    struct Lattice {
+        bool filled = false;
+        LinearRgb color;
+    };
+    std::vector<Lattice> lattice_ = std::vector<Lattice>(std::size_t{POINTS} * POINTS * POINTS);
     struct Mapped {
         std::size_t cell = 0;  // its index + 1 once filled
         LinearRgb color;
@@ -157,13 +193,44 @@ private:
     LinearRgb Toward(const LinearRgb& color) const {
         if (Holds(color)) return color;
         const Lab seen = LabOf(color);
-        const Lab gray = grays_ ? Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0} : middle_;
+        if (!grays_) return LinearOf(Edge(middle_, seen));
+        // The hue kept, the point nearest by CIEDE2000 on the way to some gray: near white or black
+        // the eye minds lost lightness less than lost chroma (a pale yellow stays yellow, darker).
+        Lab best = Edge(Lab{std::clamp(seen.L, darkest_, lightest_), 0, 0}, seen);
+        double least = Ciede2000(seen, best);
+        // Seventeen grays from the darkest to the lightest, sought coarse to fine: every fourth,
+        // then around the best so far.
+        constexpr int GRAYS = 16;
+        std::uint32_t tried = 0;  // a bit for each gray
+        int nearest = -1;
+        const auto tryGray = [&](int k) {
+            if (k < 0 || k > GRAYS || (tried >> k & 1u) != 0) return;
+            tried |= 1u << k;
+            const Lab found = Edge(Lab{darkest_ + (lightest_ - darkest_) * k / GRAYS, 0, 0}, seen);
+            const double difference = Ciede2000(seen, found);
+            if (difference < least) {
+                least = difference;
+                best = found;
+                nearest = k;
+            }
+        };
+        for (int k = 0; k <= GRAYS; k += 4) tryGray(k);
+        for (const int step : {2, 1}) {
+            const int around = nearest;
+            if (around < 0) break;
+            tryGray(around - step);
+            tryGray(around + step);
+        }
+        return LinearOf(best);
+    }
+    // The farthest point a mix may show on the way from `inside`, which one may show, to `color`.
+    Lab Edge(const Lab& inside, const Lab& color) const {
         double kept = 0, lost = 1;
         for (int step = 0; step < 10; ++step) {
             const double share = (kept + lost) / 2;
-            (Holds(LinearOf(Toward(gray, seen, share))) ? kept : lost) = share;
+            (Holds(LinearOf(Toward(inside, color, share))) ? kept : lost) = share;
         }
-        return LinearOf(Toward(gray, seen, kept));
+        return Toward(inside, color, kept);
     }
     enum : std::uint8_t { UNKNOWN, HELD, NOT_ALL };
     bool CornersHeld(Pixel pixel) const {

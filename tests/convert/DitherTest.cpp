@@ -201,8 +201,9 @@ TEST_F(Dither, ATransparentColumnSplitsTheDiffusion) {
 // dithering must come no farther from the picture than matching each pixel alone, on smooth
 // pictures a builder meets, and Floyd-Steinberg closer: a near-black sky between the table's two
 // blacks, skin, a blue sky, and colors more saturated than any entry, whose error no mix pays
-// back and which, carried on, would drag their neighbors off hue. The table is the sixteen wool
-// colors and black concrete.
+// back and which, carried on, would drag their neighbors off hue; a pale yellow brighter than any
+// mix of the yellow must stay yellow, not become the white. The table is the sixteen wool colors
+// and black concrete.
 TEST_F(Dither, DitheringLooksCloserThanNoneFromAStepBack) {
     const ColorTable table = TableOf(
         {0xEAECED, 0xF17614, 0xBE45B4, 0x3AAFD9, 0xF9C628, 0x70B91A, 0xEE8DAC, 0x3F4448, 0x8E8E87,
@@ -232,6 +233,8 @@ TEST_F(Dither, DitheringLooksCloserThanNoneFromAStepBack) {
          0.45},
         {"orange petals", [&](double x, double y) { return ramp(ramp(0xFF3C00, 0xFFA000, x), 0x802000, 0.6 * y); },
          0.45},
+        {"pale yellow brighter than the yellow",
+         [&](double x, double y) { return ramp(ramp(0xFCF1BC, 0xF4EEC8, x), 0xFAF0A0, y); }, 0.6},
     };
     for (const Case& c : cases) {
         Picture picture{W, H, {}};
