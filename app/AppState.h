@@ -11,6 +11,10 @@
 namespace tesselbox {
 
 struct AppState {
+    explicit AppState(platform::WindowServices& windowServices) : services(windowServices) {}
+
+    // The window's, handed to every command.
+    platform::WindowServices& services;
     // Read at start-up from this file, relative to the current directory.
     std::filesystem::path colorTablePath = "Colors.txt";
     ColorTable colorTable;

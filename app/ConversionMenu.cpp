@@ -84,20 +84,20 @@ void ChooseConversion(AppState& state, int itemId) {
         }
     };
     if (picture.source.pixelCount() >= BUSY_PIXELS) {
-        platform::RunBusy(convert);
+        state.services.RunBusy(convert);
     } else {
         convert();
     }
     if (!made.ok()) {
-        platform::ShowMessage(texts::OUT_OF_MEMORY, platform::MessageKind::Error);
+        state.services.ShowMessage(texts::OUT_OF_MEMORY, platform::MessageKind::Error);
         if (!picture.source.HasPixels()) {
-            platform::InvalidatePanel(layout::IDC_SOURCE_PANEL);
-            platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+            state.services.InvalidatePanel(layout::IDC_SOURCE_PANEL);
+            state.services.InvalidatePanel(layout::IDC_PREVIEW_PANEL);
         }
         return;
     }
     state.choice = choice;
-    platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+    state.services.InvalidatePanel(layout::IDC_PREVIEW_PANEL);
 }
 
 }  // namespace tesselbox

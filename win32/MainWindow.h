@@ -2,6 +2,8 @@
 // the commands of app/Commands.h.
 #pragma once
 
+#include "app/AppState.h"
+
 #include <windows.h>
 
 namespace tesselbox::win32 {
@@ -15,9 +17,12 @@ inline constexpr int ICON_ID = 101;
 
 // The result of the registration is not needed: a failed one makes the creation fail.
 void RegisterMainClass(HINSTANCE instance);
-// Creates, shows and paints the main window, which owns the program's AppState. False when no
-// window came of it, also when it closed itself during creation (no color table).
-bool CreateMainWindow(HINSTANCE instance, int showCommand);
+// Creates, shows and paints the main window, which owns its window services and the program's
+// AppState. Null when no window came of it, also when it closed itself during creation (no color
+// table).
+HWND CreateMainWindow(HINSTANCE instance, int showCommand);
+// The state a main window owns.
+AppState& StateOf(HWND window);
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace tesselbox::win32

@@ -4,8 +4,8 @@
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "platform/WindowServices.h"
-#include "qt/QtPanels.h"
-#include "qt/QtWindow.h"
+#include "qt/Panels.h"
+#include "qt/MainWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -278,7 +278,7 @@ private slots:
         std::thread::id workedOn;
         std::atomic<bool> release{false};
         QTimer::singleShot(qt::BUSY_INDICATOR_DELAY_MS + 300, [&] { release = true; });
-        platform::RunBusy([&] {
+        f.window.services().RunBusy([&] {
             workedOn = std::this_thread::get_id();
             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         });
@@ -291,7 +291,7 @@ private slots:
 
         bool caught = false;
         try {
-            platform::RunBusy([] { throw std::runtime_error("no"); });
+            f.window.services().RunBusy([] { throw std::runtime_error("no"); });
         } catch (const std::runtime_error&) {
             caught = true;
         }
@@ -596,7 +596,7 @@ private slots:
         device.setDevicePixelRatio(2);
         {
             QPainter painter(&device);
-            platform::PanelCanvas canvas{painter};
+            qt::PanelPainter canvas(painter);
             DispatchDrawItem(f.window.state(), layout::IDC_SOURCE_PANEL, canvas);
         }
         int notSquare = 0;

@@ -5,7 +5,7 @@
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "win32/MainWindow.h"
-#include "win32/Win32Platform.h"
+#include "win32/Pictures.h"
 #include "formats/SchematicWriter.h"
 #include "tests/support/TempFolder.h"
 
@@ -173,14 +173,11 @@ protected:
     }
     void Open() {
         fs::copy_file(fs::path(TESSELBOX_SOURCE_DIR) / "Colors.txt", folder_ / "Colors.txt");
-        ASSERT_TRUE(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
-        window_ = win32::MainWindow();
+        window_ = win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
         ASSERT_NE(window_, nullptr);
         PumpMessages();
     }
-    AppState& State() const {
-        return *reinterpret_cast<AppState*>(GetWindowLongPtrW(window_, GWLP_USERDATA));
-    }
+    AppState& State() const { return win32::StateOf(window_); }
     void Command(int notification, int controlId) {
         SendMessageW(window_, WM_COMMAND, MAKEWPARAM(controlId, notification), 0);
         PumpMessages();
@@ -503,8 +500,7 @@ TEST_F(MainWindowTest, ReportsAFileThatIsNoPictureAndKeepsThePreviousOne) {
 TEST_F(MainWindowTest, WithoutAColorTableOnlyTheErrorBoxShowsAndTheLoopIsToldToEnd) {
     DialogScript script;
     script.Queue({IDOK, {}});
-    EXPECT_FALSE(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
-    EXPECT_EQ(win32::MainWindow(), nullptr);
+    EXPECT_EQ(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL), nullptr);
     ASSERT_EQ(script.seen().size(), 1u);
     EXPECT_EQ(script.seen()[0].text, L"\u8f93\u5165\u989c\u8272\u5931\u8d25\uff01");
     EXPECT_EQ(script.seen()[0].owner, nullptr);

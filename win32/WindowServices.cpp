@@ -1,0 +1,82 @@
+// Message boxes, panel repaints and busy work on Win32; the dialogs have files of their own.
+#include "win32/WindowServices.h"
+
+#include "app/Texts.h"
+#include "win32/Text.h"
+
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+namespace tesselbox::win32 {
+
+platform::Answer WindowServices::ShowMessage(const std::string& text, platform::MessageKind kind) {
+    const std::wstring wideText = Widen(text);
+    const std::wstring caption = Widen(texts::APP_NAME);
+    const UINT style = kind == platform::MessageKind::Question ? MB_ICONQUESTION | MB_YESNO
+                                                               : MB_ICONERROR | MB_OK;
+    const int answer = MessageBoxW(owner_, wideText.c_str(), caption.c_str(), style);
+    if (kind == platform::MessageKind::Error) return platform::Answer::Ok;
+    return answer == IDYES ? platform::Answer::Yes : platform::Answer::No;  // a failed box counts as a refusal
+}
+
+void WindowServices::RunBusy(const std::function<void()>& work) {
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::exception_ptr failure;
+    std::thread worker;
+    if (done != nullptr) {
+        try {
+            worker = std::thread([&] {
+                try {
+                    work();
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                SetEvent(done);
+            });
+        } catch (const std::system_error&) {  // no thread to be had: the window waits
+        }
+    }
+    if (!worker.joinable()) {
+        if (done != nullptr) CloseHandle(done);
+        work();
+        return;
+    }
+    // The window keeps painting but takes no input, and shows the wait cursor, until the work
+    // is done; a quit message that comes meanwhile is posted again afterwards.
+    HWND window = owner_;
+    const bool enabled = window != nullptr && !EnableWindow(window, FALSE);
+    busy_ = true;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    std::optional<int> quitCode;
+    for (;;) {
+        const DWORD woken = MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken != WAIT_OBJECT_0 + 1) break;  // done, or waiting failed: join below
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quitCode = static_cast<int>(message.wParam);
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    worker.join();
+    CloseHandle(done);
+    busy_ = false;
+    if (enabled) EnableWindow(window, TRUE);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (quitCode) PostQuitMessage(*quitCode);
+    if (failure) std::rethrow_exception(failure);
+}
+
+void WindowServices::InvalidatePanel(int controlId) {
+    // A null window would invalidate every window on the desktop.
+    if (owner_ == nullptr) return;
+    HWND panel = GetDlgItem(owner_, controlId);
+    if (panel != nullptr) InvalidateRect(panel, nullptr, TRUE);
+}
+
+}  // namespace tesselbox::win32
