@@ -39,7 +39,7 @@ void ImportPicture(AppState& state) {
     // Made aside: the panels may paint the current picture while a large one is made.
     ConvertedPicture next;
     ImportOutcome made;
-    const auto make = [&] { made = MakeBlocks(std::move(loaded), state.colorTable, request, next); };
+    const auto make = [&] { made = MakeBlocks(std::move(loaded), TableInUse(state), request, next); };
     if (std::uint64_t{request.working.width} * request.working.height >= BUSY_PICTURE_PIXELS) {
         state.services.RunBusy(make);
     } else {

@@ -24,7 +24,7 @@ void WriteSchematic(AppState& state) {
         return;
     }
     const ConvertedPicture& p = state.picture;
-    const BlockFileSource source{p.working.width, p.working.height, p.grid.data(), &state.colorTable};
+    const BlockFileSource source{p.working.width, p.working.height, p.grid.data(), &TableInUse(state)};
     BlockFileOptions options;
     options.format = FormatFromExtension(*path);
     options.orientation = state.orientation;

@@ -1,17 +1,19 @@
-// What the window's commands need of the platform: message boxes, file dialogs, panel painting
-// and busy work. An interface: each platform (qt/, win32/) implements it
+// What the window's commands need of the platform: message boxes, file dialogs, panel painting,
+// busy work and the window's own dialogs. An interface: each platform (qt/, win32/) implements it
 // and its window owns one, which it hands to the commands; tests hand them a fake. No toolkit
 // shows here. All text is UTF-8.
 #pragma once
 
 #include "platform/PictureServices.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tesselbox::platform {
 
@@ -48,6 +50,53 @@ protected:
     PanelCanvas& operator=(const PanelCanvas&) = default;
 };
 
+// One check box of the blocks dialog.
+struct BlockRow {
+    std::string text;
+    bool checked = false;
+    bool enabled = true;  // false while a quick choice leaves the block out: shown unchecked
+};
+
+struct BlockGroup {
+    std::string family;
+    std::vector<BlockRow> rows;
+};
+
+struct QuickChoice {
+    const char* text;
+    bool on;
+};
+
+// The blocks dialog as the platform draws it. The state is app/'s; after each call that changes
+// something the platform shows again what the getters return (a new table: a new list).
+class BlockDialogModel {
+public:
+    virtual ~BlockDialogModel() = default;
+    virtual std::span<const std::string> TableChoices() const = 0;
+    virtual std::size_t TableChoice() const = 0;
+    virtual void ChooseTable(std::size_t index) = 0;
+    virtual std::span<const BlockGroup> Groups() const = 0;
+    virtual void CheckBlock(std::size_t group, std::size_t row, bool checked) = 0;
+    virtual std::span<const QuickChoice> QuickChoices() const = 0;
+    virtual void SetQuickChoice(std::size_t index, bool on) = 0;
+    virtual std::string CountText() const = 0;
+    virtual bool CanAccept() const = 0;  // OK is enabled only while some block is chosen
+    // "另存为颜色表…": runs its own dialogs and boxes through the window services.
+    virtual void SaveAsColorTable() = 0;
+
+protected:
+    BlockDialogModel() = default;
+    BlockDialogModel(const BlockDialogModel&) = default;
+    BlockDialogModel& operator=(const BlockDialogModel&) = default;
+};
+
+// The material list as a table of texts.
+struct MaterialsList {
+    std::vector<std::string> headings;
+    std::vector<std::vector<std::string>> rows;  // as many texts as headings
+    std::string summary;
+};
+
 class WindowServices {
 public:
     virtual ~WindowServices() = default;
@@ -72,6 +121,11 @@ public:
     // closed and shows that it is busy; returns once work has, passing on what it threw. For work
     // that may take a noticeable time.
     virtual void RunBusy(const std::function<void()>& work) = 0;
+
+    // The blocks dialog, modal; true for OK, false for Cancel or closing it.
+    virtual bool RunBlockDialog(BlockDialogModel& model) = 0;
+    // The material list, modal, with a button that calls saveCsv.
+    virtual void ShowMaterials(const MaterialsList& list, const std::function<void()>& saveCsv) = 0;
 
 protected:
     WindowServices() = default;

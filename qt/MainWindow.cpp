@@ -123,7 +123,7 @@ void MainWindow::ShowConversionMenu(const QPoint& where) {
     for (const ConversionMenuItem& item : ConversionMenu(state_)) {
         if (item.startsGroup) menu.addSeparator();
         QAction* action = menu.addAction(QString::fromUtf8(item.text));
-        action->setCheckable(true);
+        action->setCheckable(item.checkable);
         action->setChecked(item.checked);
         action->setData(item.id);
     }

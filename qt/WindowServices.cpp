@@ -20,8 +20,10 @@ QWidget* WindowServices::DialogOwner() const { return window_.Started() ? &windo
 
 int WindowServices::Exec(QDialog& dialog) {
     window_.DialogOpening();
+    ++dialogsOpen_;
     const int result = dialog.exec();
-    window_.DialogClosed();
+    // A dialog opened from another's button: the command goes on in the one still open.
+    if (--dialogsOpen_ == 0) window_.DialogClosed();
     return result;
 }
 

@@ -27,10 +27,13 @@ public:
                                                         const char* defaultExtension) override;
     void InvalidatePanel(int controlId) override;
     void RunBusy(const std::function<void()>& work) override;
+    bool RunBlockDialog(platform::BlockDialogModel& model) override;
+    void ShowMaterials(const platform::MaterialsList& list, const std::function<void()>& saveCsv) override;
 
     // The owner of boxes and dialogs: the window once it has started, none before.
     QWidget* DialogOwner() const;
-    // Runs a modal dialog of a command, telling the window before and after (its busy cursor).
+    // Runs a modal dialog of a command, telling the window before and after the outermost one
+    // (its busy cursor).
     int Exec(QDialog& dialog);
 
 private:
@@ -39,6 +42,7 @@ private:
                                                     const char* defaultExtension);
 
     MainWindow& window_;
+    int dialogsOpen_ = 0;
 };
 
 }  // namespace tesselbox::qt

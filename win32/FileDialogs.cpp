@@ -32,7 +32,7 @@ std::optional<std::filesystem::path> WindowServices::ChooseFile(bool save, platf
     if (!record.prepared) return std::nullopt;
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(OPENFILENAMEW);
-    dialog.hwndOwner = owner_;
+    dialog.hwndOwner = DialogOwner();
 
     std::array<wchar_t, MAX_PATH> file{};  // empty: every dialog opens with no name
     const std::wstring filterList = FilterList(filters);

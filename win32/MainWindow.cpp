@@ -26,22 +26,6 @@ WindowData* DataOf(HWND window) {
     return reinterpret_cast<WindowData*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-void CreateChild(HWND parent, const wchar_t* className, const char* text, DWORD style,
-                 const layout::Rect& rect, int controlId) {
-    const std::wstring wideText = text ? Widen(text) : std::wstring();
-    HWND child = CreateWindowExW(0, className, text ? wideText.c_str() : nullptr, style, rect.x,
-                                 rect.y, rect.width, rect.height, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
-                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
-                                 nullptr);
-    // A new control's own font, the bitmap System font, has no Chinese outside a Chinese Windows;
-    // the GUI font links to the system's CJK fonts on every language.
-    if (child != nullptr && text != nullptr) {
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                     FALSE);
-    }
-}
-
 void CreateControls(HWND window) {
     CreateChild(window, L"Button", texts::CHOOSE_PICTURE, BUTTON_STYLE, layout::CHOOSE_BUTTON,
                 layout::IDC_CHOOSE_PICTURE);
@@ -89,6 +73,23 @@ std::optional<POINT> OverPreviewPanel(HWND window, LPARAM lParam) {
 }
 
 }  // namespace
+
+HWND CreateChild(HWND parent, const wchar_t* className, const char* text, DWORD style, const layout::Rect& rect,
+                 int controlId, DWORD extendedStyle) {
+    const std::wstring wideText = text ? Widen(text) : std::wstring();
+    HWND child = CreateWindowExW(extendedStyle, className, text ? wideText.c_str() : nullptr, style, rect.x,
+                                 rect.y, rect.width, rect.height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
+                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
+                                 nullptr);
+    // A new control's own font, the bitmap System font, has no Chinese outside a Chinese Windows;
+    // the GUI font links to the system's CJK fonts on every language.
+    if (child != nullptr && text != nullptr) {
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                     FALSE);
+    }
+    return child;
+}
 
 AppState& StateOf(HWND window) { return DataOf(window)->state; }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/WindowLayout.h"
 
 #include <windows.h>
 
@@ -23,6 +24,10 @@ void RegisterMainClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance, int showCommand);
 // The state a main window owns.
 AppState& StateOf(HWND window);
+// A control of the window or of one of its dialogs, in the GUI font where it shows a text.
+HWND CreateChild(HWND parent, const wchar_t* className, const char* text, DWORD style, const layout::Rect& rect,
+                 int controlId, DWORD extendedStyle = 0);
+
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace tesselbox::win32

@@ -7,7 +7,9 @@
 #include <exception>
 #include <optional>
 #include <system_error>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 namespace tesselbox::win32 {
 
@@ -16,7 +18,7 @@ platform::Answer WindowServices::ShowMessage(const std::string& text, platform::
     const std::wstring caption = Widen(texts::APP_NAME);
     const UINT style = kind == platform::MessageKind::Question ? MB_ICONQUESTION | MB_YESNO
                                                                : MB_ICONERROR | MB_OK;
-    const int answer = MessageBoxW(owner_, wideText.c_str(), caption.c_str(), style);
+    const int answer = MessageBoxW(DialogOwner(), wideText.c_str(), caption.c_str(), style);
     if (kind == platform::MessageKind::Error) return platform::Answer::Ok;
     return answer == IDYES ? platform::Answer::Yes : platform::Answer::No;  // a failed box counts as a refusal
 }
@@ -70,6 +72,56 @@ void WindowServices::RunBusy(const std::function<void()>& work) {
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     if (quitCode) PostQuitMessage(*quitCode);
     if (failure) std::rethrow_exception(failure);
+}
+
+namespace {
+
+struct DialogStart {
+    DLGPROC procedure;
+    void* parameter;
+    HWND* open;
+    int width, height;
+};
+
+// Sizes the dialog, makes it the owner of what it shows, and hands over to its own procedure.
+INT_PTR CALLBACK StartDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return FALSE;
+    const auto* start = reinterpret_cast<const DialogStart*>(lParam);
+    *start->open = dialog;
+    RECT outer{0, 0, start->width, start->height};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
+    SetWindowPos(dialog, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowLongPtrW(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(start->procedure));
+    return start->procedure(dialog, message, wParam, reinterpret_cast<LPARAM>(start->parameter));
+}
+
+}  // namespace
+
+INT_PTR WindowServices::RunDialog(const char* title, int width, int height, DLGPROC procedure, void* parameter) {
+    // A template of no controls: style, no menu, the default class, the title, and the font
+    // (DS_SETFONT), whose links reach the system's CJK fonts as the main window's does.
+    const std::wstring caption = Widen(title);
+    constexpr std::wstring_view font = L"MS Shell Dlg";
+    std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
+    auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
+    header->style = DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    words.push_back(0);  // menu
+    words.push_back(0);  // class
+    words.insert(words.end(), caption.begin(), caption.end());
+    words.push_back(0);
+    words.push_back(9);  // points
+    words.insert(words.end(), font.begin(), font.end());
+    words.push_back(0);
+
+    const HWND outer = dialog_;
+    DialogStart start{procedure, parameter, &dialog_, width, height};
+    const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                                   reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                                   DialogOwner(), StartDialog, reinterpret_cast<LPARAM>(&start));
+    dialog_ = outer;
+    return result;
 }
 
 void WindowServices::InvalidatePanel(int controlId) {

@@ -93,4 +93,20 @@ void WindowServices::RunBusy(const std::function<void()>& work) {
     work();
 }
 
+bool WindowServices::RunBlockDialog(platform::BlockDialogModel& model) {
+    ++blockDialogRuns;
+    if (blockDialogAnswers.empty()) return false;
+    const BlockDialogAnswer answer = std::move(blockDialogAnswers.front());
+    blockDialogAnswers.pop_front();
+    return answer(model) && model.CanAccept();  // OK is disabled otherwise
+}
+
+void WindowServices::ShowMaterials(const platform::MaterialsList& list, const std::function<void()>& saveCsv) {
+    materialsShown.push_back(list);
+    if (materialsSaves.empty()) return;
+    const bool save = materialsSaves.front();
+    materialsSaves.pop_front();
+    if (save) saveCsv();
+}
+
 }  // namespace tesselbox::fake

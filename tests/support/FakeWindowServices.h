@@ -1,5 +1,5 @@
 // Window services for tests, one object per test: message boxes and file dialogs answer what the
-// test queued, every call is recorded, and panels
+// test queued, the blocks dialog runs what the test scripted, every call is recorded, and panels
 // paint into a plain 300 × 300 pixel buffer.
 #pragma once
 
@@ -41,17 +41,24 @@ struct DialogCall {
     std::uint32_t filterIndexAtStart = 0;
 };
 
+// What the user does in one blocks dialog; the result is OK (true) or Cancel.
+using BlockDialogAnswer = std::function<bool(platform::BlockDialogModel&)>;
+
 class WindowServices final : public platform::WindowServices {
 public:
     // Queued by the test, taken in order; none left: the dialog is cancelled, a question says No.
     std::deque<DialogAnswer> dialogAnswers;
     std::deque<platform::Answer> messageAnswers;  // for questions; errors answer Ok
+    std::deque<BlockDialogAnswer> blockDialogAnswers;
+    std::deque<bool> materialsSaves;  // whether the save button is pressed in the list shown
 
     // Recorded.
     std::vector<DialogCall> dialogs;
     std::vector<std::pair<std::string, platform::MessageKind>> messages;
     std::vector<int> invalidated;
     int busyRuns = 0;
+    int blockDialogRuns = 0;
+    std::vector<platform::MaterialsList> materialsShown;
 
     std::vector<std::string> MessageTexts() const;
 
@@ -64,6 +71,8 @@ public:
                                                         const char* defaultExtension) override;
     void InvalidatePanel(int controlId) override;
     void RunBusy(const std::function<void()>& work) override;
+    bool RunBlockDialog(platform::BlockDialogModel& model) override;
+    void ShowMaterials(const platform::MaterialsList& list, const std::function<void()>& saveCsv) override;
 
 private:
     std::optional<std::filesystem::path> Choose(bool save, platform::FileDialogRecord& record,
