@@ -107,12 +107,14 @@ public:
     // Each dialog opens with an empty file name and appends to a typed name that has no extension
     // the one of the filter shown (a filter of one "*.ext" pattern), or else defaultExtension.
     // Open: only an existing file. Save: asks before replacing one. nullopt on cancel or failure.
-    virtual std::optional<std::filesystem::path> ChooseOpenFile(FileDialogRecord& record,
-                                                                std::span<const FileFilter> filters,
-                                                                const char* defaultExtension) = 0;
-    virtual std::optional<std::filesystem::path> ChooseSaveFile(FileDialogRecord& record,
-                                                                std::span<const FileFilter> filters,
-                                                                const char* defaultExtension) = 0;
+    std::optional<std::filesystem::path> ChooseOpenFile(FileDialogRecord& record, std::span<const FileFilter> filters,
+                                                        const char* defaultExtension) {
+        return ChooseFile(false, record, filters, defaultExtension);
+    }
+    std::optional<std::filesystem::path> ChooseSaveFile(FileDialogRecord& record, std::span<const FileFilter> filters,
+                                                        const char* defaultExtension) {
+        return ChooseFile(true, record, filters, defaultExtension);
+    }
 
     // Asks the panel with that control identifier to repaint later.
     virtual void InvalidatePanel(int controlId) = 0;
@@ -128,6 +130,11 @@ public:
     virtual void ShowMaterials(const MaterialsList& list, const std::function<void()>& saveCsv) = 0;
 
 protected:
+    // Both file dialogs: the save dialog when save is true.
+    virtual std::optional<std::filesystem::path> ChooseFile(bool save, FileDialogRecord& record,
+                                                            std::span<const FileFilter> filters,
+                                                            const char* defaultExtension) = 0;
+
     WindowServices() = default;
     WindowServices(const WindowServices&) = default;
     WindowServices& operator=(const WindowServices&) = default;

@@ -120,16 +120,4 @@ std::optional<std::filesystem::path> WindowServices::ChooseFile(bool save, platf
     return std::filesystem::path(QFile::encodeName(files.first()).toStdString());
 }
 
-std::optional<std::filesystem::path> WindowServices::ChooseOpenFile(platform::FileDialogRecord& record,
-                                                                   std::span<const platform::FileFilter> filters,
-                                                                   const char* defaultExtension) {
-    return ChooseFile(false, record, filters, defaultExtension);
-}
-
-std::optional<std::filesystem::path> WindowServices::ChooseSaveFile(platform::FileDialogRecord& record,
-                                                                   std::span<const platform::FileFilter> filters,
-                                                                   const char* defaultExtension) {
-    return ChooseFile(true, record, filters, defaultExtension);
-}
-
 }  // namespace tesselbox::qt

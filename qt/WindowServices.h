@@ -19,12 +19,6 @@ public:
     explicit WindowServices(MainWindow& window) : window_(window) {}
 
     platform::Answer ShowMessage(const std::string& text, platform::MessageKind kind) override;
-    std::optional<std::filesystem::path> ChooseOpenFile(platform::FileDialogRecord& record,
-                                                        std::span<const platform::FileFilter> filters,
-                                                        const char* defaultExtension) override;
-    std::optional<std::filesystem::path> ChooseSaveFile(platform::FileDialogRecord& record,
-                                                        std::span<const platform::FileFilter> filters,
-                                                        const char* defaultExtension) override;
     void InvalidatePanel(int controlId) override;
     void RunBusy(const std::function<void()>& work) override;
     bool RunBlockDialog(platform::BlockDialogModel& model) override;
@@ -39,7 +33,7 @@ public:
 private:
     std::optional<std::filesystem::path> ChooseFile(bool save, platform::FileDialogRecord& record,
                                                     std::span<const platform::FileFilter> filters,
-                                                    const char* defaultExtension);
+                                                    const char* defaultExtension) override;
 
     MainWindow& window_;
     int dialogsOpen_ = 0;

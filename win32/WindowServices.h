@@ -21,12 +21,6 @@ inline constexpr int IDC_SAVE_CSV = 1103;
 class WindowServices final : public platform::WindowServices {
 public:
     platform::Answer ShowMessage(const std::string& text, platform::MessageKind kind) override;
-    std::optional<std::filesystem::path> ChooseOpenFile(platform::FileDialogRecord& record,
-                                                        std::span<const platform::FileFilter> filters,
-                                                        const char* defaultExtension) override;
-    std::optional<std::filesystem::path> ChooseSaveFile(platform::FileDialogRecord& record,
-                                                        std::span<const platform::FileFilter> filters,
-                                                        const char* defaultExtension) override;
     void InvalidatePanel(int controlId) override;
     void RunBusy(const std::function<void()>& work) override;
     bool RunBlockDialog(platform::BlockDialogModel& model) override;
@@ -46,7 +40,7 @@ private:
 
     std::optional<std::filesystem::path> ChooseFile(bool save, platform::FileDialogRecord& record,
                                                     std::span<const platform::FileFilter> filters,
-                                                    const char* defaultExtension);
+                                                    const char* defaultExtension) override;
 
     HWND owner_ = nullptr;
     HWND dialog_ = nullptr;

@@ -7,13 +7,12 @@
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "palette/BlockChoice.h"
+#include "tests/support/CsvCounts.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FakeWindowServices.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace tesselbox {
 namespace {
@@ -237,20 +236,9 @@ TEST_F(BlockDialogTest, MaterialListShowsAndSavesTheCountsOfTheCurrentBlocks) {
     EXPECT_EQ(list.summary, std::string(texts::TOTAL_BEFORE) + "2160" + texts::TOTAL_KINDS + "2" +
                                 texts::TOTAL_EMPTY + "0" + texts::TOTAL_AFTER);
 
-    std::istringstream lines(testing::ReadBytes(csv));
-    std::string line;
-    std::getline(lines, line);  // the heading
-    std::vector<std::string> counts;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
-        ASSERT_GE(fields.size(), 4u) << line;
-        counts.push_back(fields[0] + "=" + fields[3]);
-    }
     std::vector<std::string> shown;
     for (const Row& row : list.rows) shown.push_back(row[0] + "=" + row[2]);
-    EXPECT_EQ(counts, shown);
+    EXPECT_EQ(testing::CsvCounts(testing::ReadBytes(csv)), shown);
     EXPECT_TRUE(services_.messages.empty());
 }
 

@@ -6,6 +6,7 @@
 #include "platform/WindowServices.h"
 #include "qt/Panels.h"
 #include "qt/MainWindow.h"
+#include "tests/support/CsvCounts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -802,10 +803,8 @@ private slots:
         QFile written(csv);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QStringList counted;
-        for (const QByteArray& line : written.readAll().split('\n').mid(1)) {
-            if (line.isEmpty()) continue;
-            const QList<QByteArray> fields = line.split(',');
-            counted << QString::fromUtf8(fields[0] + "=" + fields[3]);
+        for (const std::string& row : testing::CsvCounts(written.readAll().toStdString())) {
+            counted << QString::fromStdString(row);
         }
         QCOMPARE(counted, shown);
         QVERIFY(!shown.isEmpty());

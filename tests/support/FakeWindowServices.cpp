@@ -61,9 +61,9 @@ platform::Answer WindowServices::ShowMessage(const std::string& text, platform::
     return answer;
 }
 
-std::optional<std::filesystem::path> WindowServices::Choose(bool save, platform::FileDialogRecord& record,
-                                                            std::span<const platform::FileFilter> filters,
-                                                            const char* defaultExtension) {
+std::optional<std::filesystem::path> WindowServices::ChooseFile(bool save, platform::FileDialogRecord& record,
+                                                                std::span<const platform::FileFilter> filters,
+                                                                const char* defaultExtension) {
     DialogCall call{save, {}, defaultExtension, record.filterIndex};
     for (const platform::FileFilter& filter : filters) call.filterTexts.emplace_back(filter.text);
     dialogs.push_back(call);
@@ -72,18 +72,6 @@ std::optional<std::filesystem::path> WindowServices::Choose(bool save, platform:
     dialogAnswers.pop_front();
     if (answer.path) record.filterIndex = answer.filterShown;
     return answer.path;
-}
-
-std::optional<std::filesystem::path> WindowServices::ChooseOpenFile(platform::FileDialogRecord& record,
-                                                                    std::span<const platform::FileFilter> filters,
-                                                                    const char* defaultExtension) {
-    return Choose(false, record, filters, defaultExtension);
-}
-
-std::optional<std::filesystem::path> WindowServices::ChooseSaveFile(platform::FileDialogRecord& record,
-                                                                    std::span<const platform::FileFilter> filters,
-                                                                    const char* defaultExtension) {
-    return Choose(true, record, filters, defaultExtension);
 }
 
 void WindowServices::InvalidatePanel(int controlId) { invalidated.push_back(controlId); }

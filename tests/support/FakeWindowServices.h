@@ -63,21 +63,15 @@ public:
     std::vector<std::string> MessageTexts() const;
 
     platform::Answer ShowMessage(const std::string& text, platform::MessageKind kind) override;
-    std::optional<std::filesystem::path> ChooseOpenFile(platform::FileDialogRecord& record,
-                                                        std::span<const platform::FileFilter> filters,
-                                                        const char* defaultExtension) override;
-    std::optional<std::filesystem::path> ChooseSaveFile(platform::FileDialogRecord& record,
-                                                        std::span<const platform::FileFilter> filters,
-                                                        const char* defaultExtension) override;
     void InvalidatePanel(int controlId) override;
     void RunBusy(const std::function<void()>& work) override;
     bool RunBlockDialog(platform::BlockDialogModel& model) override;
     void ShowMaterials(const platform::MaterialsList& list, const std::function<void()>& saveCsv) override;
 
 private:
-    std::optional<std::filesystem::path> Choose(bool save, platform::FileDialogRecord& record,
-                                                std::span<const platform::FileFilter> filters,
-                                                const char* defaultExtension);
+    std::optional<std::filesystem::path> ChooseFile(bool save, platform::FileDialogRecord& record,
+                                                    std::span<const platform::FileFilter> filters,
+                                                    const char* defaultExtension) override;
 };
 
 }  // namespace tesselbox::fake

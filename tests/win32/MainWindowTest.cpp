@@ -8,6 +8,7 @@
 #include "win32/Pictures.h"
 #include "win32/WindowServices.h"
 #include "formats/SchematicWriter.h"
+#include "tests/support/CsvCounts.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -551,18 +551,7 @@ TEST_F(MainWindowTest, BlockAndMaterialDialogsFromThePreviewMenu) {
         EXPECT_EQ(menu(9), 9u);
         ASSERT_TRUE(dialog.came);
     }
-    std::istringstream lines(testing::ReadBytes(csv));
-    std::string line;
-    std::getline(lines, line);  // the heading
-    std::vector<std::string> counted;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
-        ASSERT_GE(fields.size(), 4u) << line;
-        counted.push_back(fields[0] + "=" + fields[3]);
-    }
-    EXPECT_EQ(counted, shown);
+    EXPECT_EQ(testing::CsvCounts(testing::ReadBytes(csv)), shown);
     EXPECT_EQ(shown.size(), 1u);
 }
 
