@@ -10,6 +10,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tesselbox::qt {
 
 void WindowServices::ShowMaterials(const platform::MaterialsList& list, const std::function<void()>& saveCsv) {
@@ -31,7 +33,7 @@ void WindowServices::ShowMaterials(const platform::MaterialsList& list, const st
         }
     }
     table->resizeColumnsToContents();
-    table->setMinimumSize(560, 320);
+    table->setMinimumSize(std::max(560, table->horizontalHeader()->length() + 40), 320);
     layout->addWidget(table);
 
     auto* summary = new QLabel(QString::fromUtf8(list.summary), &dialog);

@@ -67,6 +67,9 @@ struct MaterialsDialog {
                 }
             }
         }
+        for (std::size_t c = 0; c < list.headings.size(); ++c) {
+            ListView_SetColumnWidth(view, static_cast<int>(c), LVSCW_AUTOSIZE_USEHEADER);  // texts and headings whole
+        }
         const int y = MARGIN + listHeight + 6;
         CreateChild(dialog, L"Static", list.summary.c_str(), CHILD | SS_LEFT, {MARGIN, y, inner, LINE - 4},
                     IDC_MATERIAL_SUMMARY);

@@ -4,6 +4,7 @@
 #include "app/Texts.h"
 #include "win32/Text.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <system_error>
@@ -88,11 +89,17 @@ INT_PTR CALLBACK StartDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     if (message != WM_INITDIALOG) return FALSE;
     const auto* start = reinterpret_cast<const DialogStart*>(lParam);
     *start->open = dialog;
+    // Of that size, centred over its owner (the template's size is none).
     RECT outer{0, 0, start->width, start->height};
     AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
-    SetWindowPos(dialog, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    RECT over{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (HWND owner = GetWindow(dialog, GW_OWNER)) GetWindowRect(owner, &over);
+    const LONG width = outer.right - outer.left;
+    const LONG height = outer.bottom - outer.top;
+    SetWindowPos(dialog, nullptr, static_cast<int>(std::max(LONG{0}, (over.left + over.right - width) / 2)),
+                 static_cast<int>(std::max(LONG{0}, (over.top + over.bottom - height) / 2)), static_cast<int>(width),
+                 static_cast<int>(height), SWP_NOZORDER);
     SetWindowLongPtrW(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(start->procedure));
     return start->procedure(dialog, message, wParam, reinterpret_cast<LPARAM>(start->parameter));
 }
@@ -106,7 +113,7 @@ INT_PTR WindowServices::RunDialog(const char* title, int width, int height, DLGP
     constexpr std::wstring_view font = L"MS Shell Dlg";
     std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
     auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
-    header->style = DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    header->style = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
     words.push_back(0);  // menu
     words.push_back(0);  // class
     words.insert(words.end(), caption.begin(), caption.end());
