@@ -182,6 +182,14 @@ public:
         return asked;
     }
 
+    // A 120 x 90 gradient, fitted as it is.
+    bool ImportGradient() {
+        const QString path = folder.filePath("gradient.png");
+        if (!Gradient(120, 90).save(path)) return false;
+        Import(path);
+        return window.state().picture.working.width == 120;
+    }
+
     // Right-clicks the preview panel and picks the item with this text from the menu that opens.
     // Returns the items shown, a checked one marked with "*".
     QStringList PickFromPreviewMenu(const QString& text) {
@@ -661,9 +669,7 @@ private slots:
     void previewMenuConvertsAgain() {
         Fixture f;
         QVERIFY(f.Open());
-        const QString path = f.folder.filePath("gradient.png");
-        QVERIFY(Gradient(120, 90).save(path));
-        f.Import(path);
+        QVERIFY(f.ImportGradient());
         const AppState& state = f.window.state();
         const BlockGrid plain = state.picture.grid;
 
@@ -711,9 +717,7 @@ private slots:
     void blockAndMaterialDialogs() {
         Fixture f;
         QVERIFY(f.Open());
-        const QString path = f.folder.filePath("gradient.png");
-        QVERIFY(Gradient(120, 90).save(path));
-        f.Import(path);
+        QVERIFY(f.ImportGradient());
         const AppState& state = f.window.state();
         const BlockGrid all = state.picture.grid;
         QFile colors(COLORS);

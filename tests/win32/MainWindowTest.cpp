@@ -183,6 +183,14 @@ protected:
         PumpMessages();
     }
     AppState& State() const { return win32::StateOf(window_); }
+    // A 40 x 30 picture of 0x40 gray, between the table's entries, through the open dialog.
+    void ImportGray() {
+        const fs::path picture = folder_.path() / L"gray.bmp";
+        WriteSolidBmp(picture, 40, 30);
+        DialogScript script;
+        script.Queue({IDOK, picture.wstring()});
+        Command(0, layout::IDC_CHOOSE_PICTURE);
+    }
     void Command(int notification, int controlId) {
         SendMessageW(window_, WM_COMMAND, MAKEWPARAM(controlId, notification), 0);
         PumpMessages();
@@ -349,13 +357,7 @@ private:
 // dialog, and the preview shows the new blocks. Elsewhere no menu opens.
 TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
     Open();
-    const fs::path picture = folder_.path() / L"gray.bmp";
-    WriteSolidBmp(picture, 40, 30);  // 0x40 gray: between the table's entries
-    {
-        DialogScript script;
-        script.Queue({IDOK, picture.wstring()});
-        Command(0, layout::IDC_CHOOSE_PICTURE);
-    }
+    ImportGray();
     const BlockGrid plain = State().picture.grid;
     const auto rightClick = [&](int x, int y) {
         POINT at{x, y};
@@ -456,13 +458,7 @@ void Press(HWND dialog, int id) {
 // and writes elsewhere. 材料清单… lists the blocks and saves the same counts as CSV.
 TEST_F(MainWindowTest, BlockAndMaterialDialogsFromThePreviewMenu) {
     Open();
-    const fs::path picture = folder_.path() / L"gray.bmp";
-    WriteSolidBmp(picture, 40, 30);
-    {
-        DialogScript script;
-        script.Queue({IDOK, picture.wstring()});
-        Command(0, layout::IDC_CHOOSE_PICTURE);
-    }
+    ImportGray();
     const BlockGrid plain = State().picture.grid;
     const auto entry = static_cast<std::size_t>(plain[0]);
     const std::wstring block = L"  " + std::to_wstring(State().colorTable.blockIds[entry]) + L":" +
@@ -598,13 +594,7 @@ TEST_F(MainWindowTest, ImportsAsksToShrinkAndWritesThroughTheRealDialogs) {
 // written in the format of the final name and nothing else.
 TEST_F(MainWindowTest, SaveFileTypesAndTheExtensionTheyGive) {
     Open();
-    const fs::path picture = folder_.path() / L"gray.bmp";
-    WriteSolidBmp(picture, 40, 30);
-    {
-        DialogScript script;
-        script.Queue({IDOK, picture.wstring()});
-        Command(0, layout::IDC_CHOOSE_PICTURE);
-    }
+    ImportGray();
     const std::vector<std::wstring> fileTypes = {
         L"schematic\u6587\u4ef6(*.schematic)", L"schem\u6587\u4ef6(*.schem)",
         L"litematic\u6587\u4ef6(*.litematic)", L"\u7ed3\u6784\u6587\u4ef6(*.nbt)",
