@@ -8,7 +8,6 @@
 #include <exception>
 #include <optional>
 #include <system_error>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -107,19 +106,15 @@ INT_PTR CALLBACK StartDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 INT_PTR WindowServices::RunDialog(const char* title, int width, int height, DLGPROC procedure, void* parameter) {
-    // A template of no controls: style, no menu, the default class, the title, and the font
-    // (DS_SETFONT), whose links reach the system's CJK fonts as the main window's does.
+    // A template of no controls: style, no menu, the default class and the title. The controls
+    // the procedure makes take the GUI font, as the main window's do.
     const std::wstring caption = Widen(title);
-    constexpr std::wstring_view font = L"MS Shell Dlg";
     std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
     auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
-    header->style = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    header->style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
     words.push_back(0);  // menu
     words.push_back(0);  // class
     words.insert(words.end(), caption.begin(), caption.end());
-    words.push_back(0);
-    words.push_back(9);  // points
-    words.insert(words.end(), font.begin(), font.end());
     words.push_back(0);
 
     const HWND outer = dialog_;

@@ -27,7 +27,6 @@ public:
     void ShowMaterials(const platform::MaterialsList& list, const std::function<void()>& saveCsv) override;
 
     void SetOwner(HWND window) { owner_ = window; }
-    HWND Owner() const { return owner_; }
     // While RunBusy waits for its work, which writes into the window's state.
     bool Busy() const { return busy_; }
 
