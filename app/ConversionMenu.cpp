@@ -1,5 +1,7 @@
 #include "app/ConversionMenu.h"
 
+#include "app/BlockDialog.h"
+#include "app/MaterialList.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 
@@ -9,7 +11,7 @@
 namespace tesselbox {
 namespace {
 
-enum class Group { Match, Dither, Orientation };
+enum class Group { Match, Dither, Orientation, Dialog };
 
 struct Entry {
     int id;
@@ -33,6 +35,8 @@ constexpr Entry ENTRIES[] = {
      Orientation::Floor},
     {layout::IDM_ORIENTATION_WALL, texts::ORIENTATION_WALL, Group::Orientation, MatchMode::Rgb, DitherMode::None,
      Orientation::Wall},
+    {layout::IDM_BLOCKS, texts::MENU_BLOCKS, Group::Dialog, MatchMode::Rgb, DitherMode::None, Orientation::Floor},
+    {layout::IDM_MATERIALS, texts::MENU_MATERIALS, Group::Dialog, MatchMode::Rgb, DitherMode::None, Orientation::Floor},
 };
 
 // From this many pixels on, converting again takes long enough to be seen.
@@ -44,10 +48,11 @@ std::vector<ConversionMenuItem> ConversionMenu(const AppState& state) {
     std::vector<ConversionMenuItem> items;
     for (std::size_t i = 0; i < std::size(ENTRIES); ++i) {
         const Entry& e = ENTRIES[i];
+        const bool checkable = e.group != Group::Dialog;
         const bool checked = e.group == Group::Match    ? state.choice.match == e.match
                              : e.group == Group::Dither ? state.choice.dither == e.dither
-                                                        : state.orientation == e.orientation;
-        items.push_back({e.id, e.text, checked, i > 0 && e.group != ENTRIES[i - 1].group});
+                                                        : checkable && state.orientation == e.orientation;
+        items.push_back({e.id, e.text, checkable, checked, i > 0 && e.group != ENTRIES[i - 1].group});
     }
     return items;
 }
@@ -62,6 +67,8 @@ void ChooseConversion(AppState& state, int itemId) {
         state.orientation = entry->orientation;
         return;
     }
+    if (entry->id == layout::IDM_BLOCKS) return RunBlockDialog(state);
+    if (entry->id == layout::IDM_MATERIALS) return ShowMaterialList(state);
     ConversionChoice choice = state.choice;
     if (entry->group == Group::Match) {
         choice.match = entry->match;
@@ -69,35 +76,37 @@ void ChooseConversion(AppState& state, int itemId) {
         choice.dither = entry->dither;
     }
     if (choice == state.choice) return;
-    if (!state.picture.source.HasPixels()) {  // no picture yet: the next one is converted so
-        state.choice = choice;
-        return;
+    if (!state.picture.source.HasPixels() || ConvertCurrentAgain(state, TableInUse(state), choice)) {
+        state.choice = choice;  // without a picture yet, the next one is converted so
     }
+}
+
+bool ConvertCurrentAgain(AppState& state, const ColorTable& table, const ConversionChoice& choice) {
     // Converted aside: the panels may paint the current picture meanwhile.
     ConvertedPicture& picture = state.picture;
     ImportOutcome made;
     const auto convert = [&] {
-        made = ConvertAgain(state.colorTable, choice, picture);
+        made = ConvertAgain(table, choice, picture);
         // The old blocks went first; without memory for the new ones, the old ones come back.
-        if (!made.ok() && !ConvertAgain(state.colorTable, state.choice, picture).ok()) {
+        if (!made.ok() && !ConvertAgain(TableInUse(state), state.choice, picture).ok()) {
             picture = ConvertedPicture{};  // not even those: no picture, as before the first
         }
     };
     if (picture.source.pixelCount() >= BUSY_PIXELS) {
-        platform::RunBusy(convert);
+        state.services.RunBusy(convert);
     } else {
         convert();
     }
     if (!made.ok()) {
-        platform::ShowMessage(texts::OUT_OF_MEMORY, platform::MessageKind::Error);
+        state.services.ShowMessage(texts::OUT_OF_MEMORY, platform::MessageKind::Error);
         if (!picture.source.HasPixels()) {
-            platform::InvalidatePanel(layout::IDC_SOURCE_PANEL);
-            platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+            state.services.InvalidatePanel(layout::IDC_SOURCE_PANEL);
+            state.services.InvalidatePanel(layout::IDC_PREVIEW_PANEL);
         }
-        return;
+        return false;
     }
-    state.choice = choice;
-    platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+    state.services.InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+    return true;
 }
 
 }  // namespace tesselbox

@@ -13,8 +13,8 @@ namespace {
 // From this many pixels on, drawing and converting a picture take long enough to be seen.
 constexpr std::uint64_t BUSY_PICTURE_PIXELS = std::uint64_t{1} << 22;
 
-void Report(ImportStatus status) {
-    platform::ShowMessage(status == ImportStatus::TooLarge      ? texts::PICTURE_TOO_LARGE
+void Report(platform::WindowServices& services, ImportStatus status) {
+    services.ShowMessage(status == ImportStatus::TooLarge      ? texts::PICTURE_TOO_LARGE
                           : status == ImportStatus::OutOfMemory ? texts::OUT_OF_MEMORY
                                                                 : texts::READ_PICTURE_FAILED,
                           platform::MessageKind::Error);
@@ -24,34 +24,34 @@ void Report(ImportStatus status) {
 
 void ImportPicture(AppState& state) {
     const auto path =
-        platform::ChooseOpenFile(state.fileDialog, texts::PICTURE_FILTERS, texts::PICTURE_EXTENSION);
+        state.services.ChooseOpenFile(state.fileDialog, texts::PICTURE_FILTERS, texts::PICTURE_EXTENSION);
     if (!path) return;
 
     LoadedPicture loaded = LoadPicture(*path);
     if (!loaded.outcome().ok()) {
-        Report(loaded.outcome().status);
+        Report(state.services, loaded.outcome().status);
         return;
     }
     const bool shrink = NeedsShrinking(loaded.size()) &&
-                        platform::ShowMessage(texts::ASK_SHRINK, platform::MessageKind::Question) ==
+                        state.services.ShowMessage(texts::ASK_SHRINK, platform::MessageKind::Question) ==
                             platform::Answer::Yes;
     const PictureRequest request{WorkingSize(loaded.size(), shrink), true, true, state.choice};
     // Made aside: the panels may paint the current picture while a large one is made.
     ConvertedPicture next;
     ImportOutcome made;
-    const auto make = [&] { made = MakeBlocks(std::move(loaded), state.colorTable, request, next); };
+    const auto make = [&] { made = MakeBlocks(std::move(loaded), TableInUse(state), request, next); };
     if (std::uint64_t{request.working.width} * request.working.height >= BUSY_PICTURE_PIXELS) {
-        platform::RunBusy(make);
+        state.services.RunBusy(make);
     } else {
         make();
     }
     if (!made.ok()) {
-        Report(made.status);
+        Report(state.services, made.status);
         return;
     }
     state.picture = std::move(next);
-    platform::InvalidatePanel(layout::IDC_SOURCE_PANEL);
-    platform::InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+    state.services.InvalidatePanel(layout::IDC_SOURCE_PANEL);
+    state.services.InvalidatePanel(layout::IDC_PREVIEW_PANEL);
 }
 
 }  // namespace tesselbox

@@ -12,7 +12,7 @@ namespace tesselbox {
 bool OnCreate(AppState& state) {
     state.colorTable = ColorTable{};
     if (!LoadColorTableFile(state.colorTablePath, state.colorTable).ok()) {
-        platform::ShowMessage(texts::COLORS_FAILED, platform::MessageKind::Error);
+        state.services.ShowMessage(texts::COLORS_FAILED, platform::MessageKind::Error);
         return false;
     }
     // Kept absolute: a file dialog may change the current folder (Windows' do), and the save

@@ -6,13 +6,13 @@ namespace tesselbox {
 
 void DrawPanel(platform::PanelCanvas& canvas, const PanelView& view) {
     constexpr int side = static_cast<int>(PANEL_SIZE);
-    platform::FillPanelWhite(canvas, side, side);
+    canvas.FillWhite(side, side);
     const PixelSurface& surface = view.surface;
     if (surface.HasPixels() && view.displayWidth > 0 && view.displayHeight > 0) {
-        platform::BlendSurface(canvas, *surface.memory(), surface.width(), surface.height(),
+        canvas.BlendSurface(*surface.memory(), surface.width(), surface.height(),
                                view.displayWidth, view.displayHeight);
     }
-    platform::FramePanelBlack(canvas, side, side);
+    canvas.FrameBlack(side, side);
 }
 
 }  // namespace tesselbox

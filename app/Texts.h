@@ -37,6 +37,36 @@ inline constexpr const char* DITHER_FLOYD_STEINBERG = "抖动：Floyd–Steinber
 inline constexpr const char* DITHER_ORDERED = "抖动：有序（Bayer）";
 inline constexpr const char* ORIENTATION_FLOOR = "方向：地面";
 inline constexpr const char* ORIENTATION_WALL = "方向：墙面";
+inline constexpr const char* MENU_BLOCKS = "方块…";
+inline constexpr const char* MENU_MATERIALS = "材料清单…";
+
+// The blocks dialog.
+inline constexpr const char* BLOCKS_TITLE = "方块";
+inline constexpr const char* TABLE_WORKING_FOLDER = "工作文件夹中的Colors.txt";
+inline constexpr const char* TABLE_MODERN = "内置的新版方块表";
+inline constexpr const char* NO_FALLING_BLOCKS = "不要下落的方块";
+inline constexpr const char* NO_SUPPORTED_BLOCKS = "不要需要支撑的方块";
+inline constexpr const char* NO_CHANGING_BLOCKS = "不要会变化的方块";
+inline constexpr const char* NO_BUSY_BLOCKS = "不要花纹复杂的方块";
+inline constexpr const char* SURVIVAL_BLOCKS_ONLY = "只要生存可得的方块";
+// "已选择 12 / 120 个方块"
+inline constexpr const char* CHOSEN_BEFORE = "已选择 ";
+inline constexpr const char* CHOSEN_AFTER = " 个方块";
+inline constexpr const char* SAVE_AS_COLOR_TABLE = "另存为颜色表…";
+inline constexpr const char* OK = "确定";
+inline constexpr const char* CANCEL = "取消";
+
+// The material list.
+inline constexpr const char* MATERIALS_TITLE = "材料清单";
+inline constexpr const char* SAVE_AS_CSV = "另存为CSV…";
+inline constexpr const char* CLOSE = "关闭";
+// "共 5000 个方块，12 种；30 处没有方块"
+inline constexpr const char* TOTAL_BEFORE = "共 ";
+inline constexpr const char* TOTAL_KINDS = " 个方块，";
+inline constexpr const char* TOTAL_EMPTY = " 种；";
+inline constexpr const char* TOTAL_AFTER = " 处没有方块";
+inline constexpr std::array<const char*, 7> MATERIALS_HEADINGS = {
+    "方块", "名称", "数量", "组（64个）", "余数", "潜影盒（27组）", "盒外的组"};
 
 inline constexpr std::array<platform::FileFilter, 2> PICTURE_FILTERS = {{
     {"图片文件(*.jpg;*.png;*.bmp)", "*.jpg;*.png;*.bmp"},
@@ -53,5 +83,10 @@ inline constexpr std::array<platform::FileFilter, 5> SCHEMATIC_FILTERS = {{
     {"基岩版结构文件(*.mcstructure)", "*.mcstructure"},
 }};
 inline constexpr const char* SCHEMATIC_EXTENSION = "schematic";
+
+inline constexpr std::array<platform::FileFilter, 1> COLOR_TABLE_FILTERS = {{{"颜色表文件(*.txt)", "*.txt"}}};
+inline constexpr const char* COLOR_TABLE_EXTENSION = "txt";
+inline constexpr std::array<platform::FileFilter, 1> CSV_FILTERS = {{{"CSV文件(*.csv)", "*.csv"}}};
+inline constexpr const char* CSV_EXTENSION = "csv";
 
 }  // namespace tesselbox::texts

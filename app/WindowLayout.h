@@ -16,6 +16,8 @@ inline constexpr int IDM_DITHER_FLOYD_STEINBERG = 202;
 inline constexpr int IDM_DITHER_ORDERED = 203;
 inline constexpr int IDM_ORIENTATION_FLOOR = 301;
 inline constexpr int IDM_ORIENTATION_WALL = 302;
+inline constexpr int IDM_BLOCKS = 401;
+inline constexpr int IDM_MATERIALS = 402;
 
 // Outer size, frame and caption included, as created on Windows.
 inline constexpr int WINDOW_WIDTH = 654;

@@ -15,16 +15,16 @@ void WriteSchematic(AppState& state) {
     // The open dialog's last filter number would pick another format's filter, and with it the
     // extension a plain name gets: the save dialog always starts on the .schematic.
     state.fileDialog.filterIndex = 1;
-    const auto path = platform::ChooseSaveFile(state.fileDialog, texts::SCHEMATIC_FILTERS,
+    const auto path = state.services.ChooseSaveFile(state.fileDialog, texts::SCHEMATIC_FILTERS,
                                                texts::SCHEMATIC_EXTENSION);
     if (!path) return;
     std::error_code ignored;
     if (std::filesystem::equivalent(*path, state.colorTablePath, ignored)) {
-        platform::ShowMessage(texts::OVERWRITE_COLOR_TABLE, platform::MessageKind::Error);
+        state.services.ShowMessage(texts::OVERWRITE_COLOR_TABLE, platform::MessageKind::Error);
         return;
     }
     const ConvertedPicture& p = state.picture;
-    const BlockFileSource source{p.working.width, p.working.height, p.grid.data(), &state.colorTable};
+    const BlockFileSource source{p.working.width, p.working.height, p.grid.data(), &TableInUse(state)};
     BlockFileOptions options;
     options.format = FormatFromExtension(*path);
     options.orientation = state.orientation;
@@ -43,7 +43,7 @@ void WriteSchematic(AppState& state) {
         case BlockFileStatus::NoNumericId: text = texts::NO_NUMERIC_BLOCK_ID; break;
         case BlockFileStatus::UnknownBlock: text = texts::UNKNOWN_BLOCK_NAME; break;
     }
-    platform::ShowMessage(text, platform::MessageKind::Error);
+    state.services.ShowMessage(text, platform::MessageKind::Error);
 }
 
 }  // namespace tesselbox

@@ -93,18 +93,7 @@ int RunPalette(const PaletteOptions& options, std::ostream& out, std::ostream& e
         status != EXIT_DONE) {
         return status;
     }
-    for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
-        const Pixel color = table->colors[i];
-        // A named entry is printed as a named line with its name, so the listing reads back as the table.
-        if (table->blockStates[i].empty()) {
-            out << unsigned{table->blockIds[i]} << ',' << unsigned{table->blockData[i]};
-        } else {
-            out << table->blockStates[i];
-        }
-        out << ',' << unsigned{RedOf(color)} << ',' << unsigned{GreenOf(color)} << ',' << unsigned{BlueOf(color)};
-        if (!table->blockStates[i].empty() && !table->names[i].empty()) out << ',' << table->names[i];
-        out << '\n';
-    }
+    out << ColorTableText(*table);
     return CheckOutput(out, err) ? EXIT_DONE : EXIT_FILE_FAILED;
 }
 

@@ -1,7 +1,7 @@
 #include "cli/ConvertCommand.h"
 
 #include "cli/CoreBudget.h"
-#include "cli/Materials.h"
+#include "palette/Materials.h"
 #include "cli/PaletteSource.h"
 #include "cli/Pieces.h"
 #include "convert/Limits.h"

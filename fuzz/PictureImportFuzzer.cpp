@@ -5,7 +5,7 @@
 #include "convert/FitToPanel.h"
 #include "convert/Limits.h"
 #include "convert/PictureImport.h"
-#include "qt/QtPicture.h"
+#include "qt/Pictures.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -144,15 +144,14 @@ std::string CheckChoiceWord(std::string_view word, const ColorTable& table) {
     return message;
 }
 
-void ChooseBlocks(ColorTable& table, const std::vector<std::string>& only, const std::vector<std::string>& exclude) {
-    const auto matchesAny = [](const std::vector<std::string>& words, std::string_view name) {
-        return std::any_of(words.begin(), words.end(), [&](const std::string& w) { return Matches(w, name); });
-    };
+const blocks::ModernBlock* CatalogueBlock(const ColorTable& table, std::size_t i) {
+    return blocks::FindModernBlock(BlockNameOf(table, i));
+}
+
+void KeepEntries(ColorTable& table, const std::vector<bool>& keep) {
     std::int32_t kept = 0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) {
-        const std::string name = BlockNameOf(table, i);
-        if (!only.empty() && !matchesAny(only, name)) continue;
-        if (matchesAny(exclude, name)) continue;
+        if (i >= keep.size() || !keep[i]) continue;
         const auto to = static_cast<std::size_t>(kept++);
         if (to == i) continue;
         table.colors[to] = table.colors[i];
@@ -163,6 +162,18 @@ void ChooseBlocks(ColorTable& table, const std::vector<std::string>& only, const
         table.blockStates[to] = std::move(table.blockStates[i]);
     }
     table.count = kept;
+}
+
+void ChooseBlocks(ColorTable& table, const std::vector<std::string>& only, const std::vector<std::string>& exclude) {
+    const auto matchesAny = [](const std::vector<std::string>& words, std::string_view name) {
+        return std::any_of(words.begin(), words.end(), [&](const std::string& w) { return Matches(w, name); });
+    };
+    std::vector<bool> keep(static_cast<std::size_t>(table.count));
+    for (std::size_t i = 0; i < keep.size(); ++i) {
+        const std::string name = BlockNameOf(table, i);
+        keep[i] = (only.empty() || matchesAny(only, name)) && !matchesAny(exclude, name);
+    }
+    KeepEntries(table, keep);
 }
 
 }  // namespace tesselbox

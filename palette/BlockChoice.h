@@ -2,6 +2,7 @@
 // blocks that words name (block names, families, flags), for any table.
 #pragma once
 
+#include "blocks/ModernBlocks.h"
 #include "palette/BlockStates.h"
 #include "palette/ColorTable.h"
 
@@ -24,6 +25,13 @@ std::vector<std::string> SplitWords(std::string_view list);
 // Why a word names no family, flag or block of the catalogue or the table, with the close names
 // ("no block, family or flag is called \"fals\"; close: falls"); empty when it names one.
 std::string CheckChoiceWord(std::string_view word, const ColorTable& table);
+
+// The catalogue's facts about the block of entry i (a numbered entry's by its 1.13 name), null
+// for a block the catalogue does not hold.
+const blocks::ModernBlock* CatalogueBlock(const ColorTable& table, std::size_t i);
+
+// Keeps the entries whose keep[i] is true, in their order.
+void KeepEntries(ColorTable& table, const std::vector<bool>& keep);
 
 // Keeps the entries that match a word of `only` (all when it is empty) and none of `exclude`,
 // in their order. An entry matches a block name by its own name (a numbered entry by its 1.13

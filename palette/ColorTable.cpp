@@ -284,4 +284,19 @@ std::string TableEntryPlace(const ColorTable& table, std::size_t i) {
 
 bool LoadColorTable(ColorTable& table) { return LoadColorTableFile("Colors.txt", table).ok(); }
 
+std::string ColorTableText(const ColorTable& table) {
+    std::string text;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) {
+        const Pixel color = table.colors[i];
+        const std::string& state = table.blockStates[i];
+        text += state.empty() ? std::to_string(table.blockIds[i]) + ',' + std::to_string(table.blockData[i]) : state;
+        for (const unsigned channel : {unsigned{RedOf(color)}, unsigned{GreenOf(color)}, unsigned{BlueOf(color)}}) {
+            text += ',' + std::to_string(channel);
+        }
+        if (!state.empty() && !table.names[i].empty()) text += ',' + table.names[i];
+        text += '\n';
+    }
+    return text;
+}
+
 }  // namespace tesselbox

@@ -82,6 +82,11 @@ private:
 // read from text.
 std::string TableEntryPlace(const ColorTable& table, std::size_t i);
 
+// The table as the text of a color table file that reads back as the same entries: an
+// "id,data,red,green,blue" line per numbered entry and a "minecraft:name,red,green,blue,name" line
+// per named one, in order.
+std::string ColorTableText(const ColorTable& table);
+
 // Fills an empty table from bytes already in memory.
 ColorTableLoad ParseColorTable(std::string_view bytes, ColorTable& table);
 // Fills an empty table from a file; a folder or unreadable file is CannotOpen.

@@ -1,6 +1,6 @@
 // The Tesselbox window program. The exit code is 0 on every path, also when the color table fails.
-#include "qt/QtPicture.h"
-#include "qt/QtWindow.h"
+#include "qt/Pictures.h"
+#include "qt/MainWindow.h"
 
 #include <QApplication>
 

@@ -1,6 +1,7 @@
 // The open and save dialogs. Of the record they share only the filter index carries over from
 // dialog to dialog (FileDialogRecord); everything else is set again by each call.
-#include "win32/Win32Platform.h"
+#include "win32/Text.h"
+#include "win32/WindowServices.h"
 
 #include <commdlg.h>
 
@@ -25,22 +26,17 @@ std::wstring FilterList(std::span<const platform::FileFilter> filters) {
 
 }  // namespace
 
-}  // namespace tesselbox::win32
-
-namespace tesselbox::platform {
-namespace {
-
-std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
-                                            std::span<const FileFilter> filters,
-                                            const char* defaultExtension) {
+std::optional<std::filesystem::path> WindowServices::ChooseFile(bool save, platform::FileDialogRecord& record,
+                                                               std::span<const platform::FileFilter> filters,
+                                                               const char* defaultExtension) {
     if (!record.prepared) return std::nullopt;
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(OPENFILENAMEW);
-    dialog.hwndOwner = win32::MainWindow();
+    dialog.hwndOwner = DialogOwner();
 
     std::array<wchar_t, MAX_PATH> file{};  // empty: every dialog opens with no name
-    const std::wstring filterList = win32::FilterList(filters);
-    const std::wstring extension = win32::Widen(defaultExtension);
+    const std::wstring filterList = FilterList(filters);
+    const std::wstring extension = Widen(defaultExtension);
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrFilter = filterList.c_str();
@@ -54,18 +50,4 @@ std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
     return std::filesystem::path(file.data());
 }
 
-}  // namespace
-
-std::optional<std::filesystem::path> ChooseOpenFile(FileDialogRecord& record,
-                                                     std::span<const FileFilter> filters,
-                                                     const char* defaultExtension) {
-    return Choose(false, record, filters, defaultExtension);
-}
-
-std::optional<std::filesystem::path> ChooseSaveFile(FileDialogRecord& record,
-                                                     std::span<const FileFilter> filters,
-                                                     const char* defaultExtension) {
-    return Choose(true, record, filters, defaultExtension);
-}
-
-}  // namespace tesselbox::platform
+}  // namespace tesselbox::win32

@@ -1,7 +1,7 @@
 // Pictures and surfaces on Windows: DIB sections in memory DCs, decoded and drawn by GDI+ through
 // its flat interface.
 #include "win32/Orientation.h"
-#include "win32/Win32Platform.h"
+#include "win32/Pictures.h"
 
 #include <gdiplus.h>
 

@@ -1,5 +1,7 @@
 // UTF-8 (the core's texts) to UTF-16 (the W entry points).
-#include "win32/Win32Platform.h"
+#include "win32/Text.h"
+
+#include <windows.h>
 
 namespace tesselbox::win32 {
 

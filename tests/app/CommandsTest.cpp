@@ -6,6 +6,7 @@
 #include "convert/Limits.h"
 #include "tests/support/BlockFileReading.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/FakeWindowServices.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ protected:
         testing::WriteBytes(folder_ / "Colors.txt", "35,14,255,0,0,Red Wool\n1,0,0,0,255,Blue\n");
         state_.colorTablePath = folder_ / "Colors.txt";
         ASSERT_TRUE(OnCreate(state_));
-        script().messages.clear();
+        services_.messages.clear();
     }
     void TearDown() override {
         OnDestroy(state_);
@@ -46,26 +47,23 @@ protected:
     void Import(const fake::FakePicture& picture, std::optional<Answer> shrink = std::nullopt) {
         const fs::path path = folder_ / ("picture" + std::to_string(++imports_) + ".png");
         script().pictures[path] = picture;
-        script().dialogAnswers.push_back({path, 1});
-        if (shrink) script().messageAnswers.push_back(*shrink);
+        services_.dialogAnswers.push_back({path, 1});
+        if (shrink) services_.messageAnswers.push_back(*shrink);
         DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
     }
 
     std::optional<std::string> Generate(const fs::path& path) {
-        script().dialogAnswers.push_back({path, 1});
+        services_.dialogAnswers.push_back({path, 1});
         DispatchCommand(state_, 0, layout::IDC_GENERATE);
         if (!fs::is_regular_file(path)) return std::nullopt;
         return testing::ReadBytes(path);
     }
 
-    std::vector<std::string> MessageTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& [text, kind] : script().messages) texts.push_back(text);
-        return texts;
-    }
+    std::vector<std::string> MessageTexts() const { return services_.MessageTexts(); }
 
     testing::TempFolder folder_;
-    AppState state_;
+    fake::WindowServices services_;
+    AppState state_{services_};
     int imports_ = 0;
 };
 
@@ -88,8 +86,8 @@ TEST_F(CommandsTest, ImportSetsWorkingAndDisplaySizes) {
         for (Answer answer : {Answer::Yes, Answer::No}) {
             SCOPED_TRACE(std::to_string(c.picture.width) + " x " + std::to_string(c.picture.height) +
                          (answer == Answer::Yes ? " Yes" : " No"));
-            script().messages.clear();
-            script().invalidated.clear();
+            services_.messages.clear();
+            services_.invalidated.clear();
             Import(fake::SolidPicture(c.picture.width, c.picture.height, 0xFFFF0000), answer);
             const PictureSize working = answer == Answer::Yes ? c.workingAfterYes : c.picture;
             const ConvertedPicture& p = state_.picture;
@@ -103,9 +101,9 @@ TEST_F(CommandsTest, ImportSetsWorkingAndDisplaySizes) {
             if (!p.grid.empty()) {
                 EXPECT_EQ(p.grid.front(), 0);  // red wool
             }
-            EXPECT_EQ(script().invalidated,
+            EXPECT_EQ(services_.invalidated,
                       (std::vector<int>{layout::IDC_SOURCE_PANEL, layout::IDC_PREVIEW_PANEL}));
-            script().messageAnswers.clear();
+            services_.messageAnswers.clear();
         }
     }
 }
@@ -114,11 +112,11 @@ TEST_F(CommandsTest, ImportSetsWorkingAndDisplaySizes) {
 // itself busy; a shrunk one is quick.
 TEST_F(CommandsTest, LargePicturesAreMadeWhileTheWindowShowsItselfBusy) {
     for (const Answer answer : {Answer::Yes, Answer::No}) {
-        script().busyRuns = 0;
+        services_.busyRuns = 0;
         Import(fake::SolidPicture(2048, 2048, 0xFFFF0000), answer);
-        EXPECT_EQ(script().busyRuns, answer == Answer::No ? 1 : 0);
+        EXPECT_EQ(services_.busyRuns, answer == Answer::No ? 1 : 0);
         EXPECT_EQ(state_.picture.working.width, answer == Answer::No ? 2048u : 300u);
-        script().messageAnswers.clear();
+        services_.messageAnswers.clear();
     }
 }
 
@@ -136,7 +134,7 @@ TEST_F(CommandsTest, FailedImportsReportAndKeepTheCurrentPicture) {
         {"cancelled dialog", [&] { DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE); }, {}},
         {"undecodable file",
          [&] {
-             script().dialogAnswers.push_back({folder_ / "not-a-picture.png", 1});
+             services_.dialogAnswers.push_back({folder_ / "not-a-picture.png", 1});
              DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
          },
          {texts::READ_PICTURE_FAILED}},
@@ -158,16 +156,16 @@ TEST_F(CommandsTest, FailedImportsReportAndKeepTheCurrentPicture) {
          {texts::PICTURE_TOO_LARGE}},
     };
     for (const Case& c : cases) {
-        script().messages.clear();
-        script().invalidated.clear();
+        services_.messages.clear();
+        services_.invalidated.clear();
         c.run();
         EXPECT_EQ(MessageTexts(), c.messages) << c.name;
-        for (const auto& [text, kind] : script().messages) {
+        for (const auto& [text, kind] : services_.messages) {
             if (text != texts::ASK_SHRINK) {
                 EXPECT_EQ(kind, MessageKind::Error) << c.name;
             }
         }
-        EXPECT_TRUE(script().invalidated.empty()) << c.name;
+        EXPECT_TRUE(services_.invalidated.empty()) << c.name;
         EXPECT_EQ(state_.picture.working, (PictureSize{2, 2})) << c.name;
         EXPECT_EQ(state_.picture.display, (PictureSize{2, 2})) << c.name;
         EXPECT_EQ(state_.picture.grid, before) << c.name;
@@ -187,15 +185,15 @@ TEST_F(CommandsTest, SecondImportReplacesEverything) {
 
 TEST_F(CommandsTest, DialogsShowTheirFiltersAndCarryTheFilterIndexOver) {
     Import(fake::SolidPicture(1, 1, 0xFF000000));                   // ends on filter 1
-    script().dialogAnswers.push_back({folder_ / "picture1.png", 2});  // ends on "all files"
+    services_.dialogAnswers.push_back({folder_ / "picture1.png", 2});  // ends on "all files"
     DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
     DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);          // cancelled: nothing written back
     ASSERT_TRUE(Generate(folder_ / "a.schematic"));                  // starts and ends on 1
-    script().dialogAnswers.push_back({folder_ / "b.mcstructure", 5});
+    services_.dialogAnswers.push_back({folder_ / "b.mcstructure", 5});
     DispatchCommand(state_, 0, layout::IDC_GENERATE);
     DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
 
-    const auto& d = script().dialogs;
+    const auto& d = services_.dialogs;
     ASSERT_EQ(d.size(), 6u);
     EXPECT_FALSE(d[0].save);
     EXPECT_EQ(d[0].filterTexts, (std::vector<std::string>{"图片文件(*.jpg;*.png;*.bmp)", "所有文件(*.*)"}));
@@ -233,7 +231,7 @@ TEST_F(CommandsTest, GenerateReportsWhatCannotBeWritten) {
     testing::WriteBytes(folder_ / "keep.schematic", "precious");
     EXPECT_FALSE(Generate(folder_ / "a folder"));
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::OPEN_FILE_FAILED});
-    script().messages.clear();
+    services_.messages.clear();
 
     DispatchCommand(state_, 0, layout::IDC_GENERATE);  // cancelled
     EXPECT_TRUE(MessageTexts().empty());
@@ -244,7 +242,7 @@ TEST_F(CommandsTest, GenerateReportsWhatCannotBeWritten) {
     const fs::path full = folder_ / "full";
     if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "no device nodes here";
     Import(fake::SolidPicture(50, 50, 0xFFFF0000));
-    script().dialogAnswers.push_back({full, 1});
+    services_.dialogAnswers.push_back({full, 1});
     DispatchCommand(state_, 0, layout::IDC_GENERATE);
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::WRITE_FILE_FAILED});
     EXPECT_EQ(testing::ReadBytes(folder_ / "keep.schematic"), "precious");
@@ -317,7 +315,7 @@ TEST_F(CommandsTest, APickNeedsNoMoreThanTheImportAndSaysWhenMemoryRunsOut) {
         bool keepsThePicture;
     };
     for (const Case& c : {Case{"no memory for the new blocks", 1, true}, Case{"nor for the old ones", 2, false}}) {
-        script().messages.clear();
+        services_.messages.clear();
         script().failingSurfaces = c.failing;
         ChooseConversion(state_, layout::IDM_MATCH_PERCEPTUAL);
         EXPECT_EQ(MessageTexts(), std::vector<std::string>{texts::OUT_OF_MEMORY}) << c.name;
@@ -351,7 +349,7 @@ TEST_F(CommandsTest, GenerateRefusesTheColorTableAndEmptyModernFiles) {
     };
     for (const Case& c : cases) {
         Import(fake::SolidPicture(c.picture.width, c.picture.height, 0xFFFF0000), Answer::Yes);
-        script().messages.clear();
+        services_.messages.clear();
         const auto written = Generate(c.target);
         EXPECT_EQ(MessageTexts(), c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
             << c.name;
@@ -373,19 +371,19 @@ TEST_F(CommandsTest, CommandsRunOnlyForNotificationZeroAndTheirOwnIdentifiers) {
     DispatchCommand(state_, 0x300, layout::IDC_GENERATE);
     DispatchCommand(state_, 0, layout::IDC_SOURCE_PANEL);
     DispatchCommand(state_, 0, 99);
-    EXPECT_TRUE(script().dialogs.empty());
+    EXPECT_TRUE(services_.dialogs.empty());
     DispatchCommand(state_, 0, layout::IDC_CHOOSE_PICTURE);
     DispatchCommand(state_, 0, layout::IDC_GENERATE);
-    ASSERT_EQ(script().dialogs.size(), 2u);
-    EXPECT_FALSE(script().dialogs[0].save);
-    EXPECT_TRUE(script().dialogs[1].save);
+    ASSERT_EQ(services_.dialogs.size(), 2u);
+    EXPECT_FALSE(services_.dialogs[0].save);
+    EXPECT_TRUE(services_.dialogs[1].save);
 }
 
 TEST_F(CommandsTest, PanelsPaintTheirOwnSurface) {
     fake::FakePicture picture = fake::SolidPicture(4, 4, 0xFF2020F0);
     picture.pixels[0] = 0x00000000;  // top-left transparent
     Import(picture);
-    platform::PanelCanvas left, right, other;
+    fake::Canvas left, right, other;
     other.pixels.assign(other.pixels.size(), 0x12345678);
     DispatchDrawItem(state_, layout::IDC_SOURCE_PANEL, left);
     DispatchDrawItem(state_, layout::IDC_PREVIEW_PANEL, right);
@@ -420,9 +418,9 @@ TEST_F(CommandsTest, PreviewMenuConvertsTheKeptPictureAgain) {
         {layout::IDM_MATCH_RGB, {MatchMode::Rgb, DitherMode::None}},
     };
     for (const Step& step : steps) {
-        script().invalidated.clear();
+        services_.invalidated.clear();
         ChooseConversion(state_, step.item);
-        EXPECT_TRUE(script().dialogs.size() == 1 && script().messages.empty()) << step.item;
+        EXPECT_TRUE(services_.dialogs.size() == 1 && services_.messages.empty()) << step.item;
         EXPECT_EQ(state_.choice, step.made) << step.item;
         BlockGrid expected;
         PixelSurface preview;
@@ -430,7 +428,7 @@ TEST_F(CommandsTest, PreviewMenuConvertsTheKeptPictureAgain) {
         ASSERT_TRUE(ConvertWithChoice(state_.colorTable, state_.picture.source, step.made, preview, expected));
         EXPECT_EQ(state_.picture.grid, expected) << step.item;
         EXPECT_EQ(state_.picture.preview.bits()[5], preview.bits()[5]) << step.item;
-        EXPECT_EQ(script().invalidated,
+        EXPECT_EQ(services_.invalidated,
                   step.item == 0 ? std::vector<int>{} : std::vector<int>{layout::IDC_PREVIEW_PANEL});
         int checked = 0;
         for (const ConversionMenuItem& item : ConversionMenu(state_)) {
@@ -461,12 +459,13 @@ TEST(Lifecycle, MissingColorTableShowsOnlyTheErrorAndStartsNothing) {
     for (const fs::path& path : {folder / "Colors.txt", folder / "words.txt"}) {
         if (path.filename() == "words.txt") testing::WriteBytes(path, "no numbers\n");
         fake::Reset();
-        AppState state;
+        fake::WindowServices services;
+        AppState state{services};
         state.colorTablePath = path;
         EXPECT_FALSE(OnCreate(state)) << path;
-        ASSERT_EQ(fake::CurrentScript().messages.size(), 1u);
-        EXPECT_EQ(fake::CurrentScript().messages[0].first, texts::COLORS_FAILED);
-        EXPECT_EQ(fake::CurrentScript().messages[0].second, MessageKind::Error);
+        ASSERT_EQ(services.messages.size(), 1u);
+        EXPECT_EQ(services.messages[0].first, texts::COLORS_FAILED);
+        EXPECT_EQ(services.messages[0].second, MessageKind::Error);
         EXPECT_EQ(fake::CurrentScript().servicesRunning, 0);
         EXPECT_FALSE(state.fileDialog.prepared);
         OnDestroy(state);
@@ -480,10 +479,10 @@ TEST_F(CommandsTest, OrientationAppliesToTheNextFileWritten) {
     picture.pixels[0] = 0xFF0000FF;  // top-left stone, the rest red wool
     Import(picture);
     const BlockGrid before = state_.picture.grid;
-    script().invalidated.clear();
+    services_.invalidated.clear();
     ChooseConversion(state_, layout::IDM_ORIENTATION_WALL);
     EXPECT_EQ(state_.picture.grid, before);
-    EXPECT_TRUE(script().invalidated.empty() && script().messages.empty());
+    EXPECT_TRUE(services_.invalidated.empty() && services_.messages.empty());
     std::vector<std::string> shown;
     for (const ConversionMenuItem& item : ConversionMenu(state_)) {
         if (item.id == layout::IDM_ORIENTATION_FLOOR || item.id == layout::IDM_ORIENTATION_WALL) {

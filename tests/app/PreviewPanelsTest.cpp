@@ -1,5 +1,6 @@
 #include "app/PreviewPanels.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/FakeWindowServices.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ namespace {
 constexpr Pixel WHITE = 0xFFFFFFFF;
 constexpr Pixel BLACK = 0xFF000000;
 
-void ExpectFrameAndWhiteOutside(const platform::PanelCanvas& canvas, int pictureWidth,
+void ExpectFrameAndWhiteOutside(const fake::Canvas& canvas, int pictureWidth,
                                 int pictureHeight) {
     for (int y = 0; y < 300; ++y) {
         for (int x = 0; x < 300; ++x) {
@@ -26,7 +27,7 @@ void ExpectFrameAndWhiteOutside(const platform::PanelCanvas& canvas, int picture
 TEST(PreviewPanels, EmptySurfaceShowsWhiteWithAFrame) {
     fake::Reset();
     PixelSurface empty;
-    platform::PanelCanvas canvas;
+    fake::Canvas canvas;
     DrawPanel(canvas, {empty, 0, 0});
     ExpectFrameAndWhiteOutside(canvas, 0, 0);
 }
@@ -38,7 +39,7 @@ TEST(PreviewPanels, SmallPictureIsDrawnOneToOneAtTheTopLeft) {
     for (std::uint32_t y = 0; y < 80; ++y)
         for (std::uint32_t x = 0; x < 120; ++x) surface.At(x, y) = 0xFF000000u | (x << 16) | (y << 8);
     surface.At(5, 5) = 0;  // transparent black shows the white ground
-    platform::PanelCanvas canvas;
+    fake::Canvas canvas;
     DrawPanel(canvas, {surface, 120, 80});
     ExpectFrameAndWhiteOutside(canvas, 120, 80);
     EXPECT_EQ(canvas.At(119, 79), 0xFF000000u | (119u << 16) | (79u << 8));
@@ -51,7 +52,7 @@ TEST(PreviewPanels, ZeroDisplaySideDrawsNoPicture) {
     PixelSurface surface;
     ASSERT_TRUE(surface.Create(1000, 3));
     for (std::uint32_t i = 0; i < 3000; ++i) surface.bits()[i] = 0xFFFF0000;
-    platform::PanelCanvas canvas;
+    fake::Canvas canvas;
     DrawPanel(canvas, {surface, 300, 0});
     ExpectFrameAndWhiteOutside(canvas, 0, 0);
 }

@@ -1,5 +1,5 @@
 // The picture half of the Qt platform: what DecodePicture and DrawPicture leave in a surface.
-#include "qt/QtPicture.h"
+#include "qt/Pictures.h"
 #include "tests/cli/PictureBytes.h"
 #include "tests/support/TempFolder.h"
 

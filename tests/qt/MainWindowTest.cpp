@@ -4,17 +4,21 @@
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "platform/WindowServices.h"
-#include "qt/QtPanels.h"
-#include "qt/QtWindow.h"
+#include "qt/Panels.h"
+#include "qt/MainWindow.h"
+#include "tests/support/CsvCounts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -23,10 +27,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
+#include <QTreeWidget>
 
 #include <atomic>
 #include <chrono>
@@ -176,6 +182,14 @@ public:
         return asked;
     }
 
+    // A 120 x 90 gradient, fitted as it is.
+    bool ImportGradient() {
+        const QString path = folder.filePath("gradient.png");
+        if (!Gradient(120, 90).save(path)) return false;
+        Import(path);
+        return window.state().picture.working.width == 120;
+    }
+
     // Right-clicks the preview panel and picks the item with this text from the menu that opens.
     // Returns the items shown, a checked one marked with "*".
     QStringList PickFromPreviewMenu(const QString& text) {
@@ -278,7 +292,7 @@ private slots:
         std::thread::id workedOn;
         std::atomic<bool> release{false};
         QTimer::singleShot(qt::BUSY_INDICATOR_DELAY_MS + 300, [&] { release = true; });
-        platform::RunBusy([&] {
+        f.window.services().RunBusy([&] {
             workedOn = std::this_thread::get_id();
             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         });
@@ -291,7 +305,7 @@ private slots:
 
         bool caught = false;
         try {
-            platform::RunBusy([] { throw std::runtime_error("no"); });
+            f.window.services().RunBusy([] { throw std::runtime_error("no"); });
         } catch (const std::runtime_error&) {
             caught = true;
         }
@@ -596,7 +610,7 @@ private slots:
         device.setDevicePixelRatio(2);
         {
             QPainter painter(&device);
-            platform::PanelCanvas canvas{painter};
+            qt::PanelPainter canvas(painter);
             DispatchDrawItem(f.window.state(), layout::IDC_SOURCE_PANEL, canvas);
         }
         int notSquare = 0;
@@ -655,9 +669,7 @@ private slots:
     void previewMenuConvertsAgain() {
         Fixture f;
         QVERIFY(f.Open());
-        const QString path = f.folder.filePath("gradient.png");
-        QVERIFY(Gradient(120, 90).save(path));
-        f.Import(path);
+        QVERIFY(f.ImportGradient());
         const AppState& state = f.window.state();
         const BlockGrid plain = state.picture.grid;
 
@@ -665,7 +677,8 @@ private slots:
         QCOMPARE(shown, QStringList({"*" + Utf8(texts::MATCH_RGB), Utf8(texts::MATCH_PERCEPTUAL),
                                      "*" + Utf8(texts::DITHER_NONE),
                                      Utf8(texts::DITHER_FLOYD_STEINBERG), Utf8(texts::DITHER_ORDERED),
-                                     "*" + Utf8(texts::ORIENTATION_FLOOR), Utf8(texts::ORIENTATION_WALL)}));
+                                     "*" + Utf8(texts::ORIENTATION_FLOOR), Utf8(texts::ORIENTATION_WALL),
+                                     Utf8(texts::MENU_BLOCKS), Utf8(texts::MENU_MATERIALS)}));
         QVERIFY(state.choice == (ConversionChoice{MatchMode::Rgb, DitherMode::FloydSteinberg}));
         QVERIFY(state.picture.grid != plain);
         shown = f.PickFromPreviewMenu(Utf8(texts::MATCH_PERCEPTUAL));
@@ -696,6 +709,109 @@ private slots:
         shown = f.PickFromPreviewMenu(Utf8(texts::ORIENTATION_FLOOR));
         QVERIFY(shown.contains("*" + Utf8(texts::ORIENTATION_WALL)));
         QVERIFY(state.orientation == Orientation::Floor);
+    }
+
+    // 方块… shows the table's blocks by family with the quick choices; OK converts again with the
+    // blocks chosen, Cancel changes nothing, and 另存为颜色表… writes them but never over the table
+    // read. 材料清单… lists the blocks and saves the same counts as CSV.
+    void blockAndMaterialDialogs() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QVERIFY(f.ImportGradient());
+        const AppState& state = f.window.state();
+        const BlockGrid all = state.picture.grid;
+        QFile colors(COLORS);
+        QVERIFY(colors.open(QIODevice::ReadOnly));
+        const QByteArray table = colors.readAll();
+
+        // Leaves out a block and the falling ones, then presses button (OK or Cancel).
+        const auto choose = [&](QDialogButtonBox::StandardButton button, QString* count = nullptr) {
+            auto answer = WhenModal<QDialog>([&](QDialog& d) {
+                QCOMPARE(d.objectName(), QStringLiteral("blockDialog"));
+                QCOMPARE(d.windowTitle(), Utf8(texts::BLOCKS_TITLE));
+                auto* tables = d.findChild<QComboBox*>("blockTable");
+                QCOMPARE(tables->count(), 2);
+                QCOMPARE(tables->itemText(0), Utf8(texts::TABLE_WORKING_FOLDER));
+                auto* blocks = d.findChild<QTreeWidget*>("blocks");
+                QVERIFY(blocks->topLevelItemCount() > 3);
+                QTreeWidgetItem* first = blocks->topLevelItem(0)->child(0);
+                QCOMPARE(first->checkState(0), Qt::Checked);
+                first->setCheckState(0, Qt::Unchecked);
+                auto* falls = d.findChild<QCheckBox*>("quickChoice0");
+                QCOMPARE(falls->text(), Utf8(texts::NO_FALLING_BLOCKS));
+                falls->click();
+                if (count != nullptr) *count = d.findChild<QLabel*>("count")->text();
+                d.findChild<QDialogButtonBox*>()->button(button)->click();
+            });
+            QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_BLOCKS)).size() == 9);
+            QVERIFY(answer->came);
+        };
+        choose(QDialogButtonBox::Cancel);
+        QVERIFY(state.picture.grid == all);
+        QVERIFY(state.chosenTable == nullptr);
+
+        QString count;
+        choose(QDialogButtonBox::Ok, &count);
+        QVERIFY(state.chosenTable != nullptr);
+        QVERIFY(state.chosenTable->count < state.colorTable.count - 1);
+        QCOMPARE(count, Utf8(texts::CHOSEN_BEFORE) + QString::number(state.chosenTable->count) + " / " +
+                            QString::number(state.colorTable.count) + Utf8(texts::CHOSEN_AFTER));
+        QVERIFY(state.picture.grid != all);
+        for (const std::int32_t cell : state.picture.grid) QVERIFY(cell < state.chosenTable->count);
+
+        // 另存为颜色表…: refused onto the table read, written elsewhere; then Cancel.
+        const QString mine = f.folder.filePath("mine.txt");
+        QString refusal;
+        std::unique_ptr<ModalAnswer> refused;
+        auto answer = WhenModal<QDialog>([&](QDialog& d) {
+            for (const QString& target : {COLORS, mine}) {
+                auto save = WhenModal<QFileDialog>([&](QFileDialog& files) {
+                    QCOMPARE(files.nameFilters(), QStringList{Utf8("颜色表文件(*.txt)")});
+                    auto replace = WhenModal<QMessageBox>([](QMessageBox& box) { Answer(box, QMessageBox::Yes); });
+                    Type(files, target);
+                    if (target != COLORS) return;
+                    refused = WhenModal<QMessageBox>([&](QMessageBox& box) {
+                        refusal = box.text();
+                        Answer(box, QMessageBox::Ok);
+                    });
+                });
+                d.findChild<QPushButton*>("saveAsColorTable")->click();
+                QVERIFY(save->came);
+            }
+            d.reject();
+        });
+        QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_BLOCKS)).size() == 9);
+        QVERIFY(answer->came);
+        QCOMPARE(refusal, Utf8(texts::OVERWRITE_COLOR_TABLE));
+        QVERIFY(colors.seek(0));
+        QCOMPARE(colors.readAll(), table);
+        QFile saved(mine);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count('\n'), qsizetype(state.chosenTable->count));
+
+        // 材料清单…: the list, saved as CSV, holds the same counts.
+        const QString csv = f.folder.filePath("list.csv");
+        QStringList shown;
+        answer = WhenModal<QDialog>([&](QDialog& d) {
+            QCOMPARE(d.windowTitle(), Utf8(texts::MATERIALS_TITLE));
+            auto* list = d.findChild<QTableWidget*>("materials");
+            QCOMPARE(list->horizontalHeaderItem(2)->text(), Utf8("数量"));
+            for (int r = 0; r < list->rowCount(); ++r) shown << list->item(r, 0)->text() + "=" + list->item(r, 2)->text();
+            auto save = WhenModal<QFileDialog>([&](QFileDialog& files) { Type(files, csv); });
+            d.findChild<QPushButton*>("saveAsCsv")->click();
+            QVERIFY(save->came);
+            d.reject();
+        });
+        QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_MATERIALS)).size() == 9);
+        QVERIFY(answer->came);
+        QFile written(csv);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QStringList counted;
+        for (const std::string& row : testing::CsvCounts(written.readAll().toStdString())) {
+            counted << QString::fromStdString(row);
+        }
+        QCOMPARE(counted, shown);
+        QVERIFY(!shown.isEmpty());
     }
 
     // Transparent pixels: white in both panels; translucent ones are blended over white on the

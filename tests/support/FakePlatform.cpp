@@ -4,12 +4,6 @@
 
 namespace tesselbox::platform {
 
-struct SurfaceMemory {
-    std::uint32_t width;
-    std::uint32_t height;
-    std::vector<Pixel> pixels;  // bottom row first
-};
-
 struct Picture {
     fake::FakePicture data;
     const Pixel* inCallersMemory = nullptr;  // where DecodePicture put the pixels
@@ -109,98 +103,6 @@ DecodedPicture DecodePicture(const std::filesystem::path& path, std::uint64_t ma
 
 void StartPictureServices() { ++fake::CurrentScript().servicesRunning; }
 void StopPictureServices() { --fake::CurrentScript().servicesRunning; }
-
-Answer ShowMessage(const std::string& text, MessageKind kind) {
-    fake::Script& script = fake::CurrentScript();
-    script.messages.emplace_back(text, kind);
-    if (kind == MessageKind::Error || script.messageAnswers.empty()) {
-        return kind == MessageKind::Error ? Answer::Ok : Answer::No;
-    }
-    const Answer answer = script.messageAnswers.front();
-    script.messageAnswers.pop_front();
-    return answer;
-}
-
-namespace {
-
-std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
-                                            std::span<const FileFilter> filters,
-                                            const char* defaultExtension) {
-    fake::Script& script = fake::CurrentScript();
-    fake::DialogCall call{save, {}, defaultExtension, record.filterIndex};
-    for (const FileFilter& filter : filters) call.filterTexts.emplace_back(filter.text);
-    script.dialogs.push_back(call);
-    if (script.dialogAnswers.empty()) return std::nullopt;
-    const fake::DialogAnswer answer = script.dialogAnswers.front();
-    script.dialogAnswers.pop_front();
-    if (answer.path) record.filterIndex = answer.filterShown;
-    return answer.path;
-}
-
-}  // namespace
-
-std::optional<std::filesystem::path> ChooseOpenFile(FileDialogRecord& record,
-                                                     std::span<const FileFilter> filters,
-                                                     const char* defaultExtension) {
-    return Choose(false, record, filters, defaultExtension);
-}
-
-std::optional<std::filesystem::path> ChooseSaveFile(FileDialogRecord& record,
-                                                     std::span<const FileFilter> filters,
-                                                     const char* defaultExtension) {
-    return Choose(true, record, filters, defaultExtension);
-}
-
-namespace {
-
-// Panel point (x, y), top row first.
-std::size_t PanelIndex(const PanelCanvas& canvas, int x, int y) {
-    return static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) +
-           static_cast<std::size_t>(x);
-}
-
-}  // namespace
-
-void FillPanelWhite(PanelCanvas& canvas, int width, int height) {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) canvas.pixels[PanelIndex(canvas, x, y)] = 0xFFFFFFFFu;
-}
-
-void BlendSurface(PanelCanvas& canvas, const SurfaceMemory& source, std::uint32_t sourceWidth,
-                  std::uint32_t sourceHeight, std::uint32_t destinationWidth,
-                  std::uint32_t destinationHeight) {
-    for (std::uint32_t y = 0; y < destinationHeight; ++y) {
-        for (std::uint32_t x = 0; x < destinationWidth; ++x) {
-            const std::size_t sx = std::size_t{x} * sourceWidth / destinationWidth;
-            const std::size_t sy = std::size_t{y} * sourceHeight / destinationHeight;
-            const Pixel s = source.pixels[(sourceHeight - 1 - sy) * sourceWidth + sx];
-            Pixel& d = canvas.pixels[std::size_t{y} * static_cast<std::size_t>(canvas.width) + x];
-            const unsigned keep = 255u - AlphaOf(s);
-            auto channel = [&](int shift) {
-                return ((s >> shift) & 0xFFu) + (((d >> shift) & 0xFFu) * keep + 127u) / 255u;
-            };
-            d = 0xFF000000u | (channel(16) << 16) | (channel(8) << 8) | channel(0);
-        }
-    }
-}
-
-void FramePanelBlack(PanelCanvas& canvas, int width, int height) {
-    for (int x = 0; x < width; ++x) {
-        canvas.pixels[static_cast<std::size_t>(x)] = 0xFF000000u;
-        canvas.pixels[PanelIndex(canvas, x, height - 1)] = 0xFF000000u;
-    }
-    for (int y = 0; y < height; ++y) {
-        canvas.pixels[PanelIndex(canvas, 0, y)] = 0xFF000000u;
-        canvas.pixels[PanelIndex(canvas, width - 1, y)] = 0xFF000000u;
-    }
-}
-
-void InvalidatePanel(int controlId) { fake::CurrentScript().invalidated.push_back(controlId); }
-
-void RunBusy(const std::function<void()>& work) {
-    ++fake::CurrentScript().busyRuns;
-    work();
-}
 
 }  // namespace tesselbox::platform
 

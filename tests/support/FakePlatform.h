@@ -1,11 +1,10 @@
-// A scripted platform for tests: pictures come from memory, dialogs and message boxes answer what
-// the test queued, and panels paint into a plain 300 × 300 pixel buffer.
+// Scripted picture services for tests: pictures come from memory, surfaces are counted, and a
+// script makes drawing or memory fail.
 #pragma once
 
-#include "platform/WindowServices.h"
+#include "platform/PictureServices.h"
 
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -14,11 +13,10 @@
 
 namespace tesselbox::platform {
 
-struct PanelCanvas {
-    int width = 300;
-    int height = 300;
-    std::vector<Pixel> pixels = std::vector<Pixel>(300 * 300, 0);  // top row first, opaque
-    Pixel At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+struct SurfaceMemory {
+    std::uint32_t width;
+    std::uint32_t height;
+    std::vector<Pixel> pixels;  // bottom row first
 };
 
 }  // namespace tesselbox::platform
@@ -32,33 +30,14 @@ struct FakePicture {
     bool opaque = false;         // alpha bytes to be read as 255, as a decoded JPEG's
 };
 
-struct DialogAnswer {
-    std::optional<std::filesystem::path> path;  // nullopt: cancelled
-    std::uint32_t filterShown = 1;              // written back into the record when a path is chosen
-};
-
-struct DialogCall {
-    bool save = false;
-    std::vector<std::string> filterTexts;
-    std::string defaultExtension;
-    std::uint32_t filterIndexAtStart = 0;
-};
-
 struct Script {
     std::map<std::filesystem::path, FakePicture> pictures;
-    std::deque<DialogAnswer> dialogAnswers;
-    std::deque<platform::Answer> messageAnswers;  // for questions; errors answer Ok
-
-    std::vector<DialogCall> dialogs;
-    std::vector<std::pair<std::string, platform::MessageKind>> messages;
-    std::vector<int> invalidated;
     int servicesRunning = 0;
     int liveSurfaces = 0;
     int mostSurfaces = 0;     // the most alive at once
     int failingSurfaces = 0;  // this many next CreateSurfaceMemory calls fail, as without memory
     int livePictures = 0;
     bool failDrawing = false;
-    int busyRuns = 0;  // RunBusy calls
     bool hidePixels = false;      // PicturePixels gives null, as on Windows
     bool decodeInPlace = false;   // DecodePicture decodes into the caller's memory, given any
     std::uint64_t lastDecodeLimit = 0;

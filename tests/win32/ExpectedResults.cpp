@@ -8,6 +8,7 @@
 #include "app/Commands.h"
 #include "app/WindowLayout.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/FakeWindowServices.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -45,7 +46,7 @@ Pixel Premultiplied(Rgba c) {
     return tesselbox::MakePixel(times(c.r), times(c.g), times(c.b), c.a);
 }
 
-bool WritePpm(const fs::path& path, const tesselbox::platform::PanelCanvas& canvas) {
+bool WritePpm(const fs::path& path, const tesselbox::fake::Canvas& canvas) {
     std::ofstream out(path, std::ios::binary);
     out << "P6\n" << canvas.width << ' ' << canvas.height << "\n255\n";
     for (Pixel p : canvas.pixels) {
@@ -85,15 +86,16 @@ int main(int argc, char** argv) {
     fake::Script& script = fake::CurrentScript();
     const fs::path picturePath = "picture.png";
     script.pictures[picturePath] = picture;
-    script.dialogAnswers = {{picturePath, 1}, {folder / "expected.schematic", 1}};
+    fake::WindowServices services;
+    services.dialogAnswers = {{picturePath, 1}, {folder / "expected.schematic", 1}};
 
-    AppState state;
+    AppState state{services};
     state.colorTablePath = argv[1];
     if (!OnCreate(state)) {
         std::fprintf(stderr, "cannot read the color table %s\n", argv[1]);
         return 1;
     }
-    platform::PanelCanvas empty, source, preview;
+    fake::Canvas empty, source, preview;
     DispatchDrawItem(state, layout::IDC_SOURCE_PANEL, empty);
     DispatchCommand(state, 0, layout::IDC_CHOOSE_PICTURE);
     DispatchCommand(state, 0, layout::IDC_GENERATE);
@@ -101,11 +103,11 @@ int main(int argc, char** argv) {
     DispatchDrawItem(state, layout::IDC_PREVIEW_PANEL, preview);
     OnDestroy(state);
 
-    for (const auto& [text, kind] : script.messages) {
+    for (const auto& [text, kind] : services.messages) {
         std::fprintf(stderr, "unexpected message: %s\n", text.c_str());
     }
     const bool written = WritePpm(folder / "empty-panel.ppm", empty) &&
                          WritePpm(folder / "source-panel.ppm", source) &&
                          WritePpm(folder / "preview-panel.ppm", preview);
-    return written && script.messages.empty() && fs::exists(folder / "expected.schematic") ? 0 : 1;
+    return written && services.messages.empty() && fs::exists(folder / "expected.schematic") ? 0 : 1;
 }

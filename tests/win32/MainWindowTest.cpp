@@ -5,15 +5,20 @@
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "win32/MainWindow.h"
-#include "win32/Win32Platform.h"
+#include "win32/Pictures.h"
+#include "win32/WindowServices.h"
 #include "formats/SchematicWriter.h"
+#include "tests/support/CsvCounts.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -173,13 +178,18 @@ protected:
     }
     void Open() {
         fs::copy_file(fs::path(TESSELBOX_SOURCE_DIR) / "Colors.txt", folder_ / "Colors.txt");
-        ASSERT_TRUE(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
-        window_ = win32::MainWindow();
+        window_ = win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL);
         ASSERT_NE(window_, nullptr);
         PumpMessages();
     }
-    AppState& State() const {
-        return *reinterpret_cast<AppState*>(GetWindowLongPtrW(window_, GWLP_USERDATA));
+    AppState& State() const { return win32::StateOf(window_); }
+    // A 40 x 30 picture of 0x40 gray, between the table's entries, through the open dialog.
+    void ImportGray() {
+        const fs::path picture = folder_.path() / L"gray.bmp";
+        WriteSolidBmp(picture, 40, 30);
+        DialogScript script;
+        script.Queue({IDOK, picture.wstring()});
+        Command(0, layout::IDC_CHOOSE_PICTURE);
     }
     void Command(int notification, int controlId) {
         SendMessageW(window_, WM_COMMAND, MAKEWPARAM(controlId, notification), 0);
@@ -347,13 +357,7 @@ private:
 // dialog, and the preview shows the new blocks. Elsewhere no menu opens.
 TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
     Open();
-    const fs::path picture = folder_.path() / L"gray.bmp";
-    WriteSolidBmp(picture, 40, 30);  // 0x40 gray: between the table's entries
-    {
-        DialogScript script;
-        script.Queue({IDOK, picture.wstring()});
-        Command(0, layout::IDC_CHOOSE_PICTURE);
-    }
+    ImportGray();
     const BlockGrid plain = State().picture.grid;
     const auto rightClick = [&](int x, int y) {
         POINT at{x, y};
@@ -369,7 +373,8 @@ TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
                                     L"*\u989c\u8272\u5339\u914d\uff1aRGB", L"\u989c\u8272\u5339\u914d\uff1a\u611f\u77e5",
                                     L"*\u6296\u52a8\uff1a\u65e0", L"\u6296\u52a8\uff1aFloyd\u2013Steinberg",
                                     L"\u6296\u52a8\uff1a\u6709\u5e8f\uff08Bayer\uff09",
-                                    L"*\u65b9\u5411\uff1a\u5730\u9762", L"\u65b9\u5411\uff1a\u5899\u9762"}));
+                                    L"*\u65b9\u5411\uff1a\u5730\u9762", L"\u65b9\u5411\uff1a\u5899\u9762",
+                                    L"\u65b9\u5757\u2026", L"\u6750\u6599\u6e05\u5355\u2026"}));
         EXPECT_TRUE(dialogs.seen().empty());
     }
     EXPECT_TRUE(State().choice == (ConversionChoice{MatchMode::Rgb, DitherMode::FloydSteinberg}));
@@ -379,7 +384,7 @@ TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
         const BlockGrid dithered = State().picture.grid;
         MenuScript menu(7);
         rightClick(layout::PREVIEW_PANEL.x + 150, layout::PREVIEW_PANEL.y + 150);
-        ASSERT_EQ(menu.items().size(), 7u);
+        ASSERT_EQ(menu.items().size(), 9u);
         EXPECT_EQ(State().orientation, Orientation::Wall);
         EXPECT_EQ(State().picture.grid, dithered);
         const fs::path wall = folder_.path() / L"wall.schematic";
@@ -395,6 +400,155 @@ TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
         rightClick(layout::SOURCE_PANEL.x + 150, layout::SOURCE_PANEL.y + 150);
         EXPECT_TRUE(menu.items().empty()) << "no menu over the source panel";
     }
+}
+
+// Once a dialog of ours with this title is up, does what a user would there, once.
+class OurDialog {
+public:
+    OurDialog(std::wstring title, std::function<void(HWND)> action)
+        : title_(std::move(title)), action_(std::move(action)) {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 30, Tick);
+    }
+    ~OurDialog() {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    bool came = false;
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        OurDialog* self = current_;
+        HWND dialog = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindTitled, reinterpret_cast<LPARAM>(&dialog));
+        if (self == nullptr || dialog == nullptr || self->came) return;
+        self->came = true;
+        self->action_(dialog);
+    }
+    static BOOL CALLBACK FindTitled(HWND window, LPARAM found) {
+        if (ClassOf(window) == L"#32770" && IsWindowVisible(window) && TextOf(window) == current_->title_) {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    static inline OurDialog* current_ = nullptr;
+    UINT_PTR timer_ = 0;
+    std::wstring title_;
+    std::function<void(HWND)> action_;
+};
+
+std::wstring ListText(HWND list, int row, int column) {
+    wchar_t text[256] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+void Press(HWND dialog, int id) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// 方块… from the preview panel's menu: leaving out the block the picture is made of and the
+// falling ones, Cancel changes nothing and OK converts again; 另存为颜色表… refuses the table read
+// and writes elsewhere. 材料清单… lists the blocks and saves the same counts as CSV.
+TEST_F(MainWindowTest, BlockAndMaterialDialogsFromThePreviewMenu) {
+    Open();
+    ImportGray();
+    const BlockGrid plain = State().picture.grid;
+    const auto entry = static_cast<std::size_t>(plain[0]);
+    const std::wstring block = L"  " + std::to_wstring(State().colorTable.blockIds[entry]) + L":" +
+                               std::to_wstring(State().colorTable.blockData[entry]);
+    const auto menu = [&](int downs) {
+        MenuScript pick(downs);
+        POINT at{layout::PREVIEW_PANEL.x + 150, layout::PREVIEW_PANEL.y + 150};
+        ClientToScreen(window_, &at);
+        SendMessageW(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), MAKELPARAM(at.x, at.y));
+        PumpMessages();
+        return pick.items().size();
+    };
+    std::wstring count;
+    const auto leaveOut = [&](int button) {
+        return [&, button](HWND dialog) {
+            HWND list = GetDlgItem(dialog, win32::IDC_BLOCK_LIST);
+            const int rows = ListView_GetItemCount(list);
+            for (int row = 0; row < rows; ++row) {
+                const std::wstring text = ListText(list, row, 0);
+                if (text.size() > block.size() && text.ends_with(block)) ListView_SetCheckState(list, row, FALSE);
+            }
+            SendDlgItemMessageW(dialog, win32::IDC_QUICK_CHOICE, BM_CLICK, 0, 0);  // 不要下落的方块
+            count = TextOf(GetDlgItem(dialog, win32::IDC_BLOCK_COUNT));
+            Press(dialog, button);
+        };
+    };
+    {
+        OurDialog dialog(L"\u65b9\u5757", leaveOut(IDCANCEL));
+        EXPECT_EQ(menu(8), 9u);
+        ASSERT_TRUE(dialog.came);
+    }
+    EXPECT_EQ(State().picture.grid, plain);
+    EXPECT_EQ(State().chosenTable, nullptr);
+    {
+        OurDialog dialog(L"\u65b9\u5757", leaveOut(IDOK));
+        menu(8);
+        ASSERT_TRUE(dialog.came);
+    }
+    ASSERT_NE(State().chosenTable, nullptr);
+    const ColorTable& chosen = *State().chosenTable;
+    EXPECT_LT(chosen.count, State().colorTable.count - 1);
+    EXPECT_EQ(count, L"\u5df2\u9009\u62e9 " + std::to_wstring(chosen.count) + L" / " +
+                         std::to_wstring(State().colorTable.count) + L" \u4e2a\u65b9\u5757");
+    const auto now = static_cast<std::size_t>(State().picture.grid[0]);
+    EXPECT_NE(std::to_wstring(chosen.blockIds[now]) + L":" + std::to_wstring(chosen.blockData[now]),
+              block.substr(2));
+
+    const std::string colors = testing::ReadBytes(folder_ / "Colors.txt");
+    const fs::path mine = folder_.path() / L"mine.txt";
+    std::vector<Seen> seen;
+    {
+        OurDialog dialog(L"\u65b9\u5757", [&](HWND d) {
+            DialogScript script;
+            script.Queue({IDOK, (folder_.path() / L"Colors.txt").wstring()});
+            script.Queue({IDYES, {}});  // the save dialog's own question
+            script.Queue({IDOK, {}});   // the refusal
+            script.Queue({IDOK, mine.wstring()});
+            Press(d, win32::IDC_SAVE_COLOR_TABLE);
+            Press(d, win32::IDC_SAVE_COLOR_TABLE);
+            seen = script.seen();
+            Press(d, IDCANCEL);
+        });
+        menu(8);
+        ASSERT_TRUE(dialog.came);
+    }
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].fileTypes, std::vector<std::wstring>{L"\u989c\u8272\u8868\u6587\u4ef6(*.txt)"});
+    EXPECT_EQ(seen[2].text, L"\u4e0d\u80fd\u8986\u76d6\u989c\u8272\u8868\uff01");
+    EXPECT_EQ(testing::ReadBytes(folder_ / "Colors.txt"), colors);
+    const std::string saved = testing::ReadBytes(mine);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), chosen.count);
+
+    const fs::path csv = folder_.path() / L"list.csv";
+    std::vector<std::string> shown;
+    {
+        OurDialog dialog(L"\u6750\u6599\u6e05\u5355", [&](HWND d) {
+            HWND list = GetDlgItem(d, win32::IDC_MATERIAL_LIST);
+            for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+                shown.push_back(fs::path(ListText(list, row, 0) + L"=" + ListText(list, row, 2)).string());
+            }
+            DialogScript script;
+            script.Queue({IDOK, csv.wstring()});
+            Press(d, win32::IDC_SAVE_CSV);
+            Press(d, IDCANCEL);
+        });
+        EXPECT_EQ(menu(9), 9u);
+        ASSERT_TRUE(dialog.came);
+    }
+    EXPECT_EQ(testing::CsvCounts(testing::ReadBytes(csv)), shown);
+    EXPECT_EQ(shown.size(), 1u);
 }
 
 TEST_F(MainWindowTest, ImportsAsksToShrinkAndWritesThroughTheRealDialogs) {
@@ -440,13 +594,7 @@ TEST_F(MainWindowTest, ImportsAsksToShrinkAndWritesThroughTheRealDialogs) {
 // written in the format of the final name and nothing else.
 TEST_F(MainWindowTest, SaveFileTypesAndTheExtensionTheyGive) {
     Open();
-    const fs::path picture = folder_.path() / L"gray.bmp";
-    WriteSolidBmp(picture, 40, 30);
-    {
-        DialogScript script;
-        script.Queue({IDOK, picture.wstring()});
-        Command(0, layout::IDC_CHOOSE_PICTURE);
-    }
+    ImportGray();
     const std::vector<std::wstring> fileTypes = {
         L"schematic\u6587\u4ef6(*.schematic)", L"schem\u6587\u4ef6(*.schem)",
         L"litematic\u6587\u4ef6(*.litematic)", L"\u7ed3\u6784\u6587\u4ef6(*.nbt)",
@@ -503,8 +651,7 @@ TEST_F(MainWindowTest, ReportsAFileThatIsNoPictureAndKeepsThePreviousOne) {
 TEST_F(MainWindowTest, WithoutAColorTableOnlyTheErrorBoxShowsAndTheLoopIsToldToEnd) {
     DialogScript script;
     script.Queue({IDOK, {}});
-    EXPECT_FALSE(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL));
-    EXPECT_EQ(win32::MainWindow(), nullptr);
+    EXPECT_EQ(win32::CreateMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL), nullptr);
     ASSERT_EQ(script.seen().size(), 1u);
     EXPECT_EQ(script.seen()[0].text, L"\u8f93\u5165\u989c\u8272\u5931\u8d25\uff01");
     EXPECT_EQ(script.seen()[0].owner, nullptr);

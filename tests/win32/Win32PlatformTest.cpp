@@ -4,7 +4,9 @@
 #include "app/PreviewPanels.h"
 #include "palette/ColorTable.h"
 #include "win32/Orientation.h"
-#include "win32/Win32Platform.h"
+#include "win32/Panels.h"
+#include "win32/Pictures.h"
+#include "win32/WindowServices.h"
 #include "formats/BlockFile.h"
 #include "tests/support/TempFolder.h"
 
@@ -246,7 +248,7 @@ class PanelTarget {
 public:
     PanelTarget() { memory_ = platform::CreateSurfaceMemory(300, 300, &bits_); }
     ~PanelTarget() { platform::ReleaseSurfaceMemory(memory_); }
-    platform::PanelCanvas Canvas() const { return {memory_->dc}; }
+    win32::PanelPainter Canvas() const { return win32::PanelPainter(memory_->dc); }
     Pixel At(int x, int y) const {
         GdiFlush();
         return bits_[static_cast<std::size_t>(299 - y) * 300 + static_cast<std::size_t>(x)] |
@@ -262,7 +264,7 @@ TEST_F(Win32Draw, PanelIsWhiteWithABlackFrameAndThePictureBlendedFromTheCorner) 
     PixelSurface surface = DrawWhole(DATA / "rgba-4x3.png");
     ASSERT_TRUE(surface.HasPixels());
     PanelTarget panel;
-    platform::PanelCanvas canvas = panel.Canvas();
+    win32::PanelPainter canvas = panel.Canvas();
     DrawPanel(canvas, {surface, 4, 3});
 
     const Pixel white = MakePixel(255, 255, 255), black = MakePixel(0, 0, 0);
@@ -294,7 +296,7 @@ TEST_F(Win32Draw, PanelShrinksAPictureKeptLargerThanItsDisplaySize) {
         for (std::uint32_t x = 0; x < 600; ++x)
             surface.At(x, y) = x < 300 ? MakePixel(0, 0, 255) : MakePixel(255, 0, 0);
     PanelTarget panel;
-    platform::PanelCanvas canvas = panel.Canvas();
+    win32::PanelPainter canvas = panel.Canvas();
     DrawPanel(canvas, {surface, 300, 200});
     EXPECT_TRUE(Near(panel.At(100, 100), MakePixel(0, 0, 255), 0));
     EXPECT_TRUE(Near(panel.At(200, 100), MakePixel(255, 0, 0), 0));
@@ -311,14 +313,15 @@ TEST(Win32Busy, WorkRunsOnAnotherThreadWhileMessagesAreDispatched) {
     const UINT_PTR timer = SetTimer(nullptr, 0, 10, CountTick);
     ASSERT_NE(timer, 0u);
     DWORD workedOn = 0;
-    platform::RunBusy([&] {
+    win32::WindowServices services;
+    services.RunBusy([&] {
         workedOn = GetCurrentThreadId();
         Sleep(300);
     });
     KillTimer(nullptr, timer);
     EXPECT_NE(workedOn, GetCurrentThreadId());
     EXPECT_GE(busyTimerTicks, 3);
-    EXPECT_THROW(platform::RunBusy([] { throw std::runtime_error("no"); }), std::runtime_error);
+    EXPECT_THROW(services.RunBusy([] { throw std::runtime_error("no"); }), std::runtime_error);
 }
 
 TEST(Win32CoreFiles, ReadAndReplaceFilesNamedOutsideTheSystemCodePage) {

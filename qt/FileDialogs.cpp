@@ -1,17 +1,14 @@
-// Message boxes and file dialogs on Qt. The file dialogs are Qt's own widgets, not the desktop's:
+// The open and save dialogs on Qt. They are Qt's own widgets, not the desktop's:
 // a native dialog would take its patterns from the text shown ("(*.jpg;*.png;*.bmp)"), where the
 // semicolons make them match nothing, and only Qt's can be told otherwise.
-#include "app/Texts.h"
-#include "platform/WindowServices.h"
-#include "qt/QtWindow.h"
+#include "qt/WindowServices.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QMessageBox>
 
-namespace tesselbox::platform {
+namespace tesselbox::qt {
 namespace {
 
 // "*.jpg;*.png;*.bmp" as Qt patterns that match any letter case: "*.[jJ][pP][gG]" and so on.
@@ -49,10 +46,10 @@ QString FilterExtension(const char* pattern, const QString& otherwise) {
 
 class FileDialog : public QFileDialog {
 public:
-    FileDialog(std::span<const FileFilter> filters, const char* defaultExtension)
-        : QFileDialog(qt::DialogOwner()), extension_(QString::fromUtf8(defaultExtension)) {
+    FileDialog(QWidget* owner, std::span<const platform::FileFilter> filters, const char* defaultExtension)
+        : QFileDialog(owner), extension_(QString::fromUtf8(defaultExtension)) {
         setOption(DontUseNativeDialog);
-        for (const FileFilter& filter : filters) {
+        for (const platform::FileFilter& filter : filters) {
             texts_ << QString::fromUtf8(filter.text);
             patterns_ << Patterns(filter.pattern);
             extensions_ << FilterExtension(filter.pattern, extension_);
@@ -102,10 +99,12 @@ private:
     QStringList extensions_;
 };
 
-std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
-                                            std::span<const FileFilter> filters,
-                                            const char* defaultExtension) {
-    FileDialog dialog(filters, defaultExtension);
+}  // namespace
+
+std::optional<std::filesystem::path> WindowServices::ChooseFile(bool save, platform::FileDialogRecord& record,
+                                                               std::span<const platform::FileFilter> filters,
+                                                               const char* defaultExtension) {
+    FileDialog dialog(DialogOwner(), filters, defaultExtension);
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -114,41 +113,11 @@ std::optional<std::filesystem::path> Choose(bool save, FileDialogRecord& record,
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     dialog.StartOn(record.filterIndex);
-    qt::DialogOpening();
-    const int result = dialog.exec();
-    qt::DialogClosed();
-    if (result != QDialog::Accepted) return std::nullopt;
+    if (Exec(dialog) != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
     record.filterIndex = dialog.FilterNumber();
     return std::filesystem::path(QFile::encodeName(files.first()).toStdString());
 }
 
-}  // namespace
-
-Answer ShowMessage(const std::string& text, MessageKind kind) {
-    const bool question = kind == MessageKind::Question;
-    QMessageBox box(question ? QMessageBox::Question : QMessageBox::Critical,
-                    QString::fromUtf8(texts::APP_NAME), QString::fromUtf8(text),
-                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                    qt::DialogOwner());
-    qt::DialogOpening();
-    const int result = box.exec();
-    qt::DialogClosed();
-    if (!question) return Answer::Ok;
-    return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
-}
-
-std::optional<std::filesystem::path> ChooseOpenFile(FileDialogRecord& record,
-                                                     std::span<const FileFilter> filters,
-                                                     const char* defaultExtension) {
-    return Choose(false, record, filters, defaultExtension);
-}
-
-std::optional<std::filesystem::path> ChooseSaveFile(FileDialogRecord& record,
-                                                     std::span<const FileFilter> filters,
-                                                     const char* defaultExtension) {
-    return Choose(true, record, filters, defaultExtension);
-}
-
-}  // namespace tesselbox::platform
+}  // namespace tesselbox::qt

@@ -1,38 +1,27 @@
-#include "qt/QtWindow.h"
+#include "qt/MainWindow.h"
 
 #include "app/Commands.h"
 #include "app/ConversionMenu.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
-#include "qt/QtPanels.h"
+#include "qt/Panels.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
 #include <QPainter>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QTranslator>
 
-#include <exception>
-#include <limits>
-#include <system_error>
-#include <thread>
+#include <utility>
 
 namespace tesselbox::qt {
 namespace {
-
-// The one running window. The window services are free functions that the commands call without
-// a window at hand; the dialogs, the message boxes and the panels they reach belong to this one.
-QPointer<MainWindow> runningWindow;
 
 QRect ToQRect(layout::Rect r) { return {r.x, r.y, r.width, r.height}; }
 
@@ -46,7 +35,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        platform::PanelCanvas canvas{painter};
+        PanelPainter canvas(painter);
         DispatchDrawItem(state_, controlId_, canvas);
     }
 
@@ -101,7 +90,7 @@ void MainWindow::EndBusyCursor() {
 
 bool MainWindow::Start() {
     if (!OnCreate(state_)) return false;
-    runningWindow = this;
+    started_ = true;
 
     auto addButton = [this](const char* text, layout::Rect where, int controlId) {
         auto* button = new QPushButton(QString::fromUtf8(text), this);
@@ -134,7 +123,7 @@ void MainWindow::ShowConversionMenu(const QPoint& where) {
     for (const ConversionMenuItem& item : ConversionMenu(state_)) {
         if (item.startsGroup) menu.addSeparator();
         QAction* action = menu.addAction(QString::fromUtf8(item.text));
-        action->setCheckable(true);
+        action->setCheckable(item.checkable);
         action->setChecked(item.checked);
         action->setData(item.id);
     }
@@ -175,60 +164,5 @@ void MainWindow::DialogClosed() {
     busyCursor_ = true;
 }
 
-QWidget* DialogOwner() { return runningWindow.data(); }
-
-void DialogOpening() {
-    if (runningWindow) runningWindow->EndBusyCursor();
-}
-
-void DialogClosed() {
-    if (runningWindow) runningWindow->DialogClosed();
-}
-
-QWidget* FindPanel(int controlId) { return runningWindow ? runningWindow->Panel(controlId) : nullptr; }
-
-void SetBusyWork(bool busy) {
-    if (runningWindow) runningWindow->SetBusyWork(busy);
-}
-
 }  // namespace tesselbox::qt
 
-namespace tesselbox::platform {
-
-void RunBusy(const std::function<void()>& work) {
-    QEventLoop loop;
-    std::exception_ptr failure;
-    std::thread worker;
-    try {
-        worker = std::thread([&] {
-            try {
-                work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {  // no thread to be had: the window waits
-        work();
-        return;
-    }
-    // A bar that only says "busy", shown if the work lasts; the window underneath keeps painting
-    // but takes no input until the work is done.
-    QProgressDialog progress(qt::DialogOwner());
-    progress.setWindowTitle(QString::fromUtf8(texts::APP_NAME));
-    progress.setCancelButton(nullptr);
-    progress.setRange(0, 0);
-    progress.setMinimumDuration(std::numeric_limits<int>::max());
-    progress.setWindowModality(Qt::WindowModal);
-    QTimer showLater;
-    showLater.setSingleShot(true);
-    QObject::connect(&showLater, &QTimer::timeout, &progress, &QProgressDialog::show);
-    showLater.start(qt::BUSY_INDICATOR_DELAY_MS);
-    qt::SetBusyWork(true);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    qt::SetBusyWork(false);
-    worker.join();
-    if (failure) std::rethrow_exception(failure);
-}
-
-}  // namespace tesselbox::platform

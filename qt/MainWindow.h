@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "qt/WindowServices.h"
 
 #include <QWidget>
 
@@ -34,13 +35,19 @@ public:
     // Loads the color table and builds the controls. False after the error box: the window must
     // then never be shown.
     bool Start();
+    bool Started() const { return started_; }
 
     const AppState& state() const { return state_; }
+    WindowServices& services() { return services_; }
     QPushButton* Button(int controlId) const;
     QWidget* Panel(int controlId) const;
 
     // The work under way, through the window services.
     void SetBusyWork(bool busy) { busyWork_ = busy; }
+    // Around each dialog of a command. Once its last dialog has closed a command may work a while
+    // (a large picture kept at full size): the window repaints what the dialog covered at once and
+    // shows a busy cursor until the command returns.
+    void DialogOpening() { EndBusyCursor(); }
     void DialogClosed();
     void EndBusyCursor();
 
@@ -55,7 +62,9 @@ private:
     // The preview panel's right-click menu, at a point on the screen.
     void ShowConversionMenu(const QPoint& where);
 
-    AppState state_;
+    WindowServices services_{*this};
+    AppState state_{services_};
+    bool started_ = false;
     QPushButton* chooseButton_ = nullptr;
     QPushButton* generateButton_ = nullptr;
     QWidget* sourcePanel_ = nullptr;
@@ -64,20 +73,5 @@ private:
     bool busyCursor_ = false;
     bool busyWork_ = false;  // RunBusy is waiting for its work
 };
-
-// How long work under RunBusy goes on before the busy bar shows.
-inline constexpr int BUSY_INDICATOR_DELAY_MS = 250;
-
-// For the window services: the main window once it has started (owner of the dialogs), and
-// its panels by control identifier. Null before Start and after the window is gone.
-QWidget* DialogOwner();
-QWidget* FindPanel(int controlId);
-void SetBusyWork(bool busy);
-
-// Around each dialog of a button command. Once its last dialog has closed a command may work a
-// while (a large picture kept at full size): the window repaints what the dialog covered at once
-// and shows a busy cursor until the command returns.
-void DialogOpening();
-void DialogClosed();
 
 }  // namespace tesselbox::qt

@@ -1,4 +1,4 @@
-#include "cli/Materials.h"
+#include "palette/Materials.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-namespace tesselbox::cli {
+namespace tesselbox {
 namespace {
 
 // Numbered blocks by id:data first, then named ones by name.
@@ -31,15 +31,14 @@ std::string BlockColumn(const MaterialCount& material) {
     return std::to_string(material.blockId) + ":" + std::to_string(material.blockData);
 }
 
-std::string Stacks(std::uint64_t count) {
-    const std::uint64_t stacks = count / STACK;
-    std::string text = std::to_string(stacks) + (stacks == 1 ? " stack" : " stacks") + " + " +
-                       std::to_string(count % STACK);
-    if (stacks >= BOX) {
-        const std::uint64_t boxes = stacks / BOX;
-        text += "; " + std::to_string(boxes) + (boxes == 1 ? " shulker box" : " shulker boxes") + " + " +
-                std::to_string(stacks % BOX) + (stacks % BOX == 1 ? " stack" : " stacks") + " + " +
-                std::to_string(count % STACK);
+std::string StacksText(std::uint64_t count) {
+    const Stacks s = InStacks(count);
+    std::string text = std::to_string(s.stacks) + (s.stacks == 1 ? " stack" : " stacks") + " + " +
+                       std::to_string(s.leftOver);
+    if (s.boxes > 0) {
+        text += "; " + std::to_string(s.boxes) + (s.boxes == 1 ? " shulker box" : " shulker boxes") + " + " +
+                std::to_string(s.stacksBesideBoxes) + (s.stacksBesideBoxes == 1 ? " stack" : " stacks") + " + " +
+                std::to_string(s.leftOver);
     }
     return text;
 }
@@ -52,6 +51,11 @@ std::string CsvField(const std::string& text) {
 }
 
 }  // namespace
+
+Stacks InStacks(std::uint64_t count) {
+    const std::uint64_t stacks = count / STACK;
+    return {stacks, count % STACK, stacks / BOX, stacks % BOX};
+}
 
 BillOfMaterials CountMaterials(const BlockGrid& grid, const ColorTable& table) {
     std::vector<std::uint64_t> perEntry(static_cast<std::size_t>(table.count), 0);
@@ -116,7 +120,7 @@ void PrintMaterials(std::ostream& out, const BillOfMaterials& bill,
         const auto entry = static_cast<std::size_t>(material.firstEntry);
         if (entry < blockNames.size() && blockNames[entry] != block) text += "  " + blockNames[entry];
         if (!material.name.empty()) text += "  " + material.name;
-        if (material.count >= STACK) text += "  (" + Stacks(material.count) + ")";
+        if (material.count >= STACK) text += "  (" + StacksText(material.count) + ")";
         while (!text.empty() && text.back() == ' ') text.pop_back();
         out << text << "\n";
     }
@@ -134,13 +138,13 @@ std::string MaterialsCsv(const BillOfMaterials& bill, const std::vector<std::str
     std::string csv = "block,name in that version,name,count,stacks of 64,left over,shulker boxes,stacks besides the boxes\n";
     for (const MaterialCount& material : bill.materials) {
         const auto entry = static_cast<std::size_t>(material.firstEntry);
-        const std::uint64_t stacks = material.count / STACK;
+        const Stacks s = InStacks(material.count);
         csv += CsvField(BlockColumn(material)) + "," + (entry < blockNames.size() ? CsvField(blockNames[entry]) : "") +
-               "," + CsvField(material.name) + "," + std::to_string(material.count) + "," + std::to_string(stacks) +
-               "," + std::to_string(material.count % STACK) + "," + std::to_string(stacks / BOX) + "," +
-               std::to_string(stacks % BOX) + "\n";
+               "," + CsvField(material.name) + "," + std::to_string(material.count) + "," + std::to_string(s.stacks) +
+               "," + std::to_string(s.leftOver) + "," + std::to_string(s.boxes) + "," +
+               std::to_string(s.stacksBesideBoxes) + "\n";
     }
     return csv;
 }
 
-}  // namespace tesselbox::cli
+}  // namespace tesselbox

@@ -1,6 +1,6 @@
 // Decoding with QImageReader and surfaces over calloc'ed memory wrapped by a QImage. The surface
 // image is stored upside down (row 0 is the picture's bottom row), as the core expects.
-#include "qt/QtPicture.h"
+#include "qt/Pictures.h"
 
 #include "fileio/OpenFile.h"
 

@@ -3,7 +3,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     tesselbox::win32::RegisterMainClass(instance);
-    if (!tesselbox::win32::CreateMainWindow(instance, showCommand)) return 0;
+    if (tesselbox::win32::CreateMainWindow(instance, showCommand) == nullptr) return 0;
     MSG message{};
     // No dialog-message handling: Tab does not move between the buttons.
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

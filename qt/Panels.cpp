@@ -1,23 +1,21 @@
 // Panel painting on Qt. The surface is bottom-up, so it is drawn through a vertical flip rather
 // than mirrored into a copy, which for a picture kept at full size would be large.
-#include "qt/QtPanels.h"
+#include "qt/Panels.h"
 
-#include "qt/QtPicture.h"
-#include "qt/QtWindow.h"
+#include "qt/Pictures.h"
 
 #include <QPaintDevice>
-#include <QWidget>
 
-namespace tesselbox::platform {
+namespace tesselbox::qt {
 
-void FillPanelWhite(PanelCanvas& canvas, int width, int height) {
-    canvas.painter.fillRect(QRect(0, 0, width, height), Qt::white);
+void PanelPainter::FillWhite(int width, int height) {
+    painter_.fillRect(QRect(0, 0, width, height), Qt::white);
 }
 
-void BlendSurface(PanelCanvas& canvas, const SurfaceMemory& source, std::uint32_t sourceWidth,
-                  std::uint32_t sourceHeight, std::uint32_t destinationWidth,
-                  std::uint32_t destinationHeight) {
-    QPainter& painter = canvas.painter;
+void PanelPainter::BlendSurface(const platform::SurfaceMemory& source, std::uint32_t sourceWidth,
+                                std::uint32_t sourceHeight, std::uint32_t destinationWidth,
+                                std::uint32_t destinationHeight) {
+    QPainter& painter = painter_;
     const qreal ratio = painter.device()->devicePixelRatio();
     // In device pixels, so that at 1:1 on a high-DPI screen each picture pixel becomes a whole
     // square of device pixels instead of being resampled.
@@ -31,21 +29,17 @@ void BlendSurface(PanelCanvas& canvas, const SurfaceMemory& source, std::uint32_
     painter.scale(1, -1);
     // The surface is premultiplied, so source-over here is the panels' per-pixel-alpha blend.
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(QRect(0, 0, width, height), SurfaceImage(source),
+    painter.drawImage(QRect(0, 0, width, height), platform::SurfaceImage(source),
                       QRect(0, 0, int(sourceWidth), int(sourceHeight)));
     painter.restore();
 }
 
-void FramePanelBlack(PanelCanvas& canvas, int width, int height) {
-    QPainter& painter = canvas.painter;
+void PanelPainter::FrameBlack(int width, int height) {
+    QPainter& painter = painter_;
     painter.fillRect(QRect(0, 0, width, 1), Qt::black);
     painter.fillRect(QRect(0, height - 1, width, 1), Qt::black);
     painter.fillRect(QRect(0, 0, 1, height), Qt::black);
     painter.fillRect(QRect(width - 1, 0, 1, height), Qt::black);
 }
 
-void InvalidatePanel(int controlId) {
-    if (QWidget* panel = qt::FindPanel(controlId)) panel->update();
-}
-
-}  // namespace tesselbox::platform
+}  // namespace tesselbox::qt

@@ -1,7 +1,8 @@
-// The bill of materials: how many of each block (id:data) a converted picture needs.
+// The bill of materials: how many of each block a converted picture needs, in stacks and shulker
+// boxes too.
 #pragma once
 
-#include "convert/ConvertToBlocks.h"
+#include "palette/BlockGrid.h"
 #include "palette/ColorTable.h"
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselbox::cli {
+namespace tesselbox {
 
 struct MaterialCount {
     std::uint8_t blockId = 0;
@@ -20,6 +21,16 @@ struct MaterialCount {
     std::string name;             // that entry's name
     friend bool operator==(const MaterialCount&, const MaterialCount&) = default;
 };
+
+// A count in stacks of 64 and what is left, and those stacks in shulker boxes of 27 and the stacks
+// besides the boxes.
+struct Stacks {
+    std::uint64_t stacks = 0;
+    std::uint64_t leftOver = 0;
+    std::uint64_t boxes = 0;
+    std::uint64_t stacksBesideBoxes = 0;
+};
+Stacks InStacks(std::uint64_t count);
 
 struct BillOfMaterials {
     std::vector<MaterialCount> materials;  // most used first, then by id and data
@@ -38,4 +49,4 @@ void PrintMaterials(std::ostream& out, const BillOfMaterials& bill,
 // The same as CSV: a heading, then one row per material, most used first.
 std::string MaterialsCsv(const BillOfMaterials& bill, const std::vector<std::string>& blockNames = {});
 
-}  // namespace tesselbox::cli
+}  // namespace tesselbox
