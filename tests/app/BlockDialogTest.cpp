@@ -20,9 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<std::string> BlockStatesOf(const ColorTable& table) {
-    std::vector<std::string> states;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) states.push_back(table.blockStates[i]);
-    return states;
+    return {table.blockStates.begin(), table.blockStates.begin() + table.count};
 }
 
 class BlockDialogTest : public ::testing::Test {
@@ -237,6 +235,7 @@ TEST_F(BlockDialogTest, MaterialListShowsAndSavesTheCountsOfTheCurrentBlocks) {
                                 texts::TOTAL_EMPTY + "0" + texts::TOTAL_AFTER);
 
     std::vector<std::string> shown;
+    shown.reserve(list.rows.size());
     for (const Row& row : list.rows) shown.push_back(row[0] + "=" + row[2]);
     EXPECT_EQ(testing::CsvCounts(testing::ReadBytes(csv)), shown);
     EXPECT_TRUE(services_.messages.empty());

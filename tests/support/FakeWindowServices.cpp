@@ -48,6 +48,7 @@ void Canvas::FrameBlack(int frameWidth, int frameHeight) {
 
 std::vector<std::string> WindowServices::MessageTexts() const {
     std::vector<std::string> texts;
+    texts.reserve(messages.size());
     for (const auto& [text, kind] : messages) texts.push_back(text);
     return texts;
 }
