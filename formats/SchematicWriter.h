@@ -10,12 +10,22 @@
 
 namespace tesselbox {
 
+// Blocks at several heights, as map art stands: x × y × z table entries or NO_BLOCK, x fastest,
+// then z, then y (the order of a .schem's and a .litematic's cells).
+struct BlockVolume {
+    std::uint32_t x = 0, y = 0, z = 0;
+    const std::int32_t* cells = nullptr;
+};
+
 // What the writers read: the block grid keeps the bottom picture row first (surface order).
 struct SchematicSource {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     const std::int32_t* blockGrid = nullptr;  // width × height entries; unread when either is 0
     const ColorTable* table = nullptr;
+    // When set, the file holds these blocks instead, and the grid is only the art seen from above
+    // (the .litematic's preview). A .schematic cannot hold them.
+    const BlockVolume* volume = nullptr;
 };
 
 std::uint64_t SchematicFileSize(std::uint32_t width, std::uint32_t height);
