@@ -53,11 +53,6 @@ constexpr std::uint64_t MAX_NBT_ARRAY = std::numeric_limits<std::int32_t>::max()
 // block as tags of its own (a compound, a list and four numbers: about 200 bytes), so 4096 x 4096
 // blocks already take some 3 GB of the heap a launcher gives by default. Larger art goes in pieces.
 constexpr std::uint64_t MAX_STRUCTURE_BLOCKS = std::uint64_t{4096} * 4096;
-// The build height: Java 1.18 (DataVersion 2860) raised it from 256 to 384, as did Bedrock 1.18,
-// older than every Bedrock version written.
-constexpr std::int32_t TALL_WORLDS_SINCE = 2860;
-constexpr std::uint32_t BUILD_HEIGHT = 384;
-constexpr std::uint32_t OLD_BUILD_HEIGHT = 256;
 
 // The palette of a structure file: the used states, no air; -1 for a cell left as it is.
 struct StructurePalette {
@@ -240,8 +235,7 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
     prepared.bedrock = options.bedrockVersion != nullptr ? options.bedrockVersion : &NewestBedrockVersion();
     if (options.orientation == Orientation::Wall || source.volume != nullptr) {
         const bool bedrock = format == BlockFileFormat::McStructure;
-        const std::uint32_t buildHeight =
-            bedrock || prepared.version->dataVersion >= TALL_WORLDS_SINCE ? BUILD_HEIGHT : OLD_BUILD_HEIGHT;
+        const std::uint32_t buildHeight = bedrock ? BEDROCK_BUILD_HEIGHT : BuildHeight(*prepared.version);
         if (box.y > buildHeight) {
             return Refuse(BlockFileStatus::TooLarge,
                           (source.volume != nullptr ? "art " : "a wall ") + std::to_string(box.y) + " blocks tall is higher than the build height of " +

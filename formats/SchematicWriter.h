@@ -10,13 +10,6 @@
 
 namespace tesselbox {
 
-// Blocks at several heights, as map art stands: x × y × z table entries or NO_BLOCK, x fastest,
-// then z, then y (the order of a .schem's and a .litematic's cells).
-struct BlockVolume {
-    std::uint32_t x = 0, y = 0, z = 0;
-    const std::int32_t* cells = nullptr;
-};
-
 // What the writers read: the block grid keeps the bottom picture row first (surface order).
 struct SchematicSource {
     std::uint32_t width = 0;
