@@ -12,6 +12,7 @@ namespace tesselbox {
 namespace {
 
 constexpr std::uint32_t SUPPORTED = blocks::FALLS | blocks::NEEDS_SUPPORT;
+constexpr std::uint8_t WATER = 12;
 constexpr std::uint32_t TROUBLE = SUPPORTED | blocks::CREATIVE_ONLY | blocks::CHANGES;
 
 // Where a version stands among the block lists' versions; past the end for one they lack.
@@ -58,7 +59,8 @@ std::optional<std::string> MakeMapPalette(const MapPaletteRequest& request, MapP
     const std::size_t wanted = VersionIndex(version.name);
     const auto bases = blocks::MapBaseColors();
     const auto inVersion = [&](const blocks::MapColorBlock& block) {
-        return block.base != 0 && block.base < bases.size() && VersionIndex(block.firstVersion) <= wanted &&
+        // Water is shaded by its depth, not its height: this art does not use it.
+        return block.base != 0 && block.base != WATER && block.base < bases.size() && VersionIndex(block.firstVersion) <= wanted &&
                VersionIndex(bases[block.base].firstVersion) <= wanted;
     };
 
