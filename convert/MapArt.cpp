@@ -301,7 +301,7 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
         art.refusal = std::string(MapModeName(request.mode)) + " map art needs " + std::to_string(art.height) +
                       " blocks of height (map " + std::to_string(tallest->row + 1) + "-" +
                       std::to_string(tallest->column + 1) + "), above " +
-                      (user ? "the limit of " + std::to_string(limit) + " blocks"
+                      (user ? "the limit of " + std::to_string(limit) + (limit == 1 ? " block" : " blocks")
                             : "the build height of " + std::to_string(limit) + " blocks in Minecraft " + std::string(version.name)) +
                       (request.mode == MapMode::Staircase ? ": valley staircasing needs less, a flat map one layer"
                                                           : ": a flat map needs one layer");
