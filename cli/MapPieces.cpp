@@ -50,13 +50,17 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
     const std::string name = Stem(target);
     const std::string extension(FormatExtension(options.format));
     std::vector<fs::path> files;
-    std::vector<BlockFileSource> sources;
+    std::vector<std::int32_t> cells;  // one piece's blocks at a time
+    BlockVolume volume;
+    const auto sourceOf = [&](const MapPiece& piece) {
+        volume = PieceVolume(piece, palette, cells);
+        return BlockFileSource{MAP_ART_SIDE, MAP_ART_SIDE + 1, piece.top.data(), &palette.fileTable, &volume};
+    };
     for (const MapPiece& piece : art.pieces) {
         files.push_back(one ? target
                             : Beside(target, name + "-map-" + std::to_string(piece.row + 1) + "-" +
                                                  std::to_string(piece.column + 1) + extension));
-        sources.push_back({MAP_ART_SIDE, MAP_ART_SIDE + 1, piece.top.data(), &palette.fileTable, &piece.volume});
-        if (const BlockFileOutcome checked = CheckBlockFile(sources.back(), options); !checked.ok()) {
+        if (const BlockFileOutcome checked = CheckBlockFile(sourceOf(piece), options); !checked.ok()) {
             report.failures.push_back(DisplayPath(files.back()) + ": " + checked.message);
             return report;
         }
@@ -75,7 +79,7 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
         const MapPiece& piece = art.pieces[i];
         BlockFileOptions pieceOptions = options;
         pieceOptions.name = Stem(files[i]);
-        if (const BlockFileOutcome written = WriteBlockFile(files[i], sources[i], pieceOptions); !written.ok()) {
+        if (const BlockFileOutcome written = WriteBlockFile(files[i], sourceOf(piece), pieceOptions); !written.ok()) {
             report.failures.push_back(DisplayPath(files[i]) + ": " + written.message);
             return report;
         }
@@ -83,7 +87,7 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
         const std::int64_t centreZ = std::int64_t{MAP_ART_SIDE} * piece.row;
         const std::int64_t x = centreX - MAP_ART_SIDE / 2, z = centreZ - MAP_ART_SIDE / 2 - 1;
         guide << DisplayPath(files[i].filename()) << ": map " << piece.row + 1 << "-" << piece.column + 1 << ", "
-              << piece.volume.x << " x " << piece.volume.y << " x " << piece.volume.z << " blocks (x, y, z); corner at x "
+              << MAP_ART_SIDE << " x " << piece.layers << " x " << MAP_ART_SIDE + 1 << " blocks (x, y, z); corner at x "
               << x << ", z " << z << " (the map's centre " << centreX << ", " << centreZ << ")\n";
         if (options.format == BlockFileFormat::Nbt) {
             guide << "  /place template tesselbox:" << pieceOptions.name << " " << x << " ~ " << z << "\n";

@@ -241,13 +241,10 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
             }
             // A support block under the lowest art lifts the whole piece by one.
             const std::int32_t lift = lowSupport ? 1 : 0;
-            piece.volume = {SIDE, static_cast<std::uint32_t>(highest + 1 + lift), LENGTH, nullptr};
-            piece.cells.assign(std::size_t{SIDE} * piece.volume.y * LENGTH, NO_BLOCK);
+            piece.layers = static_cast<std::uint32_t>(highest + 1 + lift);
             piece.top.assign(std::size_t{SIDE} * LENGTH, NO_BLOCK);
+            piece.heights.assign(std::size_t{SIDE} * LENGTH, -1);
             piece.art.assign(std::size_t{SIDE} * SIDE, NO_BLOCK);
-            const auto put = [&](std::uint32_t x, std::int32_t y, std::uint32_t z, std::int32_t entry) {
-                piece.cells[(static_cast<std::size_t>(y) * LENGTH + z) * SIDE + x] = entry;
-            };
             double pieceSum = 0;
             std::uint32_t pieceColumns = 0;
             for (std::uint32_t x = 0; x < SIDE; ++x) {
@@ -258,9 +255,8 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
                     if (h < 0) continue;
                     const std::int32_t y = h + lift;
                     const std::int32_t entry = z == 0 ? NO_BLOCK : entryAt(column * SIDE + x, row * SIDE + z - 1);
-                    const std::int32_t placed = entry == NO_BLOCK ? palette.supportEntry : entry;
-                    put(x, y, z, placed);
-                    piece.top[std::size_t{LENGTH - 1 - z} * SIDE + x] = placed;
+                    piece.top[std::size_t{LENGTH - 1 - z} * SIDE + x] = entry == NO_BLOCK ? palette.supportEntry : entry;
+                    piece.heights[std::size_t{z} * SIDE + x] = static_cast<std::int16_t>(y);
                     columnTop = std::max(columnTop, y);
                     if (entry == NO_BLOCK) {
                         ++piece.supportBlocks;
@@ -270,10 +266,7 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
                     const auto e = static_cast<std::size_t>(entry);
                     piece.art[std::size_t{SIDE - z} * SIDE + x] = entry;
                     piece.colors[std::size_t{z - 1} * SIDE + x] = static_cast<std::uint8_t>(palette.base[e] * 4 + palette.shade[e]);
-                    if (palette.needsSupport[e]) {
-                        put(x, y - 1, z, palette.supportEntry);
-                        ++piece.supportBlocks;
-                    }
+                    if (palette.needsSupport[e]) ++piece.supportBlocks;
                 }
                 if (hasArt) {
                     pieceSum += columnTop + 1;
@@ -283,11 +276,10 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
             piece.meanColumnHeight = pieceColumns > 0 ? pieceSum / pieceColumns : 0;
             heightSum += pieceSum;
             columnsWithArt += pieceColumns;
-            art.height = std::max(art.height, piece.volume.y);
+            art.height = std::max(art.height, piece.layers);
             art.pieces.push_back(std::move(piece));
         }
     }
-    for (MapPiece& piece : art.pieces) piece.volume.cells = piece.cells.data();
     art.meanColumnHeight = columnsWithArt > 0 ? heightSum / static_cast<double>(columnsWithArt) : 0;
 
     const GameVersion& version = request.version != nullptr ? *request.version : NewestGameVersion();
@@ -296,7 +288,7 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
     const std::uint32_t limit = user ? request.maxHeight : buildHeight;
     if (art.height > limit) {
         const auto tallest = std::max_element(art.pieces.begin(), art.pieces.end(), [](const MapPiece& a, const MapPiece& b) {
-            return a.volume.y < b.volume.y;
+            return a.layers < b.layers;
         });
         art.refusal = std::string(MapModeName(request.mode)) + " map art needs " + std::to_string(art.height) +
                       " blocks of height (map " + std::to_string(tallest->row + 1) + "-" +
@@ -309,14 +301,24 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
     out = std::move(art);
 }
 
-ImportOutcome MakeMapArt(LoadedPicture&& picture, const MapPalette& palette, const MapArtRequest& request,
-                         const ConversionChoice& choice, MapArt& out) {
-    const PictureRequest fitted{FitToMaps(picture.size(), request), false, false, choice};
-    ConvertedPicture converted;
-    const ImportOutcome made = MakeBlocks(std::move(picture), palette.table, fitted, converted);
-    if (!made.ok()) return made;
-    BuildMapArt(converted.grid, converted.working.width, converted.working.height, palette, request, out);
-    return made;
+BlockVolume PieceVolume(const MapPiece& piece, const MapPalette& palette, std::vector<std::int32_t>& cells) {
+    constexpr std::uint32_t SIDE = MAP_ART_SIDE, LENGTH = MAP_ART_SIDE + 1;
+    cells.assign(std::size_t{SIDE} * piece.layers * LENGTH, NO_BLOCK);
+    const auto put = [&](std::uint32_t x, std::int32_t y, std::uint32_t z, std::int32_t entry) {
+        cells[(static_cast<std::size_t>(y) * LENGTH + z) * SIDE + x] = entry;
+    };
+    for (std::uint32_t z = 0; z < LENGTH; ++z) {
+        for (std::uint32_t x = 0; x < SIDE; ++x) {
+            const std::int32_t y = piece.heights[std::size_t{z} * SIDE + x];
+            if (y < 0) continue;
+            const std::int32_t entry = piece.top[std::size_t{LENGTH - 1 - z} * SIDE + x];
+            put(x, y, z, entry);
+            if (entry != palette.supportEntry && palette.needsSupport[static_cast<std::size_t>(entry)]) {
+                put(x, y - 1, z, palette.supportEntry);
+            }
+        }
+    }
+    return {SIDE, piece.layers, LENGTH, cells.data()};
 }
 
 bool PaintMapPreview(const MapArt& art, const MapPalette& palette, PixelSurface& preview) {

@@ -7,7 +7,6 @@
 
 #include "convert/ConversionChoice.h"
 #include "convert/FitToPanel.h"
-#include "convert/PictureImport.h"
 #include "convert/PixelSurface.h"
 #include "palette/BlockGrid.h"
 #include "palette/BlockStates.h"
@@ -81,9 +80,9 @@ struct MapArtRequest {
 // One map's blocks: 128 columns by the reference row and 128 rows, each building alone.
 struct MapPiece {
     std::uint32_t row = 0, column = 0;  // among the maps, from 0, row 0 the northern
-    BlockVolume volume;                 // x 128, z 129 (z = 0 the reference row), y its height
-    std::vector<std::int32_t> cells;    // the volume's, fileTable entries
+    std::uint32_t layers = 0;           // its height in blocks
     BlockGrid top;                      // the top block of every column, bottom row first (128 × 129)
+    std::vector<std::int16_t> heights;  // the y of each top block, z * 128 + x from the reference row; -1 none
     BlockGrid art;                      // the art's entries alone, 128 × 128
     std::uint64_t supportBlocks = 0;    // reference and support blocks
     std::array<std::uint8_t, MAP_ART_SIDE * MAP_ART_SIDE> colors{};  // map color ids, x fastest
@@ -108,10 +107,8 @@ PictureSize FitToMaps(PictureSize picture, const MapArtRequest& request);
 void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t height, const MapPalette& palette,
                  const MapArtRequest& request, MapArt& out);
 
-// The road from a loaded picture: fitted to the maps, matched against palette.table with the
-// choice, then built. out.refusal, as above, is no failure of the import.
-ImportOutcome MakeMapArt(LoadedPicture&& picture, const MapPalette& palette, const MapArtRequest& request,
-                         const ConversionChoice& choice, MapArt& out);
+// A piece's blocks, fileTable entries in cells: x 128, z 129 (z = 0 the reference row), y its layers.
+BlockVolume PieceVolume(const MapPiece& piece, const MapPalette& palette, std::vector<std::int32_t>& cells);
 
 // The maps as the game draws them: the canvas, transparent where a map shows nothing. False when
 // no memory could be had for it.

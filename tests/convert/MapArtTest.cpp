@@ -73,10 +73,12 @@ TEST(MapArt, BuildsEachMapWithItsSupportAndRefusesWhatIsTooTall) {
         ASSERT_EQ(art.refusal, "");
         ASSERT_EQ(art.pieces.size(), 1u);
         const MapPiece& piece = art.pieces[0];
-        EXPECT_EQ(piece.volume.y, 6u);  // heights 0..4, lifted by one
+        std::vector<std::int32_t> cells;
+        const BlockVolume volume = PieceVolume(piece, *palette, cells);
+        EXPECT_EQ(volume.y, 6u);  // heights 0..4, lifted by one
         const std::uint32_t x = (MAP_ART_SIDE - 1) / 2;  // the column, centred
         const auto cell = [&](std::uint32_t y, std::uint32_t z) {
-            return piece.cells[(std::size_t{y} * piece.volume.z + z) * MAP_ART_SIDE + x];
+            return volume.cells[(std::size_t{y} * volume.z + z) * MAP_ART_SIDE + x];
         };
         EXPECT_EQ(cell(1, 0), palette->supportEntry);   // the reference, level with the lichen
         EXPECT_EQ(cell(0, 1), palette->supportEntry);   // under the lichen
