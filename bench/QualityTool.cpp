@@ -128,6 +128,12 @@ int Palette(const std::string& colorsPath, const std::string& outPath) {
     return WritePpm(outPath, strip) ? 0 : 1;
 }
 
+// The picture as the conversion reads it, bottom row first, every pixel opaque.
+SourceRows RowsOf(const Picture& picture) {
+    return {picture.pixels.data() + std::size_t{picture.height - 1} * picture.width, -std::ptrdiff_t{picture.width},
+            picture.width, picture.height, true};
+}
+
 ConversionChoice ChoiceOf(const std::string& match, const std::string& dither) {
     ConversionChoice choice;
     choice.match = match == "perceptual" ? MatchMode::Perceptual : MatchMode::Rgb;
@@ -149,8 +155,7 @@ int Map(char** args) {
     }
     PixelSurface preview;
     if (!preview.Create(picture.width, picture.height)) return 1;
-    const SourceRows rows{picture.pixels.data() + std::size_t{picture.height - 1} * picture.width,
-                          -std::ptrdiff_t{picture.width}, picture.width, picture.height, true};
+    const SourceRows rows = RowsOf(picture);
     BlockGrid grid;
     if (!ConvertWithChoice(palette->table, rows, ChoiceOf(args[1], args[2]), preview, grid)) return 1;
     MapArt art;
@@ -180,8 +185,7 @@ int Convert(char** args) {
     }
     PixelSurface preview;
     if (!preview.Create(picture.width, picture.height)) return 1;
-    const SourceRows rows{picture.pixels.data() + std::size_t{picture.height - 1} * picture.width,
-                          -std::ptrdiff_t{picture.width}, picture.width, picture.height, true};
+    const SourceRows rows = RowsOf(picture);
     BlockGrid grid;
     const auto start = std::chrono::steady_clock::now();
     if (!ConvertWithChoice(table, rows, choice, preview, grid,

@@ -182,8 +182,10 @@ void MakeMaps(LoadedPicture&& loaded, const PlannedPicture& planned, const MapPa
         return;
     }
     report.working = MapArtCanvas(request);
+    BillOfMaterials all;
     PiecesReport pieces = WriteMapPieces(planned.schematic, art, palette, FileOptions(planned, options), options.mapItem,
-                                         blockNames, report.mapMaterials);
+                                         blockNames, report.mapMaterials, all);
+    if (options.materials || options.materialsCsv) report.materials = std::move(all);
     for (const std::string& failure : pieces.failures) report.failures.push_back(picture + ": " + failure);
     if (planned.preview && pieces.failures.empty()) {
         PixelSurface preview;
@@ -548,14 +550,16 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
                 out << report.mapMaterials;
                 if (several) out << "\n";
             }
+            // Map art printed its bill per map above.
+            const bool printBill = options.materials && !map;
             if (report.materials) {
                 ++converted;
-                if (several && options.materials) {
+                if (several && printBill) {
                     out << Shown(plan[i].picture) << " (" << report.working.width << " x "
                         << report.working.height << "):\n";
                 }
-                if (options.materials) PrintMaterials(out, *report.materials, blockNames);
-                if (several && options.materials) out << "\n";
+                if (printBill) PrintMaterials(out, *report.materials, blockNames);
+                if (several && printBill) out << "\n";
                 allMaterials = allMaterials ? AddMaterials(*allMaterials, *report.materials)
                                             : *report.materials;
             }
@@ -563,7 +567,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         }
         progress.Clear();
     }
-    if (converted > 1 && options.materials) {
+    if (converted > 1 && options.materials && !map) {
         out << "all " << converted << " pictures:\n";
         PrintMaterials(out, *allMaterials, blockNames);
     }

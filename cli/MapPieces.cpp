@@ -44,7 +44,8 @@ void PrintBills(std::ostream& out, const BillOfMaterials& art, const BillOfMater
 
 PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const MapPalette& palette,
                             const BlockFileOptions& options, bool mapItems,
-                            const std::vector<std::string>& blockNames, std::string& materials) {
+                            const std::vector<std::string>& blockNames, std::string& materials,
+                            BillOfMaterials& all) {
     PiecesReport report;
     const bool one = art.pieces.size() == 1;
     const std::string name = Stem(target);
@@ -124,6 +125,7 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
     }
     bills << total.str();
     materials = bills.str();
+    all = AddMaterials(allArt, allSupport);
     const std::string text = guide.str();
     const WriteOutcome written = ReplaceFile(Beside(target, name + "-maps.txt"), [&](std::FILE* file) {
         return std::fwrite(text.data(), 1, text.size(), file) == text.size();
