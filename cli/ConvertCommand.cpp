@@ -186,7 +186,7 @@ void MakeMaps(LoadedPicture&& loaded, const PlannedPicture& planned, const MapPa
     PiecesReport pieces = WriteMapPieces(planned.schematic, art, palette, FileOptions(planned, options), options.mapItem,
                                          blockNames, report.mapMaterials, all);
     if (options.materials || options.materialsCsv) report.materials = std::move(all);
-    for (const std::string& failure : pieces.failures) report.failures.push_back(picture + ": " + failure);
+    for (const std::string& failure : pieces.failures) report.failures.push_back(std::string(picture).append(": ").append(failure));
     if (planned.preview && pieces.failures.empty()) {
         PixelSurface preview;
         if (!PaintMapPreview(art, palette, preview)) {

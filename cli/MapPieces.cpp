@@ -58,9 +58,9 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
         return BlockFileSource{MAP_ART_SIDE, MAP_ART_SIDE + 1, piece.top.data(), &palette.fileTable, &volume};
     };
     for (const MapPiece& piece : art.pieces) {
-        files.push_back(one ? target
-                            : Beside(target, name + "-map-" + std::to_string(piece.row + 1) + "-" +
-                                                 std::to_string(piece.column + 1) + extension));
+        std::string file = name;
+        file.append("-map-").append(std::to_string(piece.row + 1)).append("-").append(std::to_string(piece.column + 1));
+        files.push_back(one ? target : Beside(target, file + extension));
         if (const BlockFileOutcome checked = CheckBlockFile(sourceOf(piece), options); !checked.ok()) {
             report.failures.push_back(DisplayPath(files.back()) + ": " + checked.message);
             return report;

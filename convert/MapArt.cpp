@@ -6,6 +6,7 @@
 #include "palette/BlockChoice.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace tesselbox {
@@ -189,7 +190,7 @@ PictureSize FitToMaps(PictureSize picture, const MapArtRequest& request) {
     if (picture.width == 0 || picture.height == 0) return {0, 0};
     const auto scaled = [](std::uint32_t side, std::uint32_t to, std::uint32_t from) {
         const double exact = static_cast<double>(side) * to / from;
-        return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(exact + 0.5));
+        return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::lround(exact)));
     };
     if (std::uint64_t{picture.width} * canvas.height >= std::uint64_t{picture.height} * canvas.width) {
         return {canvas.width, std::min(canvas.height, scaled(picture.height, canvas.width, picture.width))};

@@ -85,7 +85,7 @@ struct MapPiece {
     std::vector<std::int16_t> heights;  // the y of each top block, z * 128 + x from the reference row; -1 none
     BlockGrid art;                      // the art's entries alone, 128 × 128
     std::uint64_t supportBlocks = 0;    // reference and support blocks
-    std::array<std::uint8_t, MAP_ART_SIDE * MAP_ART_SIDE> colors{};  // map color ids, x fastest
+    std::array<std::uint8_t, std::size_t{MAP_ART_SIDE} * MAP_ART_SIDE> colors{};  // map color ids, x fastest
     double meanColumnHeight = 0;        // over the columns with art: the highest y + 1
 };
 

@@ -181,9 +181,8 @@ ImportOutcome MakeMapArt(LoadedPicture&& picture, const MapPalette& palette, con
                          const ConversionChoice& choice, MapArt& out) {
     const PictureRequest fitted{FitToMaps(picture.size(), request), false, false, choice};
     ConvertedPicture converted;
-    const ImportOutcome made = MakeBlocks(std::move(picture), palette.table, fitted, converted);
-    if (!made.ok()) return made;
-    BuildMapArt(converted.grid, converted.working.width, converted.working.height, palette, request, out);
+    ImportOutcome made = MakeBlocks(std::move(picture), palette.table, fitted, converted);
+    if (made.ok()) BuildMapArt(converted.grid, converted.working.width, converted.working.height, palette, request, out);
     return made;
 }
 
