@@ -297,7 +297,8 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
                       (user ? "the limit of " + std::to_string(limit) + (limit == 1 ? " block" : " blocks")
                             : "the build height of " + std::to_string(limit) + " blocks in Minecraft " + std::string(version.name)) +
                       (request.mode == MapMode::Staircase ? ": valley staircasing needs less, a flat map one layer"
-                                                          : ": a flat map needs one layer");
+                       : request.mode == MapMode::Valley  ? ": a flat map needs one layer"
+                                                          : ": blocks that fall or need support stand one higher");
     }
     out = std::move(art);
 }
