@@ -178,7 +178,9 @@ void MakeMaps(LoadedPicture&& loaded, const PlannedPicture& planned, const MapPa
         return;
     }
     if (!art.refusal.empty()) {
-        report.failures.push_back(picture + ": " + art.refusal + (options.maxHeight != 0 ? " (--max-height)" : ""));
+        const GameVersion& version = options.gameVersion != nullptr ? *options.gameVersion : NewestGameVersion();
+        const bool userLimit = options.maxHeight != 0 && options.maxHeight < BuildHeight(version);
+        report.failures.push_back(picture + ": " + art.refusal + (userLimit ? " (--max-height)" : ""));
         return;
     }
     report.working = MapArtCanvas(request);
