@@ -33,6 +33,10 @@ struct MapColorBlock {
     std::uint32_t flags;            // BlockFlag bits
     std::string_view firstVersion;  // the oldest of BlockListVersions() that has it
     bool isDefault;                 // the default block of its base color
+    // The state to place where the default one would not stay ("minecraft:oak_leaves[persistent=true]");
+    // empty: the default.
+    std::string_view placedState;
+    std::string_view Placed() const { return placedState.empty() ? name : placedState; }
 };
 
 // Sorted by name.

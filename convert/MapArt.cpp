@@ -118,7 +118,7 @@ std::optional<std::string> MakeMapPalette(const MapPaletteRequest& request, MapP
             continue;
         }
         for (std::size_t s = 0; s < shadeCount; ++s) {
-            PutEntry(palette->table, block->name, std::string(bases[base].name),
+            PutEntry(palette->table, block->Placed(), std::string(bases[base].name),
                      blocks::MapShadeColor(static_cast<std::uint8_t>(base), shades[s]));
             palette->base.push_back(static_cast<std::uint8_t>(base));
             palette->shade.push_back(shades[s]);
@@ -134,7 +134,7 @@ std::optional<std::string> MakeMapPalette(const MapPaletteRequest& request, MapP
     }
     palette->fileTable = palette->table;
     palette->supportEntry = palette->fileTable.count;
-    PutEntry(palette->fileTable, support->name, "support", blocks::MapShadeColor(support->base, SHADE_LEVEL));
+    PutEntry(palette->fileTable, support->Placed(), "support", blocks::MapShadeColor(support->base, SHADE_LEVEL));
     out = std::move(*palette);
     return std::nullopt;
 }

@@ -9,8 +9,9 @@ const path = require('path');
 const [dataRoot, repoRoot, packageVersion, versionList] = process.argv.slice(2);
 const versions = versionList.split(',');  // oldest first
 const dataPaths = require(path.join(dataRoot, 'dataPaths.json')).pc;
-const namesIn = new Map(versions.map((v) => [v, new Set(
-  require(path.join(dataRoot, dataPaths[v].blocks, 'blocks.json')).map((b) => b.name))]));
+const blocksIn = new Map(versions.map((v) => [v, new Map(
+  require(path.join(dataRoot, dataPaths[v].blocks, 'blocks.json')).map((b) => [b.name, b]))]));
+const namesIn = new Map(versions.map((v) => [v, new Set(blocksIn.get(v).keys())]));
 const read = (file) => fs.readFileSync(path.join(repoRoot, file), 'utf8');
 const fail = (message) => { throw new Error(message); };
 
@@ -51,7 +52,15 @@ read('scripts/generate/map-colors.txt').split('\n').forEach((raw, index) => {
     return;
   }
   if (words[0] === 'exclude') { excluded.add(words[1]); return; }
-  const [name, baseName, ...flagWords] = words;
+  const [spelled, baseName, ...flagWords] = words;
+  const open = spelled.indexOf('[');
+  const name = open < 0 ? spelled : spelled.slice(0, open);
+  const placed = open < 0 ? [] : spelled.slice(open + 1, -1).split(',').map((p) => p.split('='));
+  if (open >= 0 && (!spelled.endsWith(']') || placed.some((p) => p.length !== 2))) fail(`${where}: ${spelled} is no state`);
+  // Leaves from a structure keep their default persistent=false and decay away from logs.
+  if (name.endsWith('_leaves') && !placed.some(([k, v]) => k === 'persistent' && v === 'true')) {
+    fail(`${where}: ${name} must be placed with persistent=true`);
+  }
   const base = baseByName.get(baseName) || fail(`${where}: no base color ${baseName}`);
   if (blocks.has(name)) fail(`${where}: ${name} twice`);
   let flags;
@@ -66,7 +75,16 @@ read('scripts/generate/map-colors.txt').split('\n').forEach((raw, index) => {
   if (!namesIn.get(versions.at(-1)).has(name)) fail(`${where}: ${name} is no block in ${versions.at(-1)}`);
   const first = has[0];
   if (has.length !== versions.length - versions.indexOf(first)) fail(`${where}: ${name} is missing from a version after ${first}`);
-  blocks.set(name, { name, base, flags, first, reason: reason && reason.trim() });
+  for (const v of versions.slice(versions.indexOf(first))) {
+    const states = blocksIn.get(v).get(name).states || [];
+    for (const [key, value] of placed) {
+      const st = states.find((s) => s.name === key);
+      const values = st && (st.values || (st.type === 'bool' ? ['true', 'false'] : []));
+      if (!values || !values.includes(value)) fail(`${where}: ${name} has no ${key}=${value} in ${v}`);
+    }
+  }
+  const placedState = placed.length ? `minecraft:${name}[${placed.map((p) => p.join('=')).sort().join(',')}]` : '';
+  blocks.set(name, { name, base, flags, first, placedState, reason: reason && reason.trim() });
 });
 
 for (const name of modernFlags.keys()) {
@@ -89,11 +107,11 @@ let inc = '// The map colors of Minecraft Java Edition: the base colors and the 
   '// id, name, RGB of the 255 shade, oldest game version with it\n' +
   'constexpr MapBaseColor MAP_BASE_COLORS[] = {\n';
 for (const b of bases) inc += `{${b.id}, "${b.name}", {${b.rgb.join(', ')}}, "${b.first}"},\n`;
-inc += '};\n// name, base, flags, oldest game version with it, default of its base (and why)\n' +
+inc += '};\n// name, base, flags, oldest game version with it, default of its base (and why), the state placed\n' +
   'constexpr MapColorBlock MAP_COLOR_BLOCKS[] = {\n';
 for (const b of [...blocks.values()].sort((x, y) => (x.name < y.name ? -1 : 1))) {
   const flags = b.flags.length ? b.flags.join(' | ') : '0';
-  inc += `{"minecraft:${b.name}", ${b.base.id}, ${flags}, "${b.first}", ${b.reason ? 'true' : 'false'}},` +
+  inc += `{"minecraft:${b.name}", ${b.base.id}, ${flags}, "${b.first}", ${b.reason ? 'true' : 'false'}, "${b.placedState}"},` +
     (b.reason ? `  // ${b.reason}` : '') + '\n';
 }
 inc += '};\n';

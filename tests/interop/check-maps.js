@@ -5,6 +5,7 @@
 // truncated) and compares it with Tesselbox's preview PNG pixel for pixel, and with map_N.dat.
 // Usage: node check-maps.js tiny PNG             writes the picture of tiny cases
 //        node check-maps.js check FOLDER EXT W H [tiny PNG]
+//        node check-maps.js bedrock FILE         the tiny cases' .mcstructure keeps its blocks
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -32,12 +33,13 @@ check(baseRgb.size >= 60 && baseOf.size >= 60, 'the map color data');
 const shadeColor = (base, shade) => baseRgb.get(base).map((c) => Math.floor((c * SHADES[shade]) / 255));
 
 // The tiny cases, each in a column of a 128 x 128 picture, the rest transparent. STONE's three
-// shades are 79, 96 and 112 gray; GLOW_LICHEN's level shade 109,144,129.
+// shades are 79, 96 and 112 gray; GLOW_LICHEN's level shade 109,144,129; PLANT's 0,106,0.
 const STONE = [96, 112, 112, 112, 79, 79];  // level, then climbs three and falls two
 const tinyColumns = {
   10: STONE.map((g) => [g, g, g]),
   20: [[96, 96, 96], null, [112, 112, 112]],  // a block, a transparent pixel, a higher block
   30: [[109, 144, 129], [96, 96, 96]],        // a block that needs support in the northern row
+  40: [[0, 106, 0]],                          // leaves, far from any log
 };
 function makeTiny(file) {
   const png = new PNG({ width: SIDE, height: SIDE });
@@ -52,7 +54,17 @@ function makeTiny(file) {
 }
 
 const unsigned = (x) => BigInt.asUintN(32, BigInt(x));
-const stateName = (p) => p.Name;
+// A block placed from a file stays as placed only in some states: leaves decay unless persistent,
+// and glow lichen with no face is no block the game keeps (map art lays it on the block below).
+function stateName(p, file) {
+  const props = p.Properties || {};
+  if (p.Name.endsWith('_leaves')) check(props.persistent === 'true', `${file}: ${p.Name} is not persistent`);
+  if (p.Name === 'minecraft:glow_lichen') {
+    const faces = ['down', 'up', 'north', 'south', 'east', 'west'].filter((f) => props[f] === 'true');
+    check(faces.join() === 'down', `${file}: glow lichen on ${faces.join() || 'no face'}`);
+  }
+  return p.Name;
+}
 
 // "x,y,z" -> block name, and the box, from either format.
 function readLitematic(file) {
@@ -61,7 +73,7 @@ function readLitematic(file) {
   check(regions.length === 1, `${file}: one region`);
   const r = regions[0];
   const [X, Y, Z] = [r.Size.x, r.Size.y, r.Size.z];
-  const palette = r.BlockStatePalette.map(stateName);
+  const palette = r.BlockStatePalette.map((p) => stateName(p, file));
   check(palette[0] === 'minecraft:air', `${file}: air first`);
   const bits = Math.max(2, Math.ceil(Math.log2(palette.length)));
   const longs = r.BlockStates.map(([hi, lo]) => (unsigned(hi) << 32n) | unsigned(lo));
@@ -82,7 +94,7 @@ function readLitematic(file) {
 }
 function readStructure(file) {
   const s = nbt.simplify(nbt.parseUncompressed(zlib.gunzipSync(fs.readFileSync(file)), 'big'));
-  const palette = s.palette.map(stateName);
+  const palette = s.palette.map((p) => stateName(p, file));
   const cells = new Map();
   for (const b of s.blocks) cells.set(b.pos.join(','), palette[b.state]);
   return { size: s.size, cells };
@@ -163,6 +175,7 @@ function checkFolder(folder, ext, W, H, tinyPng) {
         // The lichen in the northern row stands on a support block.
         const lichen = map[30];
         check(lichen && lichen.name === 'minecraft:glow_lichen' && lichen.below === 'minecraft:cobblestone', `${file}: the lichen's support`);
+        check(map[40] && map[40].name === 'minecraft:oak_leaves', `${file}: the leaves`);
         if (mode === 'staircase') {
           const heights = STONE.map((_, z) => map[z * SIDE + 10].y - map[10].y);
           check(heights.join() === '0,1,2,3,2,1', `${file}: the climbing column stands ${heights}`);
@@ -174,6 +187,20 @@ function checkFolder(folder, ext, W, H, tinyPng) {
   console.log(`${path.basename(folder)}: ${drawn} pixels as the preview shows them`);
 }
 
+// Bedrock names its own states: persistent_bit for leaves, and lichen's faces as bits, 1 for down
+// (minecraft-data's Java to Bedrock table maps glow_lichen[down=true] to 1).
+function checkBedrock(file) {
+  const s = nbt.simplify(nbt.parseUncompressed(fs.readFileSync(file), 'little'));
+  const palette = s.structure.palette.default.block_palette;
+  const leaves = palette.filter((p) => p.name.includes('leaves'));
+  const lichen = palette.filter((p) => p.name === 'minecraft:glow_lichen');
+  check(leaves.length > 0 && lichen.length > 0, `${file}: leaves and lichen`);
+  for (const p of leaves) check(p.states.persistent_bit === 1, `${file}: ${p.name} is not persistent`);
+  for (const p of lichen) check(p.states.multi_face_direction_bits === 1, `${file}: glow lichen faces ${p.states.multi_face_direction_bits}`);
+  console.log(`${path.basename(file)}: leaves persistent, lichen on the block below`);
+}
+
 const [command, ...args] = process.argv.slice(2);
 if (command === 'tiny') makeTiny(args[0]);
+else if (command === 'bedrock') checkBedrock(args[0]);
 else checkFolder(args[0], args[1], Number(args[2]), Number(args[3]), args[4]);
