@@ -1,8 +1,8 @@
 #include "cli/ConvertCommand.h"
 
 #include "cli/CoreBudget.h"
-#include "cli/MapPieces.h"
-#include "cli/Materials.h"
+#include "formats/MapFiles.h"
+#include "formats/Materials.h"
 #include "cli/PaletteSource.h"
 #include "cli/Pieces.h"
 #include "convert/Limits.h"
@@ -184,12 +184,11 @@ void MakeMaps(LoadedPicture&& loaded, const PlannedPicture& planned, const MapPa
         return;
     }
     report.working = MapArtCanvas(request);
-    BillOfMaterials all;
-    PiecesReport pieces = WriteMapPieces(planned.schematic, art, palette, FileOptions(planned, options), options.mapItem,
-                                         blockNames, report.mapMaterials, all);
-    if (options.materials || options.materialsCsv) report.materials = std::move(all);
-    for (const std::string& failure : pieces.failures) report.failures.push_back(std::string(picture).append(": ").append(failure));
-    if (planned.preview && pieces.failures.empty()) {
+    MapFilesReport written = WriteMapFiles(planned.schematic, art, palette, FileOptions(planned, options), options.mapItem, blockNames);
+    report.mapMaterials = std::move(written.materials);
+    if (options.materials || options.materialsCsv) report.materials = std::move(written.all);
+    if (!written.ok()) report.failures.push_back(std::string(picture).append(": ").append(written.failure));
+    if (planned.preview && written.ok()) {
         PixelSurface preview;
         if (!PaintMapPreview(art, palette, preview)) {
             report.failures.push_back(picture + ": not enough memory for the preview");

@@ -1,6 +1,6 @@
 #include "cli/Pieces.h"
 
-#include "cli/Materials.h"
+#include "formats/Materials.h"
 #include "fileio/ReplaceFile.h"
 #include "fileio/OpenFile.h"
 

@@ -303,26 +303,6 @@ void BuildMapArt(const BlockGrid& grid, std::uint32_t width, std::uint32_t heigh
     out = std::move(art);
 }
 
-BlockVolume PieceVolume(const MapPiece& piece, const MapPalette& palette, std::vector<std::int32_t>& cells) {
-    constexpr std::uint32_t SIDE = MAP_ART_SIDE, LENGTH = MAP_ART_SIDE + 1;
-    cells.assign(std::size_t{SIDE} * piece.layers * LENGTH, NO_BLOCK);
-    const auto put = [&](std::uint32_t x, std::int32_t y, std::uint32_t z, std::int32_t entry) {
-        cells[(static_cast<std::size_t>(y) * LENGTH + z) * SIDE + x] = entry;
-    };
-    for (std::uint32_t z = 0; z < LENGTH; ++z) {
-        for (std::uint32_t x = 0; x < SIDE; ++x) {
-            const std::int32_t y = piece.heights[std::size_t{z} * SIDE + x];
-            if (y < 0) continue;
-            const std::int32_t entry = piece.top[std::size_t{LENGTH - 1 - z} * SIDE + x];
-            put(x, y, z, entry);
-            if (entry != palette.supportEntry && palette.needsSupport[static_cast<std::size_t>(entry)]) {
-                put(x, y - 1, z, palette.supportEntry);
-            }
-        }
-    }
-    return {SIDE, piece.layers, LENGTH, cells.data()};
-}
-
 bool PaintMapPreview(const MapArt& art, const MapPalette& palette, PixelSurface& preview) {
     if (!preview.Create(art.mapsWide * MAP_ART_SIDE, art.mapsTall * MAP_ART_SIDE)) return false;
     if (!preview.HasPixels()) return true;

@@ -1,5 +1,6 @@
 #include "blocks/MapColors.h"
 #include "convert/MapArt.h"
+#include "formats/MapFiles.h"
 
 #include <gtest/gtest.h>
 

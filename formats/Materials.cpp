@@ -1,4 +1,4 @@
-#include "cli/Materials.h"
+#include "formats/Materials.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-namespace tesselbox::cli {
+namespace tesselbox {
 namespace {
 
 // Numbered blocks by id:data first, then named ones by name.
@@ -143,4 +143,4 @@ std::string MaterialsCsv(const BillOfMaterials& bill, const std::vector<std::str
     return csv;
 }
 
-}  // namespace tesselbox::cli
+}  // namespace tesselbox

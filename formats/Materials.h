@@ -1,7 +1,8 @@
-// The bill of materials: how many of each block (id:data) a converted picture needs.
+// The bill of materials: how many of each block (id:data or name) a converted picture needs, as
+// the material list and its CSV show it.
 #pragma once
 
-#include "convert/ConvertToBlocks.h"
+#include "palette/BlockGrid.h"
 #include "palette/ColorTable.h"
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tesselbox::cli {
+namespace tesselbox {
 
 struct MaterialCount {
     std::uint8_t blockId = 0;
@@ -38,4 +39,4 @@ void PrintMaterials(std::ostream& out, const BillOfMaterials& bill,
 // The same as CSV: a heading, then one row per material, most used first.
 std::string MaterialsCsv(const BillOfMaterials& bill, const std::vector<std::string>& blockNames = {});
 
-}  // namespace tesselbox::cli
+}  // namespace tesselbox

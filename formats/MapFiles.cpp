@@ -1,6 +1,5 @@
-#include "cli/MapPieces.h"
+#include "formats/MapFiles.h"
 
-#include "cli/Materials.h"
 #include "fileio/OpenFile.h"
 #include "fileio/ReplaceFile.h"
 #include "formats/MapItem.h"
@@ -8,7 +7,7 @@
 #include <cstdio>
 #include <sstream>
 
-namespace tesselbox::cli {
+namespace tesselbox {
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,11 +41,29 @@ void PrintBills(std::ostream& out, const BillOfMaterials& art, const BillOfMater
 
 }  // namespace
 
-PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const MapPalette& palette,
-                            const BlockFileOptions& options, bool mapItems,
-                            const std::vector<std::string>& blockNames, std::string& materials,
-                            BillOfMaterials& all) {
-    PiecesReport report;
+BlockVolume PieceVolume(const MapPiece& piece, const MapPalette& palette, std::vector<std::int32_t>& cells) {
+    constexpr std::uint32_t SIDE = MAP_ART_SIDE, LENGTH = MAP_ART_SIDE + 1;
+    cells.assign(std::size_t{SIDE} * piece.layers * LENGTH, NO_BLOCK);
+    const auto put = [&](std::uint32_t x, std::int32_t y, std::uint32_t z, std::int32_t entry) {
+        cells[(static_cast<std::size_t>(y) * LENGTH + z) * SIDE + x] = entry;
+    };
+    for (std::uint32_t z = 0; z < LENGTH; ++z) {
+        for (std::uint32_t x = 0; x < SIDE; ++x) {
+            const std::int32_t y = piece.heights[std::size_t{z} * SIDE + x];
+            if (y < 0) continue;
+            const std::int32_t entry = piece.top[std::size_t{LENGTH - 1 - z} * SIDE + x];
+            put(x, y, z, entry);
+            if (entry != palette.supportEntry && palette.needsSupport[static_cast<std::size_t>(entry)]) {
+                put(x, y - 1, z, palette.supportEntry);
+            }
+        }
+    }
+    return {SIDE, piece.layers, LENGTH, cells.data()};
+}
+
+MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const MapPalette& palette,
+                             const BlockFileOptions& options, bool mapItems, const std::vector<std::string>& blockNames) {
+    MapFilesReport report;
     const bool one = art.pieces.size() == 1;
     const std::string name = Stem(target);
     const std::string extension(FormatExtension(options.format));
@@ -62,7 +79,7 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
         file.append("-map-").append(std::to_string(piece.row + 1)).append("-").append(std::to_string(piece.column + 1));
         files.push_back(one ? target : Beside(target, file + extension));
         if (const BlockFileOutcome checked = CheckBlockFile(sourceOf(piece), options); !checked.ok()) {
-            report.failures.push_back(DisplayPath(files.back()) + ": " + checked.message);
+            report.failure = DisplayPath(files.back()) + ": " + checked.message;
             return report;
         }
     }
@@ -81,7 +98,7 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
         BlockFileOptions pieceOptions = options;
         pieceOptions.name = Stem(files[i]);
         if (const BlockFileOutcome written = WriteBlockFile(files[i], sourceOf(piece), pieceOptions); !written.ok()) {
-            report.failures.push_back(DisplayPath(files[i]) + ": " + written.message);
+            report.failure = DisplayPath(files[i]) + ": " + written.message;
             return report;
         }
         const std::int64_t centreX = std::int64_t{MAP_ART_SIDE} * piece.column;
@@ -103,7 +120,7 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
             const std::string file = "map_" + std::to_string(i) + ".dat";
             const GameVersion& version = options.gameVersion != nullptr ? *options.gameVersion : NewestGameVersion();
             if (const std::string failed = WriteMapItemFile(Beside(target, file), item, version); !failed.empty()) {
-                report.failures.push_back(failed);
+                report.failure = failed;
                 return report;
             }
             guide << "  the map itself: " << file << " (copy it into the world's data folder)\n";
@@ -124,14 +141,14 @@ PiecesReport WriteMapPieces(const fs::path& target, const MapArt& art, const Map
         bills << "all maps:\n";
     }
     bills << total.str();
-    materials = bills.str();
-    all = AddMaterials(allArt, allSupport);
+    report.materials = bills.str();
+    report.all = AddMaterials(allArt, allSupport);
     const std::string text = guide.str();
     const WriteOutcome written = ReplaceFile(Beside(target, name + "-maps.txt"), [&](std::FILE* file) {
         return std::fwrite(text.data(), 1, text.size(), file) == text.size();
     });
-    if (!written.ok()) report.failures.push_back(written.message);
+    if (!written.ok()) report.failure = written.message;
     return report;
 }
 
-}  // namespace tesselbox::cli
+}  // namespace tesselbox
