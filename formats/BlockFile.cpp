@@ -116,11 +116,28 @@ void ForEachFileRow(const BlockFileSource& source, Orientation orientation, RowF
     }
 }
 
+// Map art's volumes are nearly all air: whole runs of it are passed over a chunk at a time.
+constexpr std::uint32_t AIR_CHUNK = 16;
+static_assert(NO_BLOCK == -1, "AllAir reads a run of NO_BLOCK as every bit set");
+bool AllAir(const std::int32_t* cells) {
+    std::int32_t all = NO_BLOCK;
+    for (std::uint32_t i = 0; i < AIR_CHUNK; ++i) all &= cells[i];
+    return all == NO_BLOCK;
+}
+
 std::vector<std::uint64_t> CountEntries(const BlockFileSource& source, std::size_t entries) {
     std::vector<std::uint64_t> counts(entries + 1, 0);  // [entry + 1]
     const std::uint32_t width = FileBox(source, Orientation::Floor).x;
     ForEachFileRow(source, Orientation::Floor, [&](const std::int32_t* cells, std::uint32_t, std::uint32_t) {
-        for (std::uint32_t x = 0; x < width; ++x) ++counts[Slot(cells[x])];
+        std::uint32_t x = 0;
+        for (; x + AIR_CHUNK <= width; x += AIR_CHUNK) {
+            if (AllAir(cells + x)) {
+                counts[0] += AIR_CHUNK;
+                continue;
+            }
+            for (std::uint32_t i = x; i < x + AIR_CHUNK; ++i) ++counts[Slot(cells[i])];
+        }
+        for (; x < width; ++x) ++counts[Slot(cells[x])];
     });
     return counts;
 }
@@ -439,8 +456,22 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, Orientation or
     const auto putWord = [&](std::uint64_t value) {
         for (int shift = 56; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
     };
+    const bool airIsZero = prepared.palette.indexOfCell[0] == 0;
     ForEachFileRow(source, orientation, [&](const std::int32_t* row, std::uint32_t, std::uint32_t) {
         for (std::uint32_t x = 0; x < prepared.box.x; ++x) {
+            if (airIsZero && x % AIR_CHUNK == 0 && x + AIR_CHUNK <= prepared.box.x && AllAir(row + x)) {
+                // Zero bits: only where the words end moves.
+                int advance = static_cast<int>(AIR_CHUNK) * bits;
+                while (filled + advance >= 64) {
+                    putWord(word);
+                    advance -= 64 - filled;
+                    filled = 0;
+                    word = 0;
+                }
+                filled += advance;
+                x += AIR_CHUNK - 1;
+                continue;
+            }
             const auto index =
                 static_cast<std::uint64_t>(prepared.palette.indexOfCell[Slot(row[x])]);
             word |= index << filled;
@@ -497,6 +528,10 @@ void EmitStructureNbt(NbtWriter& nbt, const BlockFileSource& source, Orientation
         PutBigEndian(z, cellZ);
         std::uint8_t* block = row.data();
         for (std::uint32_t x = 0; x < prepared.box.x; ++x) {
+            if (x % AIR_CHUNK == 0 && x + AIR_CHUNK <= prepared.box.x && AllAir(cells + x)) {
+                x += AIR_CHUNK - 1;
+                continue;
+            }
             const std::int32_t index = palette.indexOfCell[Slot(cells[x])];
             if (index < 0) continue;
             PutBigEndian(block + X_AT, x);
