@@ -5,6 +5,7 @@
 // 1000 random colors and with the shipped modern table.
 #include "convert/ConvertToBlocks.h"
 #include "convert/Dither.h"
+#include "convert/MapArt.h"
 #include "palette/BlockChoice.h"
 #include "palette/ColorMatch.h"
 #include "palette/NearestColorIndex.h"
@@ -206,6 +207,51 @@ void Choice(benchmark::State& state, Scene& scene, ConversionChoice choice) {
     }
 }
 
+// Map art of a photo-like picture of W x H maps: the matching against the map colors, then every
+// map's heights and blocks; beside it the matching alone, the same as block art's.
+struct MapCase {
+    MapMode mode;
+    std::uint32_t maps;  // a side
+    double targetMs;
+};
+struct MapScene {
+    MapPalette palette;
+    PixelSurface source, preview;
+};
+
+void MapBench(benchmark::State& state, const MapCase& c, bool build) {
+    static std::map<std::string, std::unique_ptr<MapScene>> scenes;
+    std::unique_ptr<MapScene>& scene = scenes[std::string(MapModeName(c.mode)) + std::to_string(c.maps)];
+    if (!scene) {
+        scene = std::make_unique<MapScene>();
+        MapPaletteRequest request;
+        request.mode = c.mode;
+        if (MakeMapPalette(request, scene->palette)) state.SkipWithError("no map palette");
+        scene->source.Create(c.maps * MAP_ART_SIDE, c.maps * MAP_ART_SIDE);
+        scene->preview.Create(c.maps * MAP_ART_SIDE, c.maps * MAP_ART_SIDE);
+        PaintPhotoLike(scene->source, 5);
+    }
+    const MapArtRequest request{c.mode, c.maps, c.maps, 0, nullptr};
+    BlockGrid grid;
+    MapArt art;
+    for (auto _ : state) {
+        if (!ConvertWithChoice(scene->palette.table, scene->source, {}, scene->preview, grid)) {
+            state.SkipWithError("no memory for the block grid");
+            break;
+        }
+        if (build) BuildMapArt(grid, scene->source.width(), scene->source.height(), scene->palette, request, art);
+        benchmark::DoNotOptimize(art.pieces.data());
+    }
+}
+
+std::string MapCaseName(const MapCase& c) {
+    return "map " + std::to_string(c.maps) + "x" + std::to_string(c.maps) + " " + std::string(MapModeName(c.mode));
+}
+
+const MapCase MAP_CASES[] = {
+    {MapMode::Flat, 1, 50}, {MapMode::Staircase, 1, 50}, {MapMode::Valley, 1, 50}, {MapMode::Staircase, 8, 1000},
+};
+
 struct Mode {
     const char* name;
     ConversionChoice choice;
@@ -264,6 +310,7 @@ public:
                 if (name == row.name + " plain") row.plainSeconds = seconds;
             }
             if (name.rfind("mode ", 0) == 0) modeSeconds_[name.substr(5)] = seconds;
+            if (name.rfind("map ", 0) == 0) modeSeconds_[name] = seconds;
             std::fprintf(stderr, "  %-36s %10.3f ms\n", name.c_str(), seconds * 1e3);
         }
     }
@@ -283,6 +330,13 @@ public:
                         row.fastSeconds * 1e9 / static_cast<double>(row.pixels));
         }
         std::printf("* plain scan timed on a sample of rows and scaled to the whole picture\n");
+        std::printf("\n%-30s %10s %10s %22s\n", "map art (median of runs)", "ms", "target", "x its matching alone");
+        for (const MapCase& c : MAP_CASES) {
+            const auto whole = modeSeconds_.find(MapCaseName(c)), matching = modeSeconds_.find(MapCaseName(c) + " matching");
+            if (whole == modeSeconds_.end() || matching == modeSeconds_.end()) continue;
+            std::printf("%-30s %10.2f %10.0f %22.2f\n", MapCaseName(c).c_str(), whole->second * 1e3, c.targetMs,
+                        whole->second / matching->second);
+        }
         if (modeSeconds_.empty()) return;
         std::printf("\n%-30s %-30s %10s %12s\n", "case (median of runs)", "match + dithering", "ms",
                     "x default");
@@ -362,6 +416,16 @@ int main(int argc, char** argv) {
         RegisterChoices(row.name, scene);
     }
 
+    for (const MapCase& c : MAP_CASES) {
+        for (const bool build : {true, false}) {
+            benchmark::RegisterBenchmark((MapCaseName(c) + (build ? "" : " matching")).c_str(),
+                                         [&c, build](benchmark::State& state) { MapBench(state, c, build); })
+                ->UseRealTime()
+                ->Iterations(c.maps > 1 ? 1 : 5)
+                ->Repetitions(5)
+                ->ReportAggregatesOnly();
+        }
+    }
     RatioTable table(rows);
     benchmark::RunSpecifiedBenchmarks(&table);
     benchmark::Shutdown();

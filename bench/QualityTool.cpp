@@ -6,7 +6,12 @@
 //   quality_tool palette COLORS.txt OUT.ppm
 //   quality_tool convert COLORS.txt rgb|perceptual none|floyd-steinberg|ordered linear|lab IN.ppm OUT.ppm
 //   quality_tool measure REFERENCE.ppm PICTURE.ppm      prints "plain blurred"
+//   quality_tool map flat|staircase|valley rgb|perceptual none|floyd-steinberg IN.ppm OUT.ppm
+//       IN 128 x 128: one map of the newest game's map colors; OUT the map its blocks draw;
+//       prints the mean column height
+#include "blocks/MapColors.h"
 #include "convert/Dither.h"
+#include "convert/MapArt.h"
 #include "palette/BlockChoice.h"
 #include "palette/ColorTable.h"
 #include "palette/Lab.h"
@@ -18,6 +23,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -131,15 +137,53 @@ int Palette(const std::string& colorsPath, const std::string& outPath) {
     return WritePpm(outPath, strip) ? 0 : 1;
 }
 
-int Convert(char** args) {
-    ColorTable table;
-    if (!LoadTable(args[0], table)) return 1;
-    const std::string match = args[1], dither = args[2], space = args[3];
+// The picture as the conversion reads it, bottom row first, every pixel opaque.
+SourceRows RowsOf(const Picture& picture) {
+    return {picture.pixels.data() + std::size_t{picture.height - 1} * picture.width, -std::ptrdiff_t{picture.width},
+            picture.width, picture.height, true};
+}
+
+ConversionChoice ChoiceOf(const std::string& match, const std::string& dither) {
     ConversionChoice choice;
     choice.match = match == "perceptual" ? MatchMode::Perceptual : MatchMode::Rgb;
     choice.dither = dither == "floyd-steinberg" ? DitherMode::FloydSteinberg
                     : dither == "ordered"       ? DitherMode::Ordered
                                                 : DitherMode::None;
+    return choice;
+}
+
+int Map(char** args) {
+    MapPaletteRequest request;
+    request.mode = MapModeFromName(args[0]).value_or(MapMode::Flat);
+    auto palette = std::make_unique<MapPalette>();
+    if (MakeMapPalette(request, *palette)) return 1;
+    Picture picture;
+    if (!ReadPpm(args[3], picture) || picture.width != MAP_ART_SIDE || picture.height != MAP_ART_SIDE) {
+        std::cerr << "cannot read a 128 x 128 PPM picture " << args[3] << "\n";
+        return 1;
+    }
+    PixelSurface preview;
+    if (!preview.Create(picture.width, picture.height)) return 1;
+    const SourceRows rows = RowsOf(picture);
+    BlockGrid grid;
+    if (!ConvertWithChoice(palette->table, rows, ChoiceOf(args[1], args[2]), preview, grid)) return 1;
+    MapArt art;
+    BuildMapArt(grid, picture.width, picture.height, *palette, {request.mode, 1, 1, 0, nullptr}, art);
+    // What the map shows, from its color ids: the base color in the shade its heights give.
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        const std::uint8_t id = art.pieces[0].colors[i];
+        const auto rgb = blocks::MapShadeColor(static_cast<std::uint8_t>(id / 4), static_cast<std::uint8_t>(id % 4));
+        picture.pixels[i] = MakePixel(rgb[0], rgb[1], rgb[2]);
+    }
+    std::printf("%.2f\n", art.meanColumnHeight);
+    return WritePpm(args[4], picture) ? 0 : 1;
+}
+
+int Convert(char** args) {
+    ColorTable table;
+    if (!LoadTable(args[0], table)) return 1;
+    const std::string space = args[3];
+    const ConversionChoice choice = ChoiceOf(args[1], args[2]);
     Picture picture;
     if (!ReadPpm(args[4], picture)) {
         std::cerr << "cannot read the PPM picture " << args[4] << "\n";
@@ -147,8 +191,7 @@ int Convert(char** args) {
     }
     PixelSurface preview;
     if (!preview.Create(picture.width, picture.height)) return 1;
-    const SourceRows rows{picture.pixels.data() + std::size_t{picture.height - 1} * picture.width,
-                          -std::ptrdiff_t{picture.width}, picture.width, picture.height, true};
+    const SourceRows rows = RowsOf(picture);
     BlockGrid grid;
     const auto start = std::chrono::steady_clock::now();
     if (!ConvertWithChoice(table, rows, choice, preview, grid,
@@ -171,6 +214,7 @@ int main(int argc, char** argv) {
     if (command == "palette" && argc == 4) return Palette(argv[2], argv[3]);
     if (command == "convert" && argc == 8) return Convert(argv + 2);
     if (command == "measure" && argc == 4) return Measure(argv[2], argv[3]);
+    if (command == "map" && argc == 7) return Map(argv + 2);
     std::cerr << "usage: see the head of bench/QualityTool.cpp\n";
     return 2;
 }

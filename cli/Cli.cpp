@@ -52,6 +52,16 @@ convert options:
                        and NAME-pieces.txt: each piece's offset, the command that places
                        it and its blocks
       --schem-version N  2 (the default; WorldEdit 7.2 and later, FAWE, Litematica) or 3
+      --map MODE       map art: blocks an empty map held over them draws as the picture;
+                       flat (one layer), staircase (each block one higher, level or lower
+                       than the block north of it: three shades of every color) or valley
+                       (the same map with the least height)
+      --maps WxH       the picture fitted into W x H maps (default 1x1), one file each,
+                       NAME-map-ROW-COL.EXT, and NAME-maps.txt: where each map goes
+      --max-height N   refuse map art taller than N blocks (the build height always holds)
+      --support-block NAME  the block under blocks that fall or need support, and north of
+                       the art (default minecraft:cobblestone)
+      --map-item       also write each map itself as map_N.dat beside the output
       --palette FILE   the color table; default: Colors.txt in the current folder if there is
                        one, else the one installed with the program
       --blocks modern  the shipped table of today's full blocks instead of a file; with

@@ -1,14 +1,17 @@
 #include "cli/ConvertCommand.h"
 
 #include "cli/CoreBudget.h"
+#include "formats/MapFiles.h"
 #include "palette/Materials.h"
 #include "cli/PaletteSource.h"
 #include "cli/Pieces.h"
 #include "convert/Limits.h"
+#include "convert/MapArt.h"
 #include "convert/PictureImport.h"
 #include "fileio/OpenFile.h"
 #include "fileio/ReplaceFile.h"
 #include "formats/BlockFile.h"
+#include "palette/BlockChoice.h"
 #include "platform/PictureServices.h"
 
 #include <algorithm>
@@ -42,6 +45,7 @@ struct PictureReport {
     std::vector<std::string> notes;     // each names the picture; not failures
     PictureSize working;
     std::optional<BillOfMaterials> materials;  // when asked for and the picture was converted
+    std::string mapMaterials;                  // map art: each map's blocks, then all, as printed
 };
 
 BlockFileOptions FileOptions(const PlannedPicture& planned, const ConvertOptions& options) {
@@ -128,15 +132,14 @@ std::optional<std::string> PlanOutputs(const ConvertOptions& options, const fs::
 
 // The preview as the window's right panel shows it, at the working size: PNG, transparent where
 // no block goes. Replaced as safely as the schematic.
-std::optional<std::string> WritePreview(const fs::path& path, const ConvertedPicture& converted) {
-    if (!converted.preview.HasPixels()) {
+std::optional<std::string> WritePreview(const fs::path& path, const PixelSurface& preview) {
+    if (!preview.HasPixels()) {
         return "no preview written to " + Shown(path) + ": the converted picture is " +
-               std::to_string(converted.working.width) + " x " +
-               std::to_string(converted.working.height) + " pixels";
+               std::to_string(preview.width()) + " x " + std::to_string(preview.height()) + " pixels";
     }
     std::vector<std::uint8_t> png;
     std::string why;
-    if (!platform::EncodePng(*converted.preview.memory(), png, why)) {
+    if (!platform::EncodePng(*preview.memory(), png, why)) {
         return "cannot make the preview " + Shown(path) + ": " + why;
     }
     const WriteOutcome written = ReplaceFile(path, [&](std::FILE* file) {
@@ -159,9 +162,45 @@ std::uint64_t MemoryNeed(PictureSize picture, PictureSize working, const Convert
     return pictureBytes + workingBytes * planes + (std::uint64_t{32} << 20);
 }
 
+MapArtRequest MapRequest(const ConvertOptions& options) {
+    return {*options.map, options.mapsWide, options.mapsTall, options.maxHeight, options.gameVersion};
+}
+
+// The map road after the decode: fitted to the maps, matched, built, then every file or none.
+void MakeMaps(LoadedPicture&& loaded, const PlannedPicture& planned, const MapPalette& palette,
+              const ConvertOptions& options, const std::vector<std::string>& blockNames, PictureReport& report) {
+    const std::string picture = Shown(planned.picture);
+    const MapArtRequest request = MapRequest(options);
+    MapArt art;
+    const ImportOutcome made = MakeMapArt(std::move(loaded), palette, request, options.choice, art);
+    if (!made.ok()) {
+        report.failures.push_back(picture + ": " + made.message);
+        return;
+    }
+    if (!art.refusal.empty()) {
+        const GameVersion& version = options.gameVersion != nullptr ? *options.gameVersion : NewestGameVersion();
+        const bool userLimit = options.maxHeight != 0 && options.maxHeight < BuildHeight(version);
+        report.failures.push_back(picture + ": " + art.refusal + (userLimit ? " (--max-height)" : ""));
+        return;
+    }
+    report.working = MapArtCanvas(request);
+    MapFilesReport written = WriteMapFiles(planned.schematic, art, palette, FileOptions(planned, options), options.mapItem, blockNames);
+    report.mapMaterials = std::move(written.materials);
+    if (options.materials || options.materialsCsv) report.materials = std::move(written.all);
+    if (!written.ok()) report.failures.push_back(std::string(picture).append(": ").append(written.failure));
+    if (planned.preview && written.ok()) {
+        PixelSurface preview;
+        if (!PaintMapPreview(art, palette, preview)) {
+            report.failures.push_back(picture + ": not enough memory for the preview");
+        } else if (auto failure = WritePreview(*planned.preview, preview)) {
+            report.failures.push_back(picture + ": " + *failure);
+        }
+    }
+}
+
 PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
                          const ConvertOptions& options, CoreBudget& budget, MemoryBudget& memory,
-                         const std::vector<std::string>& blockNames) {
+                         const std::vector<std::string>& blockNames, const MapPalette* map) {
     PictureReport report;
     const std::string picture = Shown(planned.picture);
     // Memory first, then a core: a worker waiting for memory holds no core that others need.
@@ -175,7 +214,8 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
             std::optional<CoreBudget::Grant> decoding;
             const auto checkSize = [&](std::uint32_t width,
                                        std::uint32_t height) -> std::optional<std::string> {
-                const PictureSize working = WorkingSize({width, height}, options.fit);
+                const PictureSize working =
+                    map != nullptr ? FitToMaps({width, height}, MapRequest(options)) : WorkingSize({width, height}, options.fit);
                 if (auto refused = CheckWorkingSize(working.width, working.height)) return refused;
                 memoryGrant.emplace(memory, MemoryNeed({width, height}, working, options,
                                                        planned.preview.has_value()));
@@ -206,6 +246,11 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
         };
         if (!loaded.outcome().ok()) {
             report.failures.push_back(failureOf(loaded.outcome()));
+            return report;
+        }
+        if (map != nullptr) {
+            CoreBudget::Grant grant(budget, 2);
+            MakeMaps(std::move(loaded), planned, *map, options, blockNames, report);
             return report;
         }
         // --fit answers the window's question whether to shrink; the source is not kept.
@@ -241,7 +286,7 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
                                std::to_string(converted.working.height) + " blocks");
     }
     if (planned.preview) {
-        if (auto failure = WritePreview(*planned.preview, converted)) {
+        if (auto failure = WritePreview(*planned.preview, converted.preview)) {
             report.failures.push_back(picture + ": " + *failure);
         }
     }
@@ -251,9 +296,9 @@ PictureReport ConvertOne(const PlannedPicture& planned, const ColorTable& table,
 
 PictureReport ConvertOneSafely(const PlannedPicture& planned, const ColorTable& table,
                                const ConvertOptions& options, CoreBudget& budget, MemoryBudget& memory,
-                               const std::vector<std::string>& blockNames) {
+                               const std::vector<std::string>& blockNames, const MapPalette* map) {
     try {
-        return ConvertOne(planned, table, options, budget, memory, blockNames);
+        return ConvertOne(planned, table, options, budget, memory, blockNames, map);
     } catch (const std::bad_alloc&) {
         PictureReport report;
         report.failures.push_back(Shown(planned.picture) + ": not enough memory");
@@ -290,11 +335,12 @@ private:
 // as each picture and all before it are done: the output never depends on timing.
 class Batch {
 public:
-    Batch(const std::vector<PlannedPicture>& plan, const ColorTable& table,
+    Batch(const std::vector<PlannedPicture>& plan, const ColorTable& table, const MapPalette* map,
           const ConvertOptions& options, const std::vector<std::string>& blockNames, unsigned workers,
           std::uint64_t memory)
         : plan_(plan),
           table_(table),
+          map_(map),
           options_(options),
           blockNames_(blockNames),
           budget_(workers),
@@ -323,7 +369,7 @@ private:
         for (;;) {
             const std::size_t i = next_++;
             if (i >= plan_.size()) return;
-            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_, memory_, blockNames_);
+            PictureReport report = ConvertOneSafely(plan_[i], table_, options_, budget_, memory_, blockNames_, map_);
             {
                 std::lock_guard lock(mutex_);
                 reports_[i] = std::move(report);
@@ -335,6 +381,7 @@ private:
 
     const std::vector<PlannedPicture>& plan_;
     const ColorTable& table_;
+    const MapPalette* map_;
     const ConvertOptions& options_;
     const std::vector<std::string>& blockNames_;
     CoreBudget budget_;
@@ -347,6 +394,48 @@ private:
     std::vector<std::jthread> threads_;  // last: joined before anything above goes
 };
 
+// The map color table the line chooses; a table named by --palette or --blocks offers its blocks.
+int LoadMapPalette(const ConvertOptions& options, const Environment& environment, MapPalette& palette,
+                   std::ostream& err) {
+    MapPaletteRequest request;
+    request.mode = *options.map;
+    request.version = options.gameVersion;
+    request.only = options.only;
+    request.exclude = options.exclude;
+    if (options.supportBlock) request.supportBlock = *options.supportBlock;
+    auto offered = std::make_unique<ColorTable>();
+    if (options.palette || options.blocks) {
+        if (const int status = LoadChosenTable(TableChoiceOf(options), environment, options.quiet, *offered, err);
+            status != EXIT_DONE) {
+            return status;
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(offered->count); ++i) {
+            request.offered.push_back(BlockNameOf(*offered, i));
+        }
+    } else {
+        for (const auto* words : {&options.only, &options.exclude}) {
+            for (const std::string& word : *words) {
+                if (const std::string why = CheckChoiceWord(word, *offered); !why.empty()) {
+                    err << "tesselbox-cli: " << (words == &options.only ? "--only" : "--exclude") << ": " << why << "\n";
+                    return EXIT_USAGE;
+                }
+            }
+        }
+    }
+    if (const auto refused = MakeMapPalette(request, palette)) {
+        err << "tesselbox-cli: " << *refused << "\n";
+        return EXIT_USAGE;
+    }
+    if (!options.quiet) {
+        for (const std::string& note : palette.notes) err << "tesselbox-cli: note: " << note << "\n";
+        const std::size_t shades = options.map == MapMode::Flat ? 1 : 3;
+        err << "tesselbox-cli: " << MapModeName(*options.map) << " map art: " << palette.table.count / static_cast<std::int32_t>(shades)
+            << " map colors in " << shades << (shades == 1 ? " shade" : " shades") << ", support block "
+            << palette.fileTable.blockStates[static_cast<std::size_t>(palette.supportEntry)] << "\n";
+    }
+    return EXIT_DONE;
+}
+
 }  // namespace
 
 int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& err,
@@ -357,8 +446,21 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         return EXIT_USAGE;
     }
     auto table = std::make_unique<ColorTable>();
-    if (const int status = LoadChosenTable(TableChoiceOf(options), environment, options.quiet, *table, err);
-        status != EXIT_DONE) {
+    std::unique_ptr<MapPalette> map;
+    if (options.map) {
+        // Before any table is read: the line alone decides this.
+        for (const PlannedPicture& planned : plan) {
+            if (planned.format != BlockFileFormat::Schematic) continue;
+            err << "tesselbox-cli: " << Shown(planned.schematic)
+                << ": map art names its blocks and stands at several heights, which a .schematic cannot hold; "
+                   "write .schem, .litematic, .nbt or .mcstructure (-o NAME.litematic)\n";
+            return EXIT_USAGE;
+        }
+        map = std::make_unique<MapPalette>();
+        if (const int status = LoadMapPalette(options, environment, *map, err); status != EXIT_DONE) return status;
+        *table = map->fileTable;
+    } else if (const int status = LoadChosenTable(TableChoiceOf(options), environment, options.quiet, *table, err);
+               status != EXIT_DONE) {
         return status;
     }
     // A named block has no number for a .schematic: say which before any work.
@@ -402,7 +504,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         }
     }
     std::vector<std::string> blockNames;  // for --materials, --materials-csv and pieces: each entry's name in that version
-    if ((options.materials || options.materialsCsv || options.split > 0) && (modern || options.gameVersion != nullptr)) {
+    if ((options.materials || options.materialsCsv || options.split > 0 || map) && (modern || options.gameVersion != nullptr)) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
             BlockState state;
             const bool named = !table->blockStates[i].empty() ||
@@ -432,7 +534,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         // What the machine has free now is shared by the pictures converted at a time.
         std::uint64_t memory = environment.memory != 0 ? environment.memory : AvailableMemory();
         if (memory == 0) memory = std::numeric_limits<std::uint64_t>::max();
-        Batch batch(plan, *table, options, blockNames, workers, memory);
+        Batch batch(plan, *table, map.get(), options, blockNames, workers, memory);
         progress.Show(0, plan.size(), plan[0].picture);
         for (std::size_t i = 0; i < plan.size(); ++i) {
             const PictureReport& report = batch.Next(i);
@@ -444,14 +546,21 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
                 err << "tesselbox-cli: " << failure << "\n";
             }
             if (!report.failures.empty()) ++failed;
+            if (options.materials && !report.mapMaterials.empty()) {
+                if (several) out << Shown(plan[i].picture) << ":\n";
+                out << report.mapMaterials;
+                if (several) out << "\n";
+            }
+            // Map art printed its bill per map above.
+            const bool printBill = options.materials && !map;
             if (report.materials) {
                 ++converted;
-                if (several && options.materials) {
+                if (several && printBill) {
                     out << Shown(plan[i].picture) << " (" << report.working.width << " x "
                         << report.working.height << "):\n";
                 }
-                if (options.materials) PrintMaterials(out, *report.materials, blockNames);
-                if (several && options.materials) out << "\n";
+                if (printBill) PrintMaterials(out, *report.materials, blockNames);
+                if (several && printBill) out << "\n";
                 allMaterials = allMaterials ? AddMaterials(*allMaterials, *report.materials)
                                             : *report.materials;
             }
@@ -459,7 +568,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         }
         progress.Clear();
     }
-    if (converted > 1 && options.materials) {
+    if (converted > 1 && options.materials && !map) {
         out << "all " << converted << " pictures:\n";
         PrintMaterials(out, *allMaterials, blockNames);
     }

@@ -69,6 +69,17 @@ std::optional<std::uint32_t> ParseSplit(const std::string& text) {
     return value;
 }
 
+// "WxH", each from 1 to MAX_MAPS_A_SIDE.
+constexpr std::uint32_t MAX_MAPS_A_SIDE = 32;
+bool ParseMaps(const std::string& text, std::uint32_t& wide, std::uint32_t& tall) {
+    const char* end = text.data() + text.size();
+    const auto [x, wideError] = std::from_chars(text.data(), end, wide);
+    if (wideError != std::errc() || x == end || (*x != 'x' && *x != 'X')) return false;
+    const auto [last, tallError] = std::from_chars(x + 1, end, tall);
+    return tallError == std::errc() && last == end && wide >= 1 && tall >= 1 && wide <= MAX_MAPS_A_SIDE &&
+           tall <= MAX_MAPS_A_SIDE;
+}
+
 std::optional<unsigned> ParseJobs(const std::string& text) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -192,6 +203,30 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
             }
         } else if (ParseTableOption(argument, walk, options.blocks, options.only, options.exclude,
                                     options.gameVersion, error)) {
+        } else if (Names(argument, "--maps")) {
+            if (auto value = walk.Value(argument, "--maps", error)) {
+                if (!ParseMaps(*value, options.mapsWide, options.mapsTall)) {
+                    error = "--maps takes WIDTHxHEIGHT in maps, each from 1 to " + std::to_string(MAX_MAPS_A_SIDE) +
+                            " (2x1: two maps side by side), not \"" + *value + "\"";
+                }
+            }
+        } else if (Names(argument, "--map")) {
+            if (auto value = walk.Value(argument, "--map", error)) {
+                options.map = MapModeFromName(*value);
+                if (!options.map) error = "--map is flat, staircase or valley, not \"" + *value + "\"";
+            }
+        } else if (argument == "--map-item") {
+            options.mapItem = true;
+        } else if (Names(argument, "--max-height")) {
+            if (auto value = walk.Value(argument, "--max-height", error)) {
+                if (const auto height = ParseSplit(*value)) {
+                    options.maxHeight = *height;
+                } else {
+                    error = "--max-height takes a number of blocks from 1 on, not \"" + *value + "\"";
+                }
+            }
+        } else if (Names(argument, "--support-block")) {
+            if (auto value = walk.Value(argument, "--support-block", error)) options.supportBlock = *value;
         } else if (Names(argument, "--materials-csv")) {
             if (auto value = walk.Value(argument, "--materials-csv", error)) options.materialsCsv = *value;
         } else if (Names(argument, "--schem-version")) {
@@ -217,6 +252,17 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
     }
     if (error.empty() && options.pictures.empty()) error = "convert needs at least one picture";
     if (error.empty() && options.palette && options.blocks) error = "--palette and --blocks both name the table: give one";
+    const bool mapOnly = options.mapsWide != 1 || options.mapsTall != 1 || options.maxHeight != 0 ||
+                         options.supportBlock || options.mapItem;
+    if (error.empty() && !options.map && mapOnly) {
+        error = "--maps, --max-height, --support-block and --map-item are for map art: add --map flat, staircase or valley";
+    }
+    if (error.empty() && options.map && options.split != 0) {
+        error = "--map writes one file per map already: leave out --split";
+    }
+    if (error.empty() && options.map && options.orientation == Orientation::Wall) {
+        error = "map art lies on the floor, where a map sees it: leave out --orientation wall";
+    }
 }
 
 void ParsePalette(std::span<const std::string> args, ParsedArguments& parsed) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "convert/ConversionChoice.h"
+#include "convert/MapArt.h"
 #include "formats/BlockFile.h"
 
 #include <filesystem>
@@ -48,6 +49,11 @@ struct ConvertOptions {
     const BedrockVersion* bedrockVersion = nullptr;  // --bedrock-version; nullptr: the newest
     Orientation orientation = Orientation::Floor;    // --orientation
     std::uint32_t split = 0;                         // --split; 0: one whole file
+    std::optional<MapMode> map = std::nullopt;       // --map: map art instead of block art
+    std::uint32_t mapsWide = 1, mapsTall = 1;        // --maps WxH
+    std::uint32_t maxHeight = 0;                     // --max-height; 0: the game's build height
+    std::optional<std::string> supportBlock = std::nullopt;  // --support-block
+    bool mapItem = false;                            // --map-item: map_N.dat beside the output
     friend bool operator==(const ConvertOptions&, const ConvertOptions&) = default;
 };
 

@@ -177,4 +177,13 @@ ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choi
     return {};
 }
 
+ImportOutcome MakeMapArt(LoadedPicture&& picture, const MapPalette& palette, const MapArtRequest& request,
+                         const ConversionChoice& choice, MapArt& out) {
+    const PictureRequest fitted{FitToMaps(picture.size(), request), false, false, choice};
+    ConvertedPicture converted;
+    ImportOutcome made = MakeBlocks(std::move(picture), palette.table, fitted, converted);
+    if (made.ok()) BuildMapArt(converted.grid, converted.working.width, converted.working.height, palette, request, out);
+    return made;
+}
+
 }  // namespace tesselbox

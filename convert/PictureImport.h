@@ -6,6 +6,7 @@
 #include "convert/ConversionChoice.h"
 #include "convert/ConvertToBlocks.h"
 #include "convert/FitToPanel.h"
+#include "convert/MapArt.h"
 #include "convert/PixelSurface.h"
 #include "palette/BlockGrid.h"
 #include "palette/ColorTable.h"
@@ -86,5 +87,10 @@ ImportOutcome MakeBlocks(LoadedPicture&& picture, const ColorTable& table,
 // had. A picture that kept no source is left as it was.
 ImportOutcome ConvertAgain(const ColorTable& table, const ConversionChoice& choice,
                            ConvertedPicture& picture);
+
+// The road from a loaded picture: fitted to the maps, matched against palette.table with the
+// choice, then built. out.refusal, as for BuildMapArt, is no failure of the import.
+ImportOutcome MakeMapArt(LoadedPicture&& picture, const MapPalette& palette, const MapArtRequest& request,
+                         const ConversionChoice& choice, MapArt& out);
 
 }  // namespace tesselbox

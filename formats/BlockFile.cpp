@@ -53,11 +53,6 @@ constexpr std::uint64_t MAX_NBT_ARRAY = std::numeric_limits<std::int32_t>::max()
 // block as tags of its own (a compound, a list and four numbers: about 200 bytes), so 4096 x 4096
 // blocks already take some 3 GB of the heap a launcher gives by default. Larger art goes in pieces.
 constexpr std::uint64_t MAX_STRUCTURE_BLOCKS = std::uint64_t{4096} * 4096;
-// The build height: Java 1.18 (DataVersion 2860) raised it from 256 to 384, as did Bedrock 1.18,
-// older than every Bedrock version written.
-constexpr std::int32_t TALL_WORLDS_SINCE = 2860;
-constexpr std::uint32_t BUILD_HEIGHT = 384;
-constexpr std::uint32_t OLD_BUILD_HEIGHT = 256;
 
 // The palette of a structure file: the used states, no air; -1 for a cell left as it is.
 struct StructurePalette {
@@ -93,31 +88,56 @@ std::size_t Slot(std::int32_t cell) { return static_cast<std::size_t>(std::int64
 BlockFileOutcome Refuse(BlockFileStatus status, std::string message) { return {status, std::move(message)}; }
 
 std::string Size(const BlockFileSource& source) {
+    if (source.volume != nullptr) {
+        return std::to_string(source.volume->x) + " x " + std::to_string(source.volume->y) + " x " +
+               std::to_string(source.volume->z);
+    }
     return std::to_string(source.width) + " x " + std::to_string(source.height);
 }
 
-// Hands each row of the grid to row(), top picture row first (the grid keeps the bottom row first).
+std::uint64_t CellCount(const BlockBox& box) { return std::uint64_t{box.x} * box.y * box.z; }
+
+// Each row of box.x cells in the file's order (y slowest, then z), with its y and z: on the floor
+// the top picture row first, as a wall the bottom row first (the grid keeps the bottom row first).
 template <typename RowFunction>
-void ForEachRowTopFirst(const BlockFileSource& source, RowFunction row) {
-    for (std::uint32_t z = 0; z < source.height; ++z) {
-        row(source.blockGrid + std::size_t{source.height - 1 - z} * source.width);
+void ForEachFileRow(const BlockFileSource& source, Orientation orientation, RowFunction row) {
+    if (const BlockVolume* volume = source.volume) {
+        for (std::uint32_t y = 0; y < volume->y; ++y) {
+            for (std::uint32_t z = 0; z < volume->z; ++z) {
+                row(volume->cells + (std::size_t{y} * volume->z + z) * volume->x, y, z);
+            }
+        }
+        return;
+    }
+    const bool wall = orientation == Orientation::Wall;
+    for (std::uint32_t i = 0; i < source.height; ++i) {
+        const std::uint32_t memoryRow = wall ? i : source.height - 1 - i;
+        row(source.blockGrid + std::size_t{memoryRow} * source.width, wall ? i : 0, wall ? 0 : i);
     }
 }
 
-// Each row in the file's order, with its place along z (floor: top picture row first) or y (wall:
-// bottom row first). The grid keeps the bottom row first.
-template <typename RowFunction>
-void ForEachFileRow(const BlockFileSource& source, Orientation orientation, RowFunction row) {
-    for (std::uint32_t i = 0; i < source.height; ++i) {
-        const std::uint32_t memoryRow = orientation == Orientation::Wall ? i : source.height - 1 - i;
-        row(source.blockGrid + std::size_t{memoryRow} * source.width, i);
-    }
+// Map art's volumes are nearly all air: whole runs of it are passed over a chunk at a time.
+constexpr std::uint32_t AIR_CHUNK = 16;
+static_assert(NO_BLOCK == -1, "AllAir reads a run of NO_BLOCK as every bit set");
+bool AllAir(const std::int32_t* cells) {
+    std::int32_t all = NO_BLOCK;
+    for (std::uint32_t i = 0; i < AIR_CHUNK; ++i) all &= cells[i];
+    return all == NO_BLOCK;
 }
 
 std::vector<std::uint64_t> CountEntries(const BlockFileSource& source, std::size_t entries) {
     std::vector<std::uint64_t> counts(entries + 1, 0);  // [entry + 1]
-    ForEachRowTopFirst(source, [&](const std::int32_t* cells) {
-        for (std::uint32_t x = 0; x < source.width; ++x) ++counts[Slot(cells[x])];
+    const std::uint32_t width = FileBox(source, Orientation::Floor).x;
+    ForEachFileRow(source, Orientation::Floor, [&](const std::int32_t* cells, std::uint32_t, std::uint32_t) {
+        std::uint32_t x = 0;
+        for (; x + AIR_CHUNK <= width; x += AIR_CHUNK) {
+            if (AllAir(cells + x)) {
+                counts[0] += AIR_CHUNK;
+                continue;
+            }
+            for (std::uint32_t i = x; i < x + AIR_CHUNK; ++i) ++counts[Slot(cells[i])];
+        }
+        for (; x < width; ++x) ++counts[Slot(cells[x])];
     });
     return counts;
 }
@@ -204,12 +224,16 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
     const BlockFileFormat format = options.format;
     const BlockBox box = FileBox(source, options.orientation);
     prepared.box = box;
-    const std::uint64_t cells = std::uint64_t{source.width} * source.height;
+    const std::uint64_t cells = CellCount(box);
+    if (format == BlockFileFormat::Schematic && source.volume != nullptr) {
+        return Refuse(BlockFileStatus::BadOption, "a .schematic holds one layer of numbered blocks, not blocks at "
+                                                  "several heights; write .schem, .litematic, .nbt or .mcstructure");
+    }
     if (format == BlockFileFormat::Schem && options.schemVersion != 2 && options.schemVersion != 3) {
         return Refuse(BlockFileStatus::BadOption, "a .schem is version 2 or 3, not " + std::to_string(options.schemVersion));
     }
     const std::uint32_t maxSide = format == BlockFileFormat::Schem ? MAX_SCHEM_SIDE : MAX_SCHEMATIC_SIDE;
-    if (source.width > maxSide || source.height > maxSide) {
+    if (std::max({box.x, box.y, box.z}) > maxSide) {
         return Refuse(BlockFileStatus::TooLarge, (format == BlockFileFormat::Schematic ? std::string("a schematic") : "a " + Extension(format)) +
                                                      " side may be at most " + std::to_string(maxSide) +
                                                      " blocks; this picture is " + Size(source));
@@ -226,13 +250,12 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
     }
     prepared.version = options.gameVersion != nullptr ? options.gameVersion : &NewestGameVersion();
     prepared.bedrock = options.bedrockVersion != nullptr ? options.bedrockVersion : &NewestBedrockVersion();
-    if (options.orientation == Orientation::Wall) {
+    if (options.orientation == Orientation::Wall || source.volume != nullptr) {
         const bool bedrock = format == BlockFileFormat::McStructure;
-        const std::uint32_t buildHeight =
-            bedrock || prepared.version->dataVersion >= TALL_WORLDS_SINCE ? BUILD_HEIGHT : OLD_BUILD_HEIGHT;
+        const std::uint32_t buildHeight = bedrock ? BEDROCK_BUILD_HEIGHT : BuildHeight(*prepared.version);
         if (box.y > buildHeight) {
             return Refuse(BlockFileStatus::TooLarge,
-                          "a wall " + std::to_string(box.y) + " blocks tall is higher than the build height of " +
+                          (source.volume != nullptr ? "art " : "a wall ") + std::to_string(box.y) + " blocks tall is higher than the build height of " +
                               std::to_string(buildHeight) + " blocks in Minecraft " +
                               (bedrock ? "Bedrock " + std::string(prepared.bedrock->name)
                                        : std::string(prepared.version->name)));
@@ -244,7 +267,7 @@ BlockFileOutcome Check(const BlockFileSource& source, const BlockFileOptions& op
         }
         return {};
     }
-    if (source.width == 0 || source.height == 0) {
+    if (cells == 0) {
         return Refuse(BlockFileStatus::Empty, "a " + Extension(format) +
                                                   " needs at least one block each way; this picture is " +
                                                   Size(source));
@@ -307,7 +330,7 @@ void EmitSchematic(NbtWriter& nbt, const BlockFileSource& source, Orientation or
     for (const bool ids : {true, false}) {
         nbt.BeginByteArray(ids ? "Blocks" : "Data", static_cast<std::int32_t>(cells));
         const auto& values = ids ? source.table->blockIds : source.table->blockData;
-        ForEachFileRow(source, orientation, [&](const std::int32_t* rowCells, std::uint32_t) {
+        ForEachFileRow(source, orientation, [&](const std::int32_t* rowCells, std::uint32_t, std::uint32_t) {
             for (std::uint32_t x = 0; x < source.width; ++x) {
                 row[x] = rowCells[x] == NO_BLOCK ? 0 : values[static_cast<std::size_t>(rowCells[x])];
             }
@@ -319,20 +342,20 @@ void EmitSchematic(NbtWriter& nbt, const BlockFileSource& source, Orientation or
 
 // ---- Sponge .schem ------------------------------------------------------------------------------
 
-void EmitSchemBlocks(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation,
+void EmitSchemBlocks(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const BlockBox& box,
                      const BlockPalette& palette, std::string_view paletteName, std::string_view dataName) {
     nbt.BeginCompound(paletteName);
     for (std::size_t i = 0; i < palette.states.size(); ++i) {
         nbt.Int(palette.states[i].ToString(), static_cast<std::int32_t>(i));
     }
     nbt.EndCompound();
-    const std::uint64_t bytes = std::uint64_t{source.width} * source.height + palette.twoByteCells;
+    const std::uint64_t bytes = CellCount(box) + palette.twoByteCells;
     nbt.BeginByteArray(dataName, static_cast<std::int32_t>(bytes));
     // Varints: seven bits a byte, low group first, the high bit set while more follow.
-    std::vector<std::uint8_t> row(2 * std::size_t{source.width});
-    ForEachFileRow(source, orientation, [&](const std::int32_t* cells, std::uint32_t) {
+    std::vector<std::uint8_t> row(2 * std::size_t{box.x});
+    ForEachFileRow(source, orientation, [&](const std::int32_t* cells, std::uint32_t, std::uint32_t) {
         std::size_t used = 0;
-        for (std::uint32_t x = 0; x < source.width; ++x) {
+        for (std::uint32_t x = 0; x < box.x; ++x) {
             const auto index = static_cast<std::uint32_t>(palette.indexOfCell[Slot(cells[x])]);
             if (index < 128) {
                 row[used++] = static_cast<std::uint8_t>(index);
@@ -364,12 +387,12 @@ void EmitSchem(NbtWriter& nbt, const BlockFileSource& source, Orientation orient
     nbt.IntArray("Offset", offset);
     if (version == 3) {
         nbt.BeginCompound("Blocks");
-        EmitSchemBlocks(nbt, source, orientation, prepared.palette, "Palette", "Data");
+        EmitSchemBlocks(nbt, source, orientation, prepared.box, prepared.palette, "Palette", "Data");
         nbt.EndCompound();
         nbt.EndCompound();
     } else {
         nbt.Int("PaletteMax", static_cast<std::int32_t>(prepared.palette.states.size()));
-        EmitSchemBlocks(nbt, source, orientation, prepared.palette, "Palette", "BlockData");
+        EmitSchemBlocks(nbt, source, orientation, prepared.box, prepared.palette, "Palette", "BlockData");
     }
     nbt.EndCompound();
 }
@@ -394,7 +417,7 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, Orientation or
     const auto sizeX = static_cast<std::int32_t>(prepared.box.x);
     const auto sizeY = static_cast<std::int32_t>(prepared.box.y);
     const auto sizeZ = static_cast<std::int32_t>(prepared.box.z);
-    const auto cells = static_cast<std::int32_t>(std::uint64_t{source.width} * source.height);
+    const auto cells = static_cast<std::int32_t>(CellCount(prepared.box));
     nbt.BeginCompound("");
     nbt.Int("MinecraftDataVersion", prepared.version->dataVersion);
     nbt.Int("Version", prepared.version->litematicaVersion);
@@ -424,17 +447,31 @@ void EmitLitematic(NbtWriter& nbt, const BlockFileSource& source, Orientation or
     // Entry i takes bits [i·bits, (i+1)·bits) of the longs, low bits first; it may cross into the
     // next long.
     const int bits = BitsPerEntry(states.size());
-    const std::uint64_t longs = (std::uint64_t{source.width} * source.height * static_cast<unsigned>(bits) + 63) / 64;
+    const std::uint64_t longs = (CellCount(prepared.box) * static_cast<unsigned>(bits) + 63) / 64;
     nbt.BeginLongArray("BlockStates", static_cast<std::int32_t>(longs));
     std::uint64_t word = 0;
     int filled = 0;
     std::vector<std::uint8_t> out;
-    out.reserve(8 * (std::size_t{source.width} * static_cast<unsigned>(bits) / 64 + 2));
+    out.reserve(8 * (std::size_t{prepared.box.x} * static_cast<unsigned>(bits) / 64 + 2));
     const auto putWord = [&](std::uint64_t value) {
         for (int shift = 56; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
     };
-    ForEachFileRow(source, orientation, [&](const std::int32_t* row, std::uint32_t) {
-        for (std::uint32_t x = 0; x < source.width; ++x) {
+    const bool airIsZero = prepared.palette.indexOfCell[0] == 0;
+    ForEachFileRow(source, orientation, [&](const std::int32_t* row, std::uint32_t, std::uint32_t) {
+        for (std::uint32_t x = 0; x < prepared.box.x; ++x) {
+            if (airIsZero && x % AIR_CHUNK == 0 && x + AIR_CHUNK <= prepared.box.x && AllAir(row + x)) {
+                // Zero bits: only where the words end moves.
+                int advance = static_cast<int>(AIR_CHUNK) * bits;
+                while (filled + advance >= 64) {
+                    putWord(word);
+                    advance -= 64 - filled;
+                    filled = 0;
+                    word = 0;
+                }
+                filled += advance;
+                x += AIR_CHUNK - 1;
+                continue;
+            }
             const auto index =
                 static_cast<std::uint64_t>(prepared.palette.indexOfCell[Slot(row[x])]);
             word |= index << filled;
@@ -483,15 +520,18 @@ void EmitStructureNbt(NbtWriter& nbt, const BlockFileSource& source, Orientation
     static constexpr std::uint8_t BLOCK[36] = {9, 0, 3, 'p', 'o', 's', 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0,
                                                0, 0, 0, 0, 3, 0, 5, 's', 't', 'a', 't', 'e', 0, 0, 0, 0, 0};
     constexpr std::size_t X_AT = 11, Y_AT = 15, Z_AT = 19, STATE_AT = 31;
-    std::vector<std::uint8_t> row(sizeof BLOCK * std::size_t{source.width});
+    std::vector<std::uint8_t> row(sizeof BLOCK * std::size_t{prepared.box.x});
     for (std::size_t at = 0; at < row.size(); at += sizeof BLOCK) std::copy(std::begin(BLOCK), std::end(BLOCK), &row[at]);
-    const bool wall = orientation == Orientation::Wall;
-    ForEachFileRow(source, orientation, [&](const std::int32_t* cells, std::uint32_t along) {
+    ForEachFileRow(source, orientation, [&](const std::int32_t* cells, std::uint32_t cellY, std::uint32_t cellZ) {
         std::uint8_t y[4], z[4];
-        PutBigEndian(y, wall ? along : 0);
-        PutBigEndian(z, wall ? 0 : along);
+        PutBigEndian(y, cellY);
+        PutBigEndian(z, cellZ);
         std::uint8_t* block = row.data();
-        for (std::uint32_t x = 0; x < source.width; ++x) {
+        for (std::uint32_t x = 0; x < prepared.box.x; ++x) {
+            if (x % AIR_CHUNK == 0 && x + AIR_CHUNK <= prepared.box.x && AllAir(cells + x)) {
+                x += AIR_CHUNK - 1;
+                continue;
+            }
             const std::int32_t index = palette.indexOfCell[Slot(cells[x])];
             if (index < 0) continue;
             PutBigEndian(block + X_AT, x);
@@ -520,32 +560,33 @@ void PutLittleEndian(std::uint8_t* at, std::uint32_t value) {
 // Bedrock: two layers of x·y·z palette indices, x slowest, z fastest; -1 leaves the world as it is.
 void EmitMcStructure(NbtWriter& nbt, const BlockFileSource& source, Orientation orientation, const Prepared& prepared) {
     const StructurePalette& palette = prepared.structure;
-    const auto cells = static_cast<std::int32_t>(std::uint64_t{source.width} * source.height);
+    const auto cells = static_cast<std::int32_t>(CellCount(prepared.box));
     nbt.BeginCompound("");
     nbt.Int("format_version", 1);
     Box(nbt, "size", prepared.box);
     nbt.BeginCompound("structure");
     nbt.BeginList("block_indices", NbtTag::List, 2);
     nbt.PutListHeader(NbtTag::Int, cells);
-    // Each picture column runs along z (floor, top row first) or y (wall, bottom row first); a
-    // band of columns is gathered row by row, then written column by column.
+    // Each x holds its y·z cells, z fastest; a band of x is gathered row by row, then written x by x.
     constexpr std::uint32_t BAND = 64;
-    const std::uint32_t height = source.height;
-    std::vector<std::uint8_t> band(std::size_t{BAND} * height * 4);
-    for (std::uint32_t x0 = 0; x0 < source.width; x0 += BAND) {
-        const std::uint32_t columns = std::min(BAND, source.width - x0);
-        ForEachFileRow(source, orientation, [&](const std::int32_t* row, std::uint32_t along) {
+    const std::uint32_t width = prepared.box.x, length = prepared.box.z;
+    const std::size_t perX = std::size_t{prepared.box.y} * length;
+    std::vector<std::uint8_t> band(std::size_t{BAND} * perX * 4);
+    for (std::uint32_t x0 = 0; x0 < width; x0 += BAND) {
+        const std::uint32_t columns = std::min(BAND, width - x0);
+        ForEachFileRow(source, orientation, [&](const std::int32_t* row, std::uint32_t y, std::uint32_t z) {
+            const std::size_t along = std::size_t{y} * length + z;
             for (std::uint32_t c = 0; c < columns; ++c) {
                 const std::int32_t index = palette.indexOfCell[Slot(row[x0 + c])];
-                PutLittleEndian(&band[(std::size_t{c} * height + along) * 4], static_cast<std::uint32_t>(index));
+                PutLittleEndian(&band[(c * perX + along) * 4], static_cast<std::uint32_t>(index));
             }
         });
-        nbt.PutBytes(band.data(), std::size_t{columns} * height * 4);
+        nbt.PutBytes(band.data(), columns * perX * 4);
     }
     nbt.PutListHeader(NbtTag::Int, cells);
     std::fill(band.begin(), band.end(), std::uint8_t{0xFF});  // -1 in every byte order
-    for (std::uint32_t x0 = 0; x0 < source.width; x0 += BAND) {
-        nbt.PutBytes(band.data(), std::size_t{std::min(BAND, source.width - x0)} * height * 4);
+    for (std::uint32_t x0 = 0; x0 < width; x0 += BAND) {
+        nbt.PutBytes(band.data(), std::min(BAND, width - x0) * perX * 4);
     }
     nbt.BeginList("entities", NbtTag::Compound, 0);
     nbt.BeginCompound("palette");
@@ -640,6 +681,7 @@ BlockFileOutcome CheckBlockFile(const BlockFileSource& source, const BlockFileOp
 }
 
 BlockBox FileBox(const BlockFileSource& source, Orientation orientation) {
+    if (source.volume != nullptr) return {source.volume->x, source.volume->y, source.volume->z};
     if (orientation == Orientation::Wall) return {source.width, source.height, 1};
     return {source.width, 1, source.height};
 }

@@ -16,6 +16,9 @@ struct SchematicSource {
     std::uint32_t height = 0;
     const std::int32_t* blockGrid = nullptr;  // width × height entries; unread when either is 0
     const ColorTable* table = nullptr;
+    // When set, the file holds these blocks instead, and the grid is only the art seen from above
+    // (the .litematic's preview). A .schematic cannot hold them.
+    const BlockVolume* volume = nullptr;
 };
 
 std::uint64_t SchematicFileSize(std::uint32_t width, std::uint32_t height);

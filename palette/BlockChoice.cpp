@@ -1,6 +1,7 @@
 #include "palette/BlockChoice.h"
 
 #include "blocks/BlockLists.h"
+#include "blocks/MapColors.h"
 #include "blocks/ModernBlocks.h"
 
 #include <algorithm>
@@ -14,14 +15,6 @@ constexpr std::string_view NAMESPACE = "minecraft:";
 
 std::string_view WithoutNamespace(std::string_view name) {
     return name.starts_with(NAMESPACE) ? name.substr(NAMESPACE.size()) : name;
-}
-
-// The block an entry places, without properties and namespace ("oak_log").
-std::string BlockNameOf(const ColorTable& table, std::size_t i) {
-    std::string_view state = table.blockStates[i];
-    if (state.empty()) state = LegacyBlockState(table.blockIds[i], table.blockData[i]);
-    state = state.substr(0, state.find('['));
-    return std::string(WithoutNamespace(state));
 }
 
 std::uint32_t FlagNamed(std::string_view word) {
@@ -38,10 +31,14 @@ bool IsFamily(std::string_view word) {
 
 bool Matches(std::string_view word, std::string_view blockName) {
     if (WithoutNamespace(word) == blockName) return true;
-    const blocks::ModernBlock* block = blocks::FindModernBlock(blockName);
-    if (block == nullptr) return false;
-    if (block->family == word) return true;
     const std::uint32_t flag = FlagNamed(word);
+    const blocks::ModernBlock* block = blocks::FindModernBlock(blockName);
+    if (block == nullptr) {
+        // Blocks beyond the full cubes (a carpet) are known by their map color's flags.
+        const blocks::MapColorBlock* mapBlock = blocks::FindMapColorBlock(blockName);
+        return mapBlock != nullptr && flag != 0 && (mapBlock->flags & flag) != 0;
+    }
+    if (block->family == word) return true;
     return flag != 0 && (block->flags & flag) != 0;
 }
 
@@ -61,6 +58,13 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+std::string BlockNameOf(const ColorTable& table, std::size_t i) {
+    std::string_view state = table.blockStates[i];
+    if (state.empty()) state = LegacyBlockState(table.blockIds[i], table.blockData[i]);
+    state = state.substr(0, state.find('['));
+    return std::string(WithoutNamespace(state));
+}
 
 std::size_t MakeModernTable(ColorTable& table, BlockFace face, const GameVersion* version) {
     std::size_t leftOut = 0;
@@ -99,7 +103,7 @@ std::vector<std::string> SplitWords(std::string_view list) {
 std::string CheckChoiceWord(std::string_view word, const ColorTable& table) {
     if (IsFamily(word) || FlagNamed(word) != 0) return {};
     const std::string_view bare = WithoutNamespace(word);
-    if (blocks::FindModernBlock(bare) != nullptr) return {};
+    if (blocks::FindModernBlock(bare) != nullptr || blocks::FindMapColorBlock(bare) != nullptr) return {};
     std::vector<std::string> known;
     for (std::size_t i = 0; i < static_cast<std::size_t>(table.count); ++i) {
         std::string name = BlockNameOf(table, i);

@@ -19,6 +19,10 @@ enum class BlockFace { Top, Side };
 // asked for; a version leaves out the blocks it lacks. Returns how many were left out so.
 std::size_t MakeModernTable(ColorTable& table, BlockFace face = BlockFace::Top, const GameVersion* version = nullptr);
 
+// The block an entry places, without properties and namespace ("oak_log"; a numbered entry's 1.13
+// name); empty for an id:data that has none.
+std::string BlockNameOf(const ColorTable& table, std::size_t i);
+
 // "wool,concrete" -> {"wool", "concrete"}; blanks around words dropped, empty words too.
 std::vector<std::string> SplitWords(std::string_view list);
 

@@ -57,6 +57,13 @@ struct UninitializedAllocator : std::allocator<T> {
 
 using BlockGrid = std::vector<std::int32_t, UninitializedAllocator<std::int32_t>>;
 
+// Blocks at several heights, as map art stands: x × y × z table entries or NO_BLOCK, x fastest,
+// then z, then y (the order of a .schem's and a .litematic's cells).
+struct BlockVolume {
+    std::uint32_t x = 0, y = 0, z = 0;
+    const std::int32_t* cells = nullptr;
+};
+
 // Resizes grid to count zero elements, with a pass of zeros only where the memory does not come
 // zero: for memory that a decoder may leave partly unwritten in a damaged picture.
 inline void ResizeZeroed(BlockGrid& grid, std::size_t count) {

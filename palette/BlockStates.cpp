@@ -77,6 +77,8 @@ void ApplyRenames(BlockState& state, std::int32_t dataVersion) {
 
 std::span<const GameVersion> SupportedGameVersions() { return GAME_VERSIONS; }
 
+std::uint32_t BuildHeight(const GameVersion& version) { return version.dataVersion >= 2860 ? 384 : 256; }
+
 const GameVersion& NewestGameVersion() { return GAME_VERSIONS.back(); }
 
 const GameVersion* FindGameVersion(std::string_view name) {

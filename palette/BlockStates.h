@@ -24,6 +24,10 @@ std::span<const GameVersion> SupportedGameVersions();
 const GameVersion& NewestGameVersion();
 const GameVersion* FindGameVersion(std::string_view name);  // nullptr when not supported
 std::string SupportedGameVersionList();                     // "1.13.2, 1.14.4, ..."
+// How many blocks tall a build may stand: 384 from Java 1.18 (DataVersion 2860) on, 256 before.
+std::uint32_t BuildHeight(const GameVersion& version);
+// Bedrock's: 384 in every Bedrock version written (it came with Bedrock 1.18).
+inline constexpr std::uint32_t BEDROCK_BUILD_HEIGHT = 384;
 
 struct BlockState {
     std::string name;                                             // "minecraft:oak_log"

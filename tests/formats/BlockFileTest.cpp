@@ -291,6 +291,52 @@ TEST(BlockFileRead, GzipSchematicHoldsThePlainBytes) {
     }
 }
 
+// Blocks at several heights come back cell for cell in the file's own order (x, then z, then y),
+// in both mod formats; a .schematic and a stack above the build height are refused.
+TEST(BlockFileRead, VolumeRoundTripsAndIsRefusedWhereItCannotGo) {
+    const ColorTable table = DistinctTable(5);
+    const BlockVolume volume{3, 4, 2, nullptr};
+    std::vector<std::int32_t> cells(std::size_t{volume.x} * volume.y * volume.z);
+    for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = static_cast<std::int32_t>(i * 7 % 6) - 1;
+    const BlockVolume filled{volume.x, volume.y, volume.z, cells.data()};
+    const std::int32_t top[] = {0, 1, 2, 3, 4, 0};
+    const BlockFileSource source{3, 2, top, &table, &filled};
+    const GameVersion& version = NewestGameVersion();
+    std::vector<std::string> expected;
+    for (const std::int32_t cell : cells) {
+        BlockState state{"minecraft:air", {}};
+        if (cell != NO_BLOCK) BlockStateFor(table.blockIds[static_cast<std::size_t>(cell)], table.blockData[static_cast<std::size_t>(cell)], version, state);
+        expected.push_back(state.ToString());
+    }
+    for (const auto& [format, schemVersion] : {std::pair{BlockFileFormat::Schem, 2}, std::pair{BlockFileFormat::Schem, 3},
+                                              std::pair{BlockFileFormat::Litematic, 2}}) {
+        SCOPED_TRACE(std::string(FormatExtension(format)) + " " + std::to_string(schemVersion));
+        BlockFileOptions options;
+        options.format = format;
+        options.schemVersion = schemVersion;
+        options.orientation = Orientation::Wall;  // a volume keeps its own axes
+        std::string error;
+        const testing::NbtNode root = testing::ReadNbt(WriteAndGunzip(source, options), error);
+        ASSERT_EQ(error, "");
+        const testing::DecodedFile file = format == BlockFileFormat::Schem ? testing::DecodeSchem(root) : testing::DecodeLitematic(root);
+        ASSERT_EQ(file.error, "");
+        EXPECT_EQ(file.width, 3);
+        EXPECT_EQ(file.height, 4);
+        EXPECT_EQ(file.length, 2);
+        EXPECT_EQ(file.cells, expected);
+    }
+    BlockFileOptions schematic;
+    EXPECT_EQ(CheckBlockFile(source, schematic).status, BlockFileStatus::BadOption);
+    std::vector<std::int32_t> tall(257, 0);
+    const BlockVolume tower{1, 257, 1, tall.data()};
+    BlockFileOptions old;
+    old.format = BlockFileFormat::Nbt;
+    old.gameVersion = FindGameVersion("1.17.1");
+    const BlockFileOutcome refused = CheckBlockFile({1, 1, top, &table, &tower}, old);
+    EXPECT_EQ(refused.status, BlockFileStatus::TooLarge);
+    EXPECT_NE(refused.message.find("art 257 blocks tall is higher than the build height of 256"), std::string::npos) << refused.message;
+}
+
 // ---- Refusals: a message naming the value and the limit, and the old file left as it was --------
 
 struct RefusalCase {
