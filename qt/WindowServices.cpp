@@ -2,6 +2,7 @@
 #include "qt/WindowServices.h"
 
 #include "app/Texts.h"
+#include "platform/BusyWorker.h"
 #include "qt/MainWindow.h"
 
 #include <QEventLoop>
@@ -11,7 +12,6 @@
 
 #include <exception>
 #include <limits>
-#include <system_error>
 #include <thread>
 
 namespace tesselbox::qt {
@@ -44,17 +44,9 @@ void WindowServices::InvalidatePanel(int controlId) {
 void WindowServices::RunBusy(const std::function<void()>& work) {
     QEventLoop loop;
     std::exception_ptr failure;
-    std::thread worker;
-    try {
-        worker = std::thread([&] {
-            try {
-                work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {  // no thread to be had: the window waits
+    std::thread worker = platform::StartBusyWorker(
+        work, failure, [&loop] { QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection); });
+    if (!worker.joinable()) {  // no thread to be had: the window waits
         work();
         return;
     }

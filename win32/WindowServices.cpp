@@ -2,12 +2,12 @@
 #include "win32/WindowServices.h"
 
 #include "app/Texts.h"
+#include "platform/BusyWorker.h"
 #include "win32/Text.h"
 
 #include <algorithm>
 #include <exception>
 #include <optional>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -27,19 +27,7 @@ void WindowServices::RunBusy(const std::function<void()>& work) {
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::exception_ptr failure;
     std::thread worker;
-    if (done != nullptr) {
-        try {
-            worker = std::thread([&] {
-                try {
-                    work();
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-                SetEvent(done);
-            });
-        } catch (const std::system_error&) {  // no thread to be had: the window waits
-        }
-    }
+    if (done != nullptr) worker = platform::StartBusyWorker(work, failure, [done] { SetEvent(done); });
     if (!worker.joinable()) {
         if (done != nullptr) CloseHandle(done);
         work();
