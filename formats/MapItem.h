@@ -4,6 +4,7 @@
 
 #include "formats/ByteSink.h"
 #include "palette/BlockStates.h"
+#include "palette/MapArtBlocks.h"
 
 #include <array>
 #include <cstddef>
@@ -13,11 +14,9 @@
 
 namespace tesselbox {
 
-inline constexpr std::uint32_t MAP_SIDE = 128;
-
 struct MapItem {
     // Map color ids (base * 4 + shade), row by row from the north-west, x fastest; 0 draws nothing.
-    std::array<std::uint8_t, std::size_t{MAP_SIDE} * MAP_SIDE> colors{};
+    std::array<std::uint8_t, std::size_t{MAP_ART_SIDE} * MAP_ART_SIDE> colors{};
     std::int32_t xCenter = 0;  // the map area's centre: a multiple of 128 at scale 0
     std::int32_t zCenter = 0;
 };
