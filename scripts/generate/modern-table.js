@@ -201,7 +201,8 @@ const FAMILIES = [  // first match wins
   ['stone-and-deepslate', /(^|_)(stone|cobblestone|granite|diorite|andesite|deepslate|tuff|calcite|dripstone_block|bricks|tiles|obsidian)$|^chiseled_|^cracked_|^polished_|^mossy_|^budding_amethyst$/],
   ['earth', /^(dirt|coarse_dirt|rooted_dirt|podzol|mycelium|mud|packed_mud|clay|gravel|sand|red_sand|suspicious_sand|suspicious_gravel|snow_block|packed_ice|blue_ice|sculk|sculk_catalyst)$/],
 ];
-const FALLS = /(^|_)(sand|gravel|concrete_powder)$/;
+// Gravity acts on sand and gravel, their suspicious forms and concrete powder; soul sand does not fall.
+const FALLS = /^(sand|red_sand|gravel|suspicious_sand|suspicious_gravel)$|_concrete_powder$/;
 // Changes by itself: copper oxidises (until oxidized, unless waxed), grass may spread onto dirt,
 // mycelium spreads, nylium turns to netherrack under a block, coral dies out of water, powder sets
 // in water, redstone ore lights up when touched.

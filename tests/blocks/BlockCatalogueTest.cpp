@@ -128,6 +128,7 @@ TEST(ModernBlocks, FamiliesAndFlagsAreThoseTheGameShows) {
         {"minecraft:red_concrete_powder", "concrete-powder", FALLS | CHANGES},
         {"minecraft:sand", "earth", FALLS},
         {"minecraft:gravel", "earth", FALLS},
+        {"minecraft:soul_sand", "nether", 0},  // its name ends in sand, but it does not fall
         {"minecraft:terracotta", "terracotta", 0},
         {"minecraft:cyan_glazed_terracotta", "glazed-terracotta", 0},
         {"minecraft:cherry_planks", "planks", 0},

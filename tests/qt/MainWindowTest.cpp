@@ -724,7 +724,7 @@ private slots:
         QVERIFY(colors.open(QIODevice::ReadOnly));
         const QByteArray table = colors.readAll();
 
-        // Leaves out a block and the falling ones, then presses button (OK or Cancel).
+        // Leaves out a block and the busy ones, then presses button (OK or Cancel).
         const auto choose = [&](QDialogButtonBox::StandardButton button, QString* count = nullptr) {
             auto answer = WhenModal<QDialog>([&](QDialog& d) {
                 QCOMPARE(d.objectName(), QStringLiteral("blockDialog"));
@@ -737,9 +737,9 @@ private slots:
                 QTreeWidgetItem* first = blocks->topLevelItem(0)->child(0);
                 QCOMPARE(first->checkState(0), Qt::Checked);
                 first->setCheckState(0, Qt::Unchecked);
-                auto* falls = d.findChild<QCheckBox*>("quickChoice0");
-                QCOMPARE(falls->text(), Utf8(texts::NO_FALLING_BLOCKS));
-                falls->click();
+                auto* busy = d.findChild<QCheckBox*>("quickChoice3");
+                QCOMPARE(busy->text(), Utf8(texts::NO_BUSY_BLOCKS));
+                busy->click();
                 if (count != nullptr) *count = d.findChild<QLabel*>("count")->text();
                 d.findChild<QDialogButtonBox*>()->button(button)->click();
             });

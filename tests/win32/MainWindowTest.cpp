@@ -480,7 +480,7 @@ TEST_F(MainWindowTest, BlockAndMaterialDialogsFromThePreviewMenu) {
                 const std::wstring text = ListText(list, row, 0);
                 if (text.size() > block.size() && text.ends_with(block)) ListView_SetCheckState(list, row, FALSE);
             }
-            SendDlgItemMessageW(dialog, win32::IDC_QUICK_CHOICE, BM_CLICK, 0, 0);  // 不要下落的方块
+            SendDlgItemMessageW(dialog, win32::IDC_QUICK_CHOICE + 3, BM_CLICK, 0, 0);  // 不要花纹复杂的方块
             count = TextOf(GetDlgItem(dialog, win32::IDC_BLOCK_COUNT));
             Press(dialog, button);
         };
