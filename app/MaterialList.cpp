@@ -2,6 +2,7 @@
 
 #include "app/Texts.h"
 #include "fileio/ReplaceFile.h"
+#include "palette/BlockStates.h"
 
 #include <cstdio>
 #include <string>
@@ -13,7 +14,7 @@ void SaveCsv(AppState& state, const BillOfMaterials& bill) {
     state.fileDialog.filterIndex = 1;  // its one filter, whatever the last dialog ended on
     const auto path = state.services.ChooseSaveFile(state.fileDialog, texts::CSV_FILTERS, texts::CSV_EXTENSION);
     if (!path) return;
-    const std::string csv = MaterialsCsv(bill);
+    const std::string csv = MaterialsCsv(bill, TableBlockNames(TableInUse(state), NewestGameVersion()));
     const WriteOutcome written = ReplaceFile(*path, [&](std::FILE* file) {
         return std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
     });

@@ -1,8 +1,6 @@
 #include "cli/ConvertCommand.h"
 
 #include "cli/CoreBudget.h"
-#include "formats/MapFiles.h"
-#include "palette/Materials.h"
 #include "cli/PaletteSource.h"
 #include "cli/Pieces.h"
 #include "convert/Limits.h"
@@ -11,7 +9,10 @@
 #include "fileio/OpenFile.h"
 #include "fileio/ReplaceFile.h"
 #include "formats/BlockFile.h"
+#include "formats/MapFiles.h"
 #include "palette/BlockChoice.h"
+#include "palette/BlockStates.h"
+#include "palette/Materials.h"
 #include "platform/PictureServices.h"
 
 #include <algorithm>
@@ -505,12 +506,7 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
     }
     std::vector<std::string> blockNames;  // for --materials, --materials-csv and pieces: each entry's name in that version
     if ((options.materials || options.materialsCsv || options.split > 0 || map) && (modern || options.gameVersion != nullptr)) {
-        for (std::size_t i = 0; i < static_cast<std::size_t>(table->count); ++i) {
-            BlockState state;
-            const bool named = !table->blockStates[i].empty() ||
-                               BlockStateFor(table->blockIds[i], table->blockData[i], version, state);
-            blockNames.push_back(!table->blockStates[i].empty() ? table->blockStates[i] : named ? state.ToString() : "-");
-        }
+        blockNames = TableBlockNames(*table, version);
     }
 
     const unsigned processors = environment.processors != 0
@@ -573,7 +569,9 @@ int RunConvert(const ConvertOptions& options, std::ostream& out, std::ostream& e
         PrintMaterials(out, *allMaterials, blockNames);
     }
     if (options.materialsCsv && allMaterials) {
-        const std::string csv = MaterialsCsv(*allMaterials, blockNames);
+        // A spreadsheet has the column either way: without a version asked for, the newest names the blocks.
+        const std::string csv = MaterialsCsv(*allMaterials, !blockNames.empty() ? blockNames
+                                                                                 : TableBlockNames(*table, NewestGameVersion()));
         const WriteOutcome written = ReplaceFile(*options.materialsCsv, [&](std::FILE* file) {
             return std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
         });

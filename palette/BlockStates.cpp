@@ -170,4 +170,20 @@ TableBlockStates ResolveTableBlockStates(const ColorTable& table, const GameVers
     return result;
 }
 
+std::vector<std::string> TableBlockNames(const ColorTable& table, const GameVersion& version) {
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(std::max(table.count, 0)));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(std::max(table.count, 0)); ++i) {
+        BlockState state;
+        if (!table.blockStates[i].empty()) {
+            names.push_back(table.blockStates[i]);
+        } else if (BlockStateFor(table.blockIds[i], table.blockData[i], version, state)) {
+            names.push_back(state.ToString());
+        } else {
+            names.emplace_back("-");
+        }
+    }
+    return names;
+}
+
 }  // namespace tesselbox

@@ -54,4 +54,8 @@ struct TableBlockStates {
 };
 TableBlockStates ResolveTableBlockStates(const ColorTable& table, const GameVersion& version);
 
+// Every entry's block as that version names it, for material lists: a named entry as written, a
+// legacy one by its state, "-" where the version has none. Indexed like the table.
+std::vector<std::string> TableBlockNames(const ColorTable& table, const GameVersion& version);
+
 }  // namespace tesselbox

@@ -212,9 +212,9 @@ TEST_F(BlockDialogTest, SaveAsColorTableWritesTheChoiceAndRefusesTheTableInUse) 
     EXPECT_EQ(state_.chosenTable, nullptr);  // every dialog was cancelled
 }
 
-// The list counts what the current blocks are, and its CSV holds the same counts: a picture of
-// 2100 red blocks (one shulker box and more) and 60 blue ones.
-TEST_F(BlockDialogTest, MaterialListShowsAndSavesTheCountsOfTheCurrentBlocks) {
+// The list counts what the current blocks are, and its CSV holds the same counts and each block's
+// name in the newest version: a picture of 2100 red blocks (one shulker box and more) and 60 blue ones.
+TEST_F(BlockDialogTest, MaterialListShowsAndSavesTheCountsAndNamesOfTheCurrentBlocks) {
     fake::FakePicture picture = fake::SolidPicture(60, 36, 0xFFFF0000);
     for (std::size_t i = 0; i < 60; ++i) picture.pixels[i] = 0xFF0000FF;
     fake::CurrentScript().pictures[folder_ / "p.png"] = picture;
@@ -238,6 +238,10 @@ TEST_F(BlockDialogTest, MaterialListShowsAndSavesTheCountsOfTheCurrentBlocks) {
     shown.reserve(list.rows.size());
     for (const Row& row : list.rows) shown.push_back(row[0] + "=" + row[2]);
     EXPECT_EQ(testing::CsvCounts(testing::ReadBytes(csv)), shown);
+    EXPECT_EQ(testing::ReadBytes(csv),
+              "block,name in that version,name,count,stacks of 64,left over,shulker boxes,stacks besides the boxes\n"
+              "35:14,minecraft:red_wool,Red Wool,2100,32,52,1,5\n"
+              "1:0,minecraft:stone,Stone,60,0,60,0,0\n");
     EXPECT_TRUE(services_.messages.empty());
 }
 
