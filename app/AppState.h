@@ -1,6 +1,7 @@
 // Everything the running program holds: one instance, owned by the window.
 #pragma once
 
+#include "convert/MapArt.h"
 #include "convert/PictureImport.h"
 #include "formats/BlockFile.h"
 #include "palette/ColorTable.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tesselbox {
@@ -19,6 +21,21 @@ struct BlockSelection {
     std::size_t table = 0;          // 0: the color table read at start-up, 1: the shipped modern table
     std::vector<bool> leftOut;      // by entry of that table: unchecked; empty: none
     std::uint32_t quickChoices = 0;  // bit k: the dialog's k-th quick choice is on
+};
+
+// 地图画 and 地图 from the preview panel's menu: no mode, block art.
+struct MapChoice {
+    std::optional<MapMode> mode;
+    std::uint32_t mapsWide = 1, mapsTall = 1;
+    friend bool operator==(const MapChoice&, const MapChoice&) = default;
+};
+
+// The current picture as map art, made from its file at the maps' size.
+struct MapPicture {
+    MapPalette palette;
+    MapArt art;
+    PixelSurface preview;  // the canvas as a map shows it
+    PictureSize display;   // the size the preview panel shows it at
 };
 
 struct AppState {
@@ -35,6 +52,12 @@ struct AppState {
     // The current picture: working size (ImageWidth × ImageHeight), display size, SourceSurface,
     // PreviewSurface and the BlockGrid. All empty until the first import.
     ConvertedPicture picture;
+    // The file it came from, read again at the size map art needs.
+    std::filesystem::path picturePath;
+    // While a map mode is on and there is a picture: the map art the preview panel shows and
+    // 生成 writes; null otherwise.
+    std::unique_ptr<MapPicture> mapPicture;
+    MapChoice map;
     // How blocks are picked, from the preview panel's menu; the default each time the program starts.
     ConversionChoice choice;
     // Whether the next file written lies flat or stands as a wall, from the same menu.

@@ -1,7 +1,9 @@
 #include "app/BlockDialog.h"
 
 #include "app/ConversionMenu.h"
+#include "app/MapArtPicture.h"
 #include "app/Texts.h"
+#include "app/WindowLayout.h"
 #include "blocks/ModernBlocks.h"
 #include "fileio/ReplaceFile.h"
 #include "palette/BlockChoice.h"
@@ -175,9 +177,16 @@ void RunBlockDialog(AppState& state) {
     BlockDialog dialog(state);
     if (!state.services.RunBlockDialog(dialog)) return;
     std::unique_ptr<ColorTable> chosen = dialog.ChosenTable();
+    // Blocks that give a map no color are refused while map art is on, before anything changes.
+    std::unique_ptr<MapPicture> map;
+    if (!MakeMapPicture(state, state.picturePath, *chosen, state.choice, state.map, map)) return;
     if (state.picture.source.HasPixels() && !ConvertCurrentAgain(state, *chosen, state.choice)) return;
     state.chosenTable = std::move(chosen);
     state.blocks = dialog.Selection();
+    if (map) {
+        state.mapPicture = std::move(map);
+        state.services.InvalidatePanel(layout::IDC_PREVIEW_PANEL);
+    }
 }
 
 }  // namespace tesselbox

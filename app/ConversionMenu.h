@@ -1,7 +1,9 @@
 // The preview panel's right-click menu: how blocks are matched and whether they are dithered,
-// whether the art lies flat or stands as a wall, and the blocks and material list dialogs. A match or dithering choice converts the current
-// picture again from the source it keeps, asking nothing; the next picture is converted the same
-// way. The orientation applies to the next file written. Nothing of it outlives the program.
+// whether the art lies flat or stands as a wall, whether it is map art and on how many maps, and
+// the blocks and material list dialogs. A match or dithering choice converts the current picture
+// again from the source it keeps, asking nothing; map art is made again from the picture's file.
+// The next picture is converted the same way. The orientation applies to the next file written.
+// Nothing of it outlives the program.
 #pragma once
 
 #include "app/AppState.h"

@@ -1,6 +1,7 @@
 // The choose-picture command. A picture that cannot be read or is
 // too large is reported and leaves the current picture as it was, instead of silently replacing it.
 #include "app/Commands.h"
+#include "app/MapArtPicture.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 
@@ -49,7 +50,11 @@ void ImportPicture(AppState& state) {
         Report(state.services, made.status);
         return;
     }
+    std::unique_ptr<MapPicture> map;
+    if (!MakeMapPicture(state, *path, TableInUse(state), state.choice, state.map, map)) return;
     state.picture = std::move(next);
+    state.picturePath = *path;
+    state.mapPicture = std::move(map);
     state.services.InvalidatePanel(layout::IDC_SOURCE_PANEL);
     state.services.InvalidatePanel(layout::IDC_PREVIEW_PANEL);
 }

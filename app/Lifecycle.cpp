@@ -1,5 +1,6 @@
 // Start-up, shutdown and the routing of button commands and panel paints.
 #include "app/Commands.h"
+#include "app/MapArtPicture.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "app/PreviewPanels.h"
@@ -27,6 +28,7 @@ bool OnCreate(AppState& state) {
 }
 
 void OnDestroy(AppState& state) {
+    state.mapPicture.reset();
     state.picture = ConvertedPicture{};
     if (state.pictureServicesStarted) {
         platform::StopPictureServices();
@@ -42,7 +44,7 @@ void InitFileDialog(platform::FileDialogRecord& record) {
 void DispatchCommand(AppState& state, std::uint32_t notificationCode, int controlId) {
     if (notificationCode != 0) return;
     if (controlId == layout::IDC_CHOOSE_PICTURE) ImportPicture(state);
-    if (controlId == layout::IDC_GENERATE) WriteSchematic(state);
+    if (controlId == layout::IDC_GENERATE) state.mapPicture ? WriteMapArt(state) : WriteSchematic(state);
 }
 
 void DispatchDrawItem(const AppState& state, int controlId, platform::PanelCanvas& canvas) {
@@ -56,6 +58,9 @@ void DrawSourcePanel(const AppState& state, platform::PanelCanvas& canvas) {
 }
 
 void DrawPreviewPanel(const AppState& state, platform::PanelCanvas& canvas) {
+    if (const MapPicture* map = state.mapPicture.get()) {
+        return DrawPanel(canvas, {map->preview, map->display.width, map->display.height});
+    }
     const ConvertedPicture& p = state.picture;
     DrawPanel(canvas, {p.preview, p.display.width, p.display.height});
 }

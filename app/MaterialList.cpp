@@ -2,6 +2,7 @@
 
 #include "app/Texts.h"
 #include "fileio/ReplaceFile.h"
+#include "formats/MapFiles.h"
 #include "palette/BlockStates.h"
 
 #include <cstdio>
@@ -10,11 +11,15 @@
 namespace tesselbox {
 namespace {
 
-void SaveCsv(AppState& state, const BillOfMaterials& bill) {
+std::string SummaryOf(std::uint64_t blocks, std::size_t kinds, std::uint64_t emptyCells) {
+    return texts::TOTAL_BEFORE + std::to_string(blocks) + texts::TOTAL_KINDS + std::to_string(kinds) + texts::TOTAL_EMPTY +
+           std::to_string(emptyCells) + texts::TOTAL_AFTER;
+}
+
+void SaveCsv(AppState& state, const std::string& csv) {
     state.fileDialog.filterIndex = 1;  // its one filter, whatever the last dialog ended on
     const auto path = state.services.ChooseSaveFile(state.fileDialog, texts::CSV_FILTERS, texts::CSV_EXTENSION);
     if (!path) return;
-    const std::string csv = MaterialsCsv(bill, TableBlockNames(TableInUse(state), NewestGameVersion()));
     const WriteOutcome written = ReplaceFile(*path, [&](std::FILE* file) {
         return std::fwrite(csv.data(), 1, csv.size(), file) == csv.size();
     });
@@ -39,15 +44,37 @@ platform::MaterialsList MaterialListOf(const BillOfMaterials& bill) {
                              std::to_string(s.leftOver), s.boxes > 0 ? std::to_string(s.boxes) : "",
                              s.boxes > 0 ? std::to_string(s.stacksBesideBoxes) : ""});
     }
-    list.summary = texts::TOTAL_BEFORE + std::to_string(bill.blocks) + texts::TOTAL_KINDS +
-                   std::to_string(bill.materials.size()) + texts::TOTAL_EMPTY + std::to_string(bill.emptyCells) +
-                   texts::TOTAL_AFTER;
+    list.summary = SummaryOf(bill.blocks, bill.materials.size(), bill.emptyCells);
+    return list;
+}
+
+platform::MaterialsList MapMaterialListOf(const BillOfMaterials& art, const BillOfMaterials& support) {
+    platform::MaterialsList list = MaterialListOf(art);
+    if (support.blocks > 0) {
+        std::vector<std::string> heading(list.headings.size());
+        heading[0] = texts::SUPPORT_BLOCKS;
+        list.rows.push_back(std::move(heading));
+        for (auto& row : MaterialListOf(support).rows) list.rows.push_back(std::move(row));
+    }
+    list.summary = SummaryOf(art.blocks + support.blocks, art.materials.size() + support.materials.size(), art.emptyCells);
     return list;
 }
 
 void ShowMaterialList(AppState& state) {
+    if (const MapPicture* map = state.mapPicture.get()) {
+        const MapMaterials bills = CountMapMaterials(map->art, map->palette);
+        const std::vector<std::string> names = TableBlockNames(map->palette.fileTable, NewestGameVersion());
+        std::string csv = MaterialsCsv(bills.art, names);
+        if (bills.support.blocks > 0) {
+            const std::string support = MaterialsCsv(bills.support, names);
+            csv.append(texts::SUPPORT_BLOCKS).append("\n").append(support.substr(support.find('\n') + 1));
+        }
+        state.services.ShowMaterials(MapMaterialListOf(bills.art, bills.support), [&] { SaveCsv(state, csv); });
+        return;
+    }
     const BillOfMaterials bill = CountMaterials(state.picture.grid, TableInUse(state));
-    state.services.ShowMaterials(MaterialListOf(bill), [&] { SaveCsv(state, bill); });
+    const std::string csv = MaterialsCsv(bill, TableBlockNames(TableInUse(state), NewestGameVersion()));
+    state.services.ShowMaterials(MaterialListOf(bill), [&] { SaveCsv(state, csv); });
 }
 
 }  // namespace tesselbox

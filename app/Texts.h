@@ -28,6 +28,10 @@ inline constexpr const char* EMPTY_MODERN_FILE = "图片的宽或长为0，只�
 // The save dialog named the color table the window reads.
 inline constexpr const char* OVERWRITE_COLOR_TABLE = "不能覆盖颜色表！";
 inline constexpr const char* OUT_OF_MEMORY = "内存不足！";
+// Map art names its blocks and stands at several heights.
+inline constexpr const char* MAP_NOT_SCHEMATIC = "地图画不能保存为.schematic文件，请选择.litematic、.schem、.nbt或.mcstructure！";
+inline constexpr const char* NO_MAP_COLOR = "选择的方块中没有能在地图上显示颜色的方块！";
+inline constexpr const char* MAP_TOO_TALL = "地图画太高，超过了游戏的建筑高度！";
 
 // The preview panel's menu.
 inline constexpr const char* MATCH_RGB = "颜色匹配：RGB";
@@ -37,6 +41,16 @@ inline constexpr const char* DITHER_FLOYD_STEINBERG = "抖动：Floyd–Steinber
 inline constexpr const char* DITHER_ORDERED = "抖动：有序（Bayer）";
 inline constexpr const char* ORIENTATION_FLOOR = "方向：地面";
 inline constexpr const char* ORIENTATION_WALL = "方向：墙面";
+inline constexpr const char* MAP_NONE = "地图画：无";
+inline constexpr const char* MAP_FLAT = "地图画：平面";
+inline constexpr const char* MAP_STAIRCASE = "地图画：阶梯";
+inline constexpr const char* MAP_VALLEY = "地图画：山谷阶梯";
+inline constexpr const char* MAPS_1X1 = "地图：1×1";
+inline constexpr const char* MAPS_1X2 = "地图：1×2";
+inline constexpr const char* MAPS_2X1 = "地图：2×1";
+inline constexpr const char* MAPS_2X2 = "地图：2×2";
+inline constexpr const char* MAPS_3X3 = "地图：3×3";
+inline constexpr const char* MAPS_4X4 = "地图：4×4";
 inline constexpr const char* MENU_BLOCKS = "方块…";
 inline constexpr const char* MENU_MATERIALS = "材料清单…";
 
@@ -65,6 +79,8 @@ inline constexpr const char* TOTAL_BEFORE = "共 ";
 inline constexpr const char* TOTAL_KINDS = " 个方块，";
 inline constexpr const char* TOTAL_EMPTY = " 种；";
 inline constexpr const char* TOTAL_AFTER = " 处没有方块";
+// Map art: the row before the blocks that hold the art up and stand north of it.
+inline constexpr const char* SUPPORT_BLOCKS = "支撑和参照方块：";
 inline constexpr std::array<const char*, 7> MATERIALS_HEADINGS = {
     "方块", "名称", "数量", "组（64个）", "余数", "潜影盒（27组）", "盒外的组"};
 
@@ -83,6 +99,14 @@ inline constexpr std::array<platform::FileFilter, 5> SCHEMATIC_FILTERS = {{
     {"基岩版结构文件(*.mcstructure)", "*.mcstructure"},
 }};
 inline constexpr const char* SCHEMATIC_EXTENSION = "schematic";
+// Map art cannot be a .schematic: the formats it can be, the first the default.
+inline constexpr std::array<platform::FileFilter, 4> MAP_FILTERS = {{
+    {"litematic文件(*.litematic)", "*.litematic"},
+    {"schem文件(*.schem)", "*.schem"},
+    {"结构文件(*.nbt)", "*.nbt"},
+    {"基岩版结构文件(*.mcstructure)", "*.mcstructure"},
+}};
+inline constexpr const char* MAP_EXTENSION = "litematic";
 
 inline constexpr std::array<platform::FileFilter, 1> COLOR_TABLE_FILTERS = {{{"颜色表文件(*.txt)", "*.txt"}}};
 inline constexpr const char* COLOR_TABLE_EXTENSION = "txt";

@@ -16,6 +16,17 @@ inline constexpr int IDM_DITHER_FLOYD_STEINBERG = 202;
 inline constexpr int IDM_DITHER_ORDERED = 203;
 inline constexpr int IDM_ORIENTATION_FLOOR = 301;
 inline constexpr int IDM_ORIENTATION_WALL = 302;
+inline constexpr int IDM_MAP_NONE = 501;
+inline constexpr int IDM_MAP_FLAT = 502;
+inline constexpr int IDM_MAP_STAIRCASE = 503;
+inline constexpr int IDM_MAP_VALLEY = 504;
+// W × H maps: 600 + 10 W + H.
+inline constexpr int IDM_MAPS_1X1 = 611;
+inline constexpr int IDM_MAPS_1X2 = 612;
+inline constexpr int IDM_MAPS_2X1 = 621;
+inline constexpr int IDM_MAPS_2X2 = 622;
+inline constexpr int IDM_MAPS_3X3 = 633;
+inline constexpr int IDM_MAPS_4X4 = 644;
 inline constexpr int IDM_BLOCKS = 401;
 inline constexpr int IDM_MATERIALS = 402;
 

@@ -31,6 +31,13 @@ BillOfMaterials SupportBill(const MapPalette& palette, std::uint64_t count) {
     return bill;
 }
 
+fs::path PieceName(const fs::path& target, const MapArt& art, const MapPiece& piece, BlockFileFormat format) {
+    if (art.pieces.size() == 1) return target;
+    std::string file = Stem(target);
+    file.append("-map-").append(std::to_string(piece.row + 1)).append("-").append(std::to_string(piece.column + 1));
+    return Beside(target, file.append(FormatExtension(format)));
+}
+
 void PrintBills(std::ostream& out, const BillOfMaterials& art, const BillOfMaterials& support,
                 const std::vector<std::string>& blockNames) {
     PrintMaterials(out, art, blockNames);
@@ -40,6 +47,28 @@ void PrintBills(std::ostream& out, const BillOfMaterials& art, const BillOfMater
 }
 
 }  // namespace
+
+MapMaterials CountMapMaterials(const MapArt& art, const MapPalette& palette) {
+    MapMaterials all;
+    for (std::size_t i = 0; i < art.pieces.size(); ++i) {
+        const MapPiece& piece = art.pieces[i];
+        BillOfMaterials artBill = CountMaterials(piece.art, palette.fileTable);
+        BillOfMaterials supportBill = SupportBill(palette, piece.supportBlocks);
+        all.art = i == 0 ? std::move(artBill) : AddMaterials(all.art, artBill);
+        all.support = i == 0 ? std::move(supportBill) : AddMaterials(all.support, supportBill);
+    }
+    return all;
+}
+
+std::vector<fs::path> MapFileNames(const fs::path& target, const MapArt& art, BlockFileFormat format, bool mapItems) {
+    std::vector<fs::path> files;
+    for (const MapPiece& piece : art.pieces) files.push_back(PieceName(target, art, piece, format));
+    files.push_back(Beside(target, Stem(target) + "-maps.txt"));
+    for (std::size_t i = 0; mapItems && i < art.pieces.size(); ++i) {
+        files.push_back(Beside(target, "map_" + std::to_string(i) + ".dat"));
+    }
+    return files;
+}
 
 BlockVolume PieceVolume(const MapPiece& piece, const MapPalette& palette, std::vector<std::int32_t>& cells) {
     constexpr std::uint32_t SIDE = MAP_ART_SIDE, LENGTH = MAP_ART_SIDE + 1;
@@ -66,7 +95,6 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
     MapFilesReport report;
     const bool one = art.pieces.size() == 1;
     const std::string name = Stem(target);
-    const std::string extension(FormatExtension(options.format));
     std::vector<fs::path> files;
     std::vector<std::int32_t> cells;  // one piece's blocks at a time
     BlockVolume volume;
@@ -77,9 +105,7 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
     std::size_t tallest = 0;
     for (std::size_t i = 0; i < art.pieces.size(); ++i) {
         const MapPiece& piece = art.pieces[i];
-        std::string file = name;
-        file.append("-map-").append(std::to_string(piece.row + 1)).append("-").append(std::to_string(piece.column + 1));
-        files.push_back(one ? target : Beside(target, file + extension));
+        files.push_back(PieceName(target, art, piece, options.format));
         if (piece.layers > art.pieces[tallest].layers) tallest = i;
     }
     // The pieces share their table and differ only in height, so the tallest is refused whenever
@@ -87,6 +113,7 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
     if (!art.pieces.empty()) {
         if (const BlockFileOutcome checked = CheckBlockFile(sourceOf(art.pieces[tallest]), options); !checked.ok()) {
             report.failure = DisplayPath(files[tallest]) + ": " + checked.message;
+            report.status = checked.status;
             return report;
         }
     }
@@ -106,6 +133,7 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
         pieceOptions.name = Stem(files[i]);
         if (const BlockFileOutcome written = WriteBlockFile(files[i], sourceOf(piece), pieceOptions); !written.ok()) {
             report.failure = DisplayPath(files[i]) + ": " + written.message;
+            report.status = written.status;
             return report;
         }
         const std::int64_t centreX = std::int64_t{MAP_ART_SIDE} * piece.column;
@@ -128,6 +156,7 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
             const GameVersion& version = options.gameVersion != nullptr ? *options.gameVersion : NewestGameVersion();
             if (const std::string failed = WriteMapItemFile(Beside(target, file), item, version); !failed.empty()) {
                 report.failure = failed;
+                report.status = BlockFileStatus::WriteFailed;
                 return report;
             }
             guide << "  the map itself: " << file << " (copy it into the world's data folder)\n";
@@ -154,7 +183,10 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
     const WriteOutcome written = ReplaceFile(Beside(target, name + "-maps.txt"), [&](std::FILE* file) {
         return std::fwrite(text.data(), 1, text.size(), file) == text.size();
     });
-    if (!written.ok()) report.failure = written.message;
+    if (!written.ok()) {
+        report.failure = written.message;
+        report.status = BlockFileStatus::WriteFailed;
+    }
     return report;
 }
 

@@ -17,10 +17,23 @@ BlockVolume PieceVolume(const MapPiece& piece, const MapPalette& palette, std::v
 
 struct MapFilesReport {
     std::string failure;  // names the file and the reason; empty when every file was written
+    BlockFileStatus status = BlockFileStatus::Ok;  // the block file's refusal, or WriteFailed for the others
     std::string materials;  // the blocks of each map and of all, the support blocks apart, as printed
     BillOfMaterials all;    // every block
     bool ok() const { return failure.empty(); }
 };
+
+// The art's blocks, the support and reference blocks apart, summed over every map.
+struct MapMaterials {
+    BillOfMaterials art;
+    BillOfMaterials support;
+};
+MapMaterials CountMapMaterials(const MapArt& art, const MapPalette& palette);
+
+// Every file WriteMapFiles writes for this art in that format: the pieces in their order, the
+// guide, then with mapItems the map items.
+std::vector<std::filesystem::path> MapFileNames(const std::filesystem::path& target, const MapArt& art,
+                                                BlockFileFormat format, bool mapItems);
 
 // One map: target itself; several: NAME-map-ROW-COL.EXT beside target (from 1, ROW from the
 // north). Always NAME-maps.txt; with mapItems map_N.dat (N from 0, row by row). blockNames as for

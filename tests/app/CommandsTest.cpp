@@ -438,11 +438,12 @@ TEST_F(CommandsTest, PreviewMenuConvertsTheKeptPictureAgain) {
                                             : step.made.dither == DitherMode::Ordered
                                                 ? layout::IDM_DITHER_ORDERED
                                                 : layout::IDM_DITHER_FLOYD_STEINBERG) ||
-                                item.id == layout::IDM_ORIENTATION_FLOOR;
+                                item.id == layout::IDM_ORIENTATION_FLOOR || item.id == layout::IDM_MAP_NONE ||
+                                item.id == layout::IDM_MAPS_1X1;
             EXPECT_EQ(item.checked, wanted) << item.text;
             checked += item.checked;
         }
-        EXPECT_EQ(checked, 3);
+        EXPECT_EQ(checked, 5);
     }
     EXPECT_EQ(state_.picture.grid, plain);  // back to the default: the default's blocks
 
