@@ -21,9 +21,12 @@ void PanelPainter::BlendSurface(const platform::SurfaceMemory& source, std::uint
     // square of device pixels instead of being resampled.
     const int width = qRound(destinationWidth * ratio);
     const int height = qRound(destinationHeight * ratio);
-    const bool oneToOne = sourceWidth == destinationWidth && sourceHeight == destinationHeight;
+    // Enlarged by a whole multiple (map art's maps), each pixel stays a sharp square, as on Windows.
+    const bool wholeMultiple = sourceWidth > 0 && sourceHeight > 0 && destinationWidth % sourceWidth == 0 &&
+                               destinationHeight % sourceHeight == 0 &&
+                               destinationWidth / sourceWidth == destinationHeight / sourceHeight;
     painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !oneToOne);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !wholeMultiple);
     painter.scale(1 / ratio, 1 / ratio);
     painter.translate(0, height);
     painter.scale(1, -1);

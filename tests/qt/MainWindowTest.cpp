@@ -3,9 +3,11 @@
 #include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
+#include "cli/Cli.h"
 #include "platform/WindowServices.h"
 #include "qt/Panels.h"
 #include "qt/MainWindow.h"
+#include "tests/support/BlockFileReading.h"
 #include "tests/support/CsvCounts.h"
 
 #include <QApplication>
@@ -39,6 +41,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -148,6 +151,27 @@ QImage Quadrants(int width, int height) {
 QImage Grab(QWidget* panel) { return panel->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 QRgb Opaque(QRgb c) { return c | 0xFF000000u; }
+
+// A gzip file's bytes inflated; empty when it is none.
+std::string Unzipped(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    std::string out;
+    if (!testing::Gunzip(std::string_view(bytes.constData(), std::size_t(bytes.size())), out)) return {};
+    return out;
+}
+
+// A .litematic's NBT with the two writing times zeroed: those differ between any two writes.
+std::string WithoutTimes(std::string nbt) {
+    for (const std::string name : {"TimeCreated", "TimeModified"}) {
+        const std::string tag = std::string("\x04\x00", 2) + char(name.size()) + name;
+        const std::size_t at = nbt.find(tag);
+        if (at == std::string::npos) return {};
+        nbt.replace(at + tag.size(), 8, 8, '\0');
+    }
+    return nbt;
+}
 
 // The preview surface's picture point (x, y), y from the top.
 QRgb PreviewAt(const AppState& state, int x, int y) {
@@ -678,7 +702,10 @@ private slots:
                                      "*" + Utf8(texts::DITHER_NONE),
                                      Utf8(texts::DITHER_FLOYD_STEINBERG), Utf8(texts::DITHER_ORDERED),
                                      "*" + Utf8(texts::ORIENTATION_FLOOR), Utf8(texts::ORIENTATION_WALL),
-                                     Utf8(texts::MENU_BLOCKS), Utf8(texts::MENU_MATERIALS)}));
+                                     "*" + Utf8(texts::MAP_NONE), Utf8(texts::MAP_FLAT), Utf8(texts::MAP_STAIRCASE),
+                                     Utf8(texts::MAP_VALLEY), "*" + Utf8(texts::MAPS_1X1), Utf8(texts::MAPS_1X2),
+                                     Utf8(texts::MAPS_2X1), Utf8(texts::MAPS_2X2), Utf8(texts::MAPS_3X3),
+                                     Utf8(texts::MAPS_4X4), Utf8(texts::MENU_BLOCKS), Utf8(texts::MENU_MATERIALS)}));
         QVERIFY(state.choice == (ConversionChoice{MatchMode::Rgb, DitherMode::FloydSteinberg}));
         QVERIFY(state.picture.grid != plain);
         shown = f.PickFromPreviewMenu(Utf8(texts::MATCH_PERCEPTUAL));
@@ -743,7 +770,7 @@ private slots:
                 if (count != nullptr) *count = d.findChild<QLabel*>("count")->text();
                 d.findChild<QDialogButtonBox*>()->button(button)->click();
             });
-            QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_BLOCKS)).size() == 9);
+            QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_BLOCKS)).size() == 19);
             QVERIFY(answer->came);
         };
         choose(QDialogButtonBox::Cancel);
@@ -780,7 +807,7 @@ private slots:
             }
             d.reject();
         });
-        QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_BLOCKS)).size() == 9);
+        QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_BLOCKS)).size() == 19);
         QVERIFY(answer->came);
         QCOMPARE(refusal, Utf8(texts::OVERWRITE_COLOR_TABLE));
         QVERIFY(colors.seek(0));
@@ -802,7 +829,7 @@ private slots:
             QVERIFY(save->came);
             d.reject();
         });
-        QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_MATERIALS)).size() == 9);
+        QVERIFY(f.PickFromPreviewMenu(Utf8(texts::MENU_MATERIALS)).size() == 19);
         QVERIFY(answer->came);
         QFile written(csv);
         QVERIFY(written.open(QIODevice::ReadOnly));
@@ -812,6 +839,76 @@ private slots:
         }
         QCOMPARE(counted, shown);
         QVERIFY(!shown.isEmpty());
+    }
+
+    // 地图画 through the real menu: the panel shows the maps, the save dialog offers the map
+    // formats, a .schematic is refused, and the .litematic written is the one tesselbox-cli makes
+    // of the same picture with the same table and options (the writing time aside).
+    void mapArtThroughTheMenuWritesWhatTheCommandLineWrites() {
+        Fixture f;
+        QVERIFY(f.Open());
+        const QString picture = f.folder.filePath("wide.png");
+        QVERIFY(Gradient(200, 100).save(picture));
+        f.Import(picture);
+        const AppState& state = f.window.state();
+        QStringList shown = f.PickFromPreviewMenu(Utf8(texts::MAPS_2X1));
+        QVERIFY(shown.contains("*" + Utf8(texts::MAP_NONE)));
+        QVERIFY(state.mapPicture == nullptr);
+        shown = f.PickFromPreviewMenu(Utf8(texts::MAP_STAIRCASE));
+        QVERIFY(shown.contains("*" + Utf8(texts::MAPS_2X1)));
+        QVERIFY(state.mapPicture != nullptr);
+        QCOMPARE(state.mapPicture->display, (PictureSize{256, 128}));
+        // The maps as a map shows them: at their own size, then one map at twice it, each block a
+        // sharp 2 × 2 square; no art above the picture fitted to 128 × 64.
+        auto& maps = const_cast<PixelSurface&>(state.mapPicture->preview);
+        QTest::qWait(20);  // the repaint
+        QImage right = Grab(f.preview());
+        for (const QPoint p : {QPoint(10, 10), QPoint(61, 33), QPoint(200, 100)}) {
+            QCOMPARE(right.pixel(p), Opaque(maps.At(std::uint32_t(p.x()), std::uint32_t(p.y()))));
+        }
+        shown = f.PickFromPreviewMenu(Utf8(texts::MAPS_1X1));
+        QVERIFY(shown.contains("*" + Utf8(texts::MAP_STAIRCASE)));
+        QCOMPARE(state.mapPicture->display, (PictureSize{256, 256}));
+        QTest::qWait(20);
+        right = Grab(f.preview());
+        auto& map = const_cast<PixelSurface&>(state.mapPicture->preview);
+        for (const QPoint p : {QPoint(100, 80), QPoint(101, 81), QPoint(37, 150), QPoint(126, 190)}) {
+            QCOMPARE(right.pixel(p), Opaque(map.At(std::uint32_t(p.x() / 2), std::uint32_t(p.y() / 2))));
+        }
+        QCOMPARE(right.pixel(150, 40), 0xFFFFFFFFu);
+        QCOMPARE(right.pixel(150, 280), 0xFFFFFFFFu);
+
+        const QString schematic = f.folder.filePath("art.schematic");
+        QString refusal;
+        std::unique_ptr<ModalAnswer> box;
+        auto answer = WhenModal<QFileDialog>([&](QFileDialog& d) {
+            QCOMPARE(d.nameFilters().first(), Utf8("litematic文件(*.litematic)"));
+            QCOMPARE(d.nameFilters().size(), 4);
+            box = WhenModal<QMessageBox>([&](QMessageBox& b) {
+                refusal = b.text();
+                Answer(b, QMessageBox::Ok);
+            });
+            Type(d, schematic);
+        });
+        QTest::mouseClick(f.generate(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QCOMPARE(refusal, Utf8(texts::MAP_NOT_SCHEMATIC));
+        QVERIFY(!QFile::exists(schematic));
+
+        answer = WhenModal<QFileDialog>([&](QFileDialog& d) { Type(d, f.folder.filePath("art")); });
+        QTest::mouseClick(f.generate(), Qt::LeftButton);
+        QVERIFY(answer->came);
+        QDir cliFolder(f.folder.path());
+        QVERIFY(cliFolder.mkdir("cli"));
+        const std::vector<std::string> args = {"convert", picture.toStdString(), "--map", "staircase", "--maps", "1x1",
+                                               "--palette", COLORS.toStdString(), "-q", "-o",
+                                               f.folder.filePath("cli/art.litematic").toStdString()};
+        std::ostringstream out, err;
+        QCOMPARE(cli::run(args, out, err, cli::Environment{}), cli::EXIT_DONE);
+        const std::string mine = Unzipped(f.folder.filePath("art.litematic"));
+        QVERIFY(!mine.empty());
+        QVERIFY(WithoutTimes(mine) == WithoutTimes(Unzipped(f.folder.filePath("cli/art.litematic"))));
+        QVERIFY(QFile::exists(f.folder.filePath("art-maps.txt")));
     }
 
     // Transparent pixels: white in both panels; translucent ones are blended over white on the
