@@ -2,12 +2,17 @@
 // through the real dialogs and message boxes, which a timer on the window's thread answers from
 // inside their modal loops.
 #include "app/AppState.h"
+#include "app/MapArtPicture.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "win32/MainWindow.h"
 #include "win32/Pictures.h"
 #include "win32/WindowServices.h"
+#include "convert/MapArt.h"
+#include "convert/PictureImport.h"
 #include "formats/SchematicWriter.h"
+#include "palette/BlockChoice.h"
+#include "win32/Text.h"
 #include "tests/support/CsvCounts.h"
 #include "tests/support/TempFolder.h"
 
@@ -374,6 +379,11 @@ TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
                                     L"*\u6296\u52a8\uff1a\u65e0", L"\u6296\u52a8\uff1aFloyd\u2013Steinberg",
                                     L"\u6296\u52a8\uff1a\u6709\u5e8f\uff08Bayer\uff09",
                                     L"*\u65b9\u5411\uff1a\u5730\u9762", L"\u65b9\u5411\uff1a\u5899\u9762",
+                                    L"*" + win32::Widen(texts::MAP_NONE), win32::Widen(texts::MAP_FLAT),
+                                    win32::Widen(texts::MAP_STAIRCASE), win32::Widen(texts::MAP_VALLEY),
+                                    L"*" + win32::Widen(texts::MAPS_1X1), win32::Widen(texts::MAPS_1X2),
+                                    win32::Widen(texts::MAPS_2X1), win32::Widen(texts::MAPS_2X2),
+                                    win32::Widen(texts::MAPS_3X3), win32::Widen(texts::MAPS_4X4),
                                     L"\u65b9\u5757\u2026", L"\u6750\u6599\u6e05\u5355\u2026"}));
         EXPECT_TRUE(dialogs.seen().empty());
     }
@@ -384,7 +394,7 @@ TEST_F(MainWindowTest, PreviewPanelMenuConvertsThePictureAgain) {
         const BlockGrid dithered = State().picture.grid;
         MenuScript menu(7);
         rightClick(layout::PREVIEW_PANEL.x + 150, layout::PREVIEW_PANEL.y + 150);
-        ASSERT_EQ(menu.items().size(), 9u);
+        ASSERT_EQ(menu.items().size(), 19u);
         EXPECT_EQ(State().orientation, Orientation::Wall);
         EXPECT_EQ(State().picture.grid, dithered);
         const fs::path wall = folder_.path() / L"wall.schematic";
@@ -487,14 +497,14 @@ TEST_F(MainWindowTest, BlockAndMaterialDialogsFromThePreviewMenu) {
     };
     {
         OurDialog dialog(L"\u65b9\u5757", leaveOut(IDCANCEL));
-        EXPECT_EQ(menu(8), 9u);
+        EXPECT_EQ(menu(18), 19u);
         ASSERT_TRUE(dialog.came);
     }
     EXPECT_EQ(State().picture.grid, plain);
     EXPECT_EQ(State().chosenTable, nullptr);
     {
         OurDialog dialog(L"\u65b9\u5757", leaveOut(IDOK));
-        menu(8);
+        menu(18);
         ASSERT_TRUE(dialog.came);
     }
     ASSERT_NE(State().chosenTable, nullptr);
@@ -521,7 +531,7 @@ TEST_F(MainWindowTest, BlockAndMaterialDialogsFromThePreviewMenu) {
             seen = script.seen();
             Press(d, IDCANCEL);
         });
-        menu(8);
+        menu(18);
         ASSERT_TRUE(dialog.came);
     }
     ASSERT_EQ(seen.size(), 4u);
@@ -544,11 +554,68 @@ TEST_F(MainWindowTest, BlockAndMaterialDialogsFromThePreviewMenu) {
             Press(d, win32::IDC_SAVE_CSV);
             Press(d, IDCANCEL);
         });
-        EXPECT_EQ(menu(9), 9u);
+        EXPECT_EQ(menu(19), 19u);
         ASSERT_TRUE(dialog.came);
     }
     EXPECT_EQ(testing::CsvCounts(testing::ReadBytes(csv)), shown);
     EXPECT_EQ(shown.size(), 1u);
+}
+
+// 地图画 and 地图 through the real menu: the maps are made of the picture's file as the core's
+// road makes them, a .schematic is refused through a real box, and a plain name gets .litematic
+// with one file per map and the guide.
+TEST_F(MainWindowTest, MapArtFromThePreviewMenuWritesOneFilePerMap) {
+    Open();
+    ImportGray();
+    const auto pick = [&](int downs) {
+        MenuScript menu(downs);
+        POINT at{layout::PREVIEW_PANEL.x + 150, layout::PREVIEW_PANEL.y + 150};
+        ClientToScreen(window_, &at);
+        SendMessageW(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), MAKELPARAM(at.x, at.y));
+        PumpMessages();
+        return menu.items();
+    };
+    pick(10);  // 地图画：阶梯
+    const std::vector<std::wstring> shown = pick(14);  // 地图：2×1
+    ASSERT_EQ(shown.size(), 19u);
+    EXPECT_EQ(shown[9], L"*" + win32::Widen(texts::MAP_STAIRCASE));
+    ASSERT_NE(State().mapPicture, nullptr);
+    const MapPicture& made = *State().mapPicture;
+    EXPECT_EQ(made.preview.width(), 256u);
+    EXPECT_EQ(made.preview.height(), 128u);
+
+    MapPaletteRequest request;
+    request.mode = MapMode::Staircase;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(State().colorTable.count); ++i) {
+        request.offered.push_back(BlockNameOf(State().colorTable, i));
+    }
+    MapPalette palette;
+    ASSERT_FALSE(MakeMapPalette(request, palette));
+    MapArt expected;
+    ASSERT_TRUE(MakeMapArt(LoadPicture(folder_.path() / L"gray.bmp"), palette, {MapMode::Staircase, 2, 1, 0, nullptr}, {},
+                           expected)
+                    .ok());
+    ASSERT_EQ(made.art.pieces.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(made.art.pieces[i].top, expected.pieces[i].top) << i;
+        EXPECT_EQ(made.art.pieces[i].heights, expected.pieces[i].heights) << i;
+    }
+
+    {
+        DialogScript script;
+        script.Queue({IDOK, (folder_.path() / L"art.schematic").wstring()});
+        script.Queue({IDOK, {}});  // the refusal
+        script.Queue({IDOK, (folder_.path() / L"art").wstring()});
+        Command(0, layout::IDC_GENERATE);
+        Command(0, layout::IDC_GENERATE);
+        ASSERT_EQ(script.seen().size(), 3u);
+        EXPECT_EQ(script.seen()[0].fileTypes.front(), win32::Widen(texts::MAP_FILTERS[0].text));
+        EXPECT_EQ(script.seen()[1].text, win32::Widen(texts::MAP_NOT_SCHEMATIC));
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "art.schematic"));
+    for (const char* name : {"art-map-1-1.litematic", "art-map-1-2.litematic", "art-maps.txt"}) {
+        EXPECT_GT(fs::file_size(folder_ / name), 100u) << name;
+    }
 }
 
 TEST_F(MainWindowTest, ImportsAsksToShrinkAndWritesThroughTheRealDialogs) {
