@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace tesselbox {
@@ -306,6 +307,329 @@ private:
     std::thread helper_;
 };
 
+// How far apart two nearby colors look, near a color, as a quadratic form in linear light: CIELAB's
+// distance through the color's Jacobian, with chroma and hue differences shrunk as CIE94 and
+// CIEDE2000 shrink them for saturated colors. Symmetric: xx, yy, zz, xy, xz, yz.
+struct Metric {
+    float m[6] = {0, 0, 0, 0, 0, 0};
+    float Of(const Triple& a, const Triple& b) const {  // a' M b
+        return a.x * (m[0] * b.x + m[3] * b.y + m[4] * b.z) + a.y * (m[3] * b.x + m[1] * b.y + m[5] * b.z) +
+               a.z * (m[4] * b.x + m[5] * b.y + m[2] * b.z);
+    }
+    Triple Times(const Triple& a) const {
+        return {m[0] * a.x + m[3] * a.y + m[4] * a.z, m[3] * a.x + m[1] * a.y + m[5] * a.z,
+                m[4] * a.x + m[5] * a.y + m[2] * a.z};
+    }
+};
+
+Metric MetricAt(const LinearRgb& color) {
+    const Lab at = LabOf(color);
+    // Columns of the Jacobian, by differences a little way into the cube.
+    constexpr double H = 1e-3;
+    double j[3][3];  // j[lab][rgb]
+    for (int c = 0; c < 3; ++c) {
+        LinearRgb moved = color;
+        double* channel = c == 0 ? &moved.red : c == 1 ? &moved.green : &moved.blue;
+        const double step = *channel + H <= 1 ? H : -H;
+        *channel += step;
+        const Lab there = LabOf(moved);
+        j[0][c] = (there.L - at.L) / step;
+        j[1][c] = (there.a - at.a) / step;
+        j[2][c] = (there.b - at.b) / step;
+    }
+    const double chroma = std::sqrt(at.a * at.a + at.b * at.b);
+    const double sc = 1 + 0.045 * chroma, sh = 1 + 0.015 * chroma;
+    // The form in CIELAB: lightness as it is, chroma along the radius, hue across it.
+    double d[3][3] = {{1, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    const double ra = chroma > 1e-6 ? at.a / chroma : 1, rb = chroma > 1e-6 ? at.b / chroma : 0;
+    const double wc = 1 / (sc * sc), wh = 1 / (sh * sh);
+    d[1][1] = wc * ra * ra + wh * rb * rb;
+    d[2][2] = wc * rb * rb + wh * ra * ra;
+    d[1][2] = d[2][1] = (wc - wh) * ra * rb;
+    const auto entry = [&](int p, int q) {
+        double sum = 0;
+        for (int u = 0; u < 3; ++u)
+            for (int v = 0; v < 3; ++v) sum += j[u][p] * d[u][v] * j[v][q];
+        return static_cast<float>(sum);
+    };
+    return {{entry(0, 0), entry(1, 1), entry(2, 2), entry(0, 1), entry(0, 2), entry(1, 2)}};
+}
+
+// Error diffusion decides each pixel once, looking only ahead; seen from a step back a few of its
+// choices are then plainly not the best. This pass revisits every pixel and takes another entry
+// where that brings the picture, blurred as the eye blurs it from a step back (a Gaussian of 1.5
+// pixels in linear light), closer to the wanted colors by the metric above: the entries of its
+// neighbors, or the entry nearest to the color that would cancel the blurred error around it,
+// which is how a field reaches an entry far from every color in it (a pale blue ground mixing snow
+// with blue ice). A transparent pixel is no part of the picture, and the blur stays on its side of
+// it, so parts that transparency splits are refined as pictures of their own. A large picture is
+// refined in bands of rows, each with the rows around it that its blur reaches, to bound memory.
+class Refinement {
+public:
+    Refinement() {
+        double total = 0;
+        for (int dy = -RADIUS; dy <= RADIUS; ++dy)
+            for (int dx = -RADIUS; dx <= RADIUS; ++dx) total += Gauss(dx, dy);
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            taps_[k] = static_cast<float>(Gauss(DxOf(k), DyOf(k)) / total);
+            squares_ += taps_[k] * taps_[k];
+        }
+    }
+
+    // wanted(x, y) gives the color wanted at an opaque grid place, find(color) the entry nearest
+    // to a color in linear light (clamped to the cube).
+    template <typename Wanted, typename Find>
+    void Run(std::size_t width, std::size_t height, const std::vector<Triple>& entries, const Wanted& wanted,
+             const Find& find, std::int32_t* grid) {
+        constexpr std::size_t BAND_PIXELS = std::size_t{1} << 19;
+        const std::size_t bandRows = std::max<std::size_t>(1, BAND_PIXELS / std::max<std::size_t>(1, width));
+        constexpr auto CONTEXT = static_cast<std::size_t>(2 * RADIUS);  // a blurred error's own reach
+        for (std::size_t begin = 0; begin < height; begin += bandRows) {
+            const std::size_t end = std::min(height, begin + bandRows);
+            const std::size_t top = begin >= CONTEXT ? begin - CONTEXT : 0;
+            Load(width, top, std::min(height, end + CONTEXT), entries, wanted, grid);
+            for (int sweep = 0; sweep < SWEEPS; ++sweep) {
+                for (std::size_t y = begin; y < end; ++y) {
+                    const bool forward = (y + static_cast<std::size_t>(sweep)) % 2 == 0;
+                    for (std::size_t k = 0; k < width; ++k) {
+                        const std::size_t x = forward ? k : width - 1 - k;
+                        Visit(At(x, y - top), entries, find);
+                    }
+                }
+            }
+            for (std::size_t y = begin; y < end; ++y)
+                for (std::size_t x = 0; x < width; ++x)
+                    if (chosen_[At(x, y - top)] >= 0) grid[y * width + x] = chosen_[At(x, y - top)];
+        }
+    }
+
+private:
+    static constexpr int RADIUS = 3;  // the blur's taps beyond cost time and change nothing seen
+    static constexpr int SWEEPS = 3;
+    static constexpr std::size_t SIDE = 2 * RADIUS + 1, TAPS = SIDE * SIDE;
+    static int DxOf(std::size_t k) { return static_cast<int>(k % SIDE) - RADIUS; }
+    static int DyOf(std::size_t k) { return static_cast<int>(k / SIDE) - RADIUS; }
+    static double Gauss(int dx, int dy) { return std::exp(-(dx * dx + dy * dy) / (2 * 1.5 * 1.5)); }
+    std::size_t At(std::size_t x, std::size_t y) const { return (y + RADIUS) * stride_ + x + RADIUS; }
+    std::size_t Near(std::size_t i, std::size_t k) const {
+        return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + offsets_[k]);
+    }
+
+    // Rows top to bottom (exclusive) of the grid, with a margin of RADIUS that is no part of it.
+    template <typename Wanted>
+    void Load(std::size_t width, std::size_t top, std::size_t bottom, const std::vector<Triple>& entries,
+              const Wanted& wanted, const std::int32_t* grid) {
+        width_ = width;
+        rows_ = bottom - top;
+        stride_ = width + 2 * RADIUS;
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            offsets_[k] = static_cast<std::ptrdiff_t>(DyOf(k)) * static_cast<std::ptrdiff_t>(stride_) + DxOf(k);
+        }
+        const std::size_t size = (rows_ + 2 * RADIUS) * stride_;
+        wanted_.assign(size, Triple{});
+        metric_.assign(size, Metric{});
+        for (std::vector<float>* b : {&bx_, &by_, &bz_}) b->assign(size, 0.0f);
+        chosen_.assign(size, -1);
+        part_.assign(size, -1);
+        interior_.assign(size, 0);
+        settled_.assign(size, 0);
+        bool split = false;
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::int32_t block = grid[(top + y) * width + x];
+                if (block == NO_BLOCK) {
+                    split = true;
+                    continue;
+                }
+                chosen_[At(x, y)] = block;
+                wanted_[At(x, y)] = wanted(x, top + y);
+            }
+        }
+        Parts(split);
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t i = At(x, y);
+                if (part_[i] < 0) continue;
+                bool all = true;
+                for (std::size_t k = 0; k < TAPS && all; ++k) all = part_[Near(i, k)] == part_[i];
+                interior_[i] = all ? 1 : 0;
+            }
+        }
+        Metrics();
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t i = At(x, y);
+                if (part_[i] < 0) continue;
+                const Triple& c = entries[static_cast<std::size_t>(chosen_[i])];
+                Spread(i, {c.x - wanted_[i].x, c.y - wanted_[i].y, c.z - wanted_[i].z});
+            }
+        }
+    }
+
+    // Labels each opaque pixel with its part: the opaque pixels reachable from it without crossing
+    // a transparent one. Without transparency all are one part.
+    void Parts(bool split) {
+        if (!split) {
+            for (std::size_t y = 0; y < rows_; ++y)
+                for (std::size_t x = 0; x < width_; ++x) part_[At(x, y)] = 0;
+            return;
+        }
+        std::vector<std::size_t> stack;
+        std::int32_t next = 0;
+        const auto across = static_cast<std::ptrdiff_t>(stride_);
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t start = At(x, y);
+                if (chosen_[start] < 0 || part_[start] >= 0) continue;
+                part_[start] = next;
+                stack.push_back(start);
+                while (!stack.empty()) {
+                    const std::size_t i = stack.back();
+                    stack.pop_back();
+                    for (const std::ptrdiff_t d : {std::ptrdiff_t{1}, std::ptrdiff_t{-1}, across, -across}) {
+                        const auto j = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + d);
+                        if (chosen_[j] >= 0 && part_[j] < 0) {
+                            part_[j] = next;
+                            stack.push_back(j);
+                        }
+                    }
+                }
+                ++next;
+            }
+        }
+    }
+
+    // The metric at each pixel is taken at the wanted colors blurred there, as they are seen: the
+    // dark ground between two stars is seen lit by them, and minds their light as little.
+    void Metrics() {
+        struct Known {
+            Pixel color = 0;  // opaque when filled
+            Metric metric;
+        };
+        std::vector<Known> known(4096);
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t i = At(x, y);
+                if (part_[i] < 0) continue;
+                Triple sum;
+                float weight = 0;
+                for (std::size_t k = 0; k < TAPS; ++k) {
+                    const std::size_t j = Near(i, k);
+                    if (part_[j] != part_[i]) continue;
+                    const float t = taps_[k];
+                    sum = {sum.x + t * wanted_[j].x, sum.y + t * wanted_[j].y, sum.z + t * wanted_[j].z};
+                    weight += t;
+                }
+                const Pixel seen = Coarse(PixelOf(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight}));
+                Known& slot = known[(seen * 0x9E3779B1u) >> 20];
+                if (slot.color != (seen | 0xFF000000u)) slot = {seen | 0xFF000000u, MetricAt(LinearOf(seen))};
+                metric_[i] = slot.metric;
+            }
+        }
+    }
+
+    // Adds a change of a pixel's color to the blurred error of the pixels its blur reaches.
+    void Spread(std::size_t i, const Triple& change) {
+        if (interior_[i] != 0) {
+            for (std::size_t row = 0; row < SIDE; ++row) {
+                const std::size_t j = Near(i, row * SIDE);
+                for (std::size_t k = 0; k < SIDE; ++k) {
+                    const float t = taps_[row * SIDE + k];
+                    bx_[j + k] += t * change.x;
+                    by_[j + k] += t * change.y;
+                    bz_[j + k] += t * change.z;
+                }
+            }
+            return;
+        }
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            const std::size_t j = Near(i, k);
+            if (part_[j] != part_[i]) continue;
+            bx_[j] += taps_[k] * change.x;
+            by_[j] += taps_[k] * change.y;
+            bz_[j] += taps_[k] * change.z;
+        }
+    }
+
+    // The blurred error around a pixel, blurred once more: how the error seen near it changes as
+    // its own color does.
+    Triple Around(std::size_t i) const {
+        float x = 0, y = 0, z = 0;
+        if (interior_[i] != 0) {
+            for (std::size_t row = 0; row < SIDE; ++row) {
+                const std::size_t j = Near(i, row * SIDE);
+                for (std::size_t k = 0; k < SIDE; ++k) {
+                    const float t = taps_[row * SIDE + k];
+                    x += t * bx_[j + k];
+                    y += t * by_[j + k];
+                    z += t * bz_[j + k];
+                }
+            }
+            return {x, y, z};
+        }
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            const std::size_t j = Near(i, k);
+            if (part_[j] != part_[i]) continue;
+            x += taps_[k] * bx_[j];
+            y += taps_[k] * by_[j];
+            z += taps_[k] * bz_[j];
+        }
+        return {x, y, z};
+    }
+
+    template <typename Find>
+    void Visit(std::size_t i, const std::vector<Triple>& entries, const Find& find) {
+        if (part_[i] < 0 || settled_[i] != 0) return;
+        settled_[i] = 1;
+        // Moving this pixel's color by a changes the sum of the blurred errors' squares, each by
+        // the metric at its place (taken as this pixel's, which varies slowly), by
+        // 2 a'M g + s a'M a, g the blurred error around it and s the sum of the taps' squares.
+        const Metric& m = metric_[i];
+        const Triple g = m.Times(Around(i));
+        const std::int32_t current = chosen_[i];
+        const Triple& now = entries[static_cast<std::size_t>(current)];
+        std::int32_t best = current;
+        float least = -1e-9f;
+        const auto consider = [&](std::int32_t candidate) {
+            if (candidate < 0 || candidate == best || candidate == current) return;
+            const Triple& c = entries[static_cast<std::size_t>(candidate)];
+            const Triple a{c.x - now.x, c.y - now.y, c.z - now.z};
+            const float change = 2 * (a.x * g.x + a.y * g.y + a.z * g.z) + squares_ * m.Of(a, a);
+            if (change < least) {
+                least = change;
+                best = candidate;
+            }
+        };
+        const auto across = static_cast<std::ptrdiff_t>(stride_);
+        for (const std::ptrdiff_t d : {std::ptrdiff_t{1}, std::ptrdiff_t{-1}, across, -across}) {
+            const auto j = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + d);
+            if (part_[j] == part_[i]) consider(chosen_[j]);
+        }
+        // The change that cancels the error best, -g/s through M's inverse, is the blurred error
+        // around the pixel scaled up: the color to look for.
+        const Triple around = Around(i);
+        const float scale = -1 / squares_;
+        consider(find(Triple{now.x + scale * around.x, now.y + scale * around.y, now.z + scale * around.z}));
+        if (best == current) return;
+        const Triple& c = entries[static_cast<std::size_t>(best)];
+        chosen_[i] = best;
+        Spread(i, {c.x - now.x, c.y - now.y, c.z - now.z});
+        for (std::size_t k = 0; k < TAPS; ++k) settled_[Near(i, k)] = 0;
+    }
+
+    std::size_t width_ = 0, rows_ = 0, stride_ = 0;
+    std::vector<Triple> wanted_;
+    std::vector<Metric> metric_;
+    std::vector<float> bx_, by_, bz_;  // the blurred error, channel by channel
+    std::vector<std::int32_t> chosen_, part_;
+    std::vector<std::uint8_t> interior_;  // whether all a pixel's blur reaches is of its part
+    // Whether a pixel was visited since the last change within its reach: it would choose as then.
+    std::vector<std::uint8_t> settled_;
+    std::array<float, TAPS> taps_{};
+    std::array<std::ptrdiff_t, TAPS> offsets_{};
+    float squares_ = 0;
+};
+
 // Grid row y holds picture row height - 1 - y; rows go top to bottom, every other one backwards.
 template <typename Space>
 void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
@@ -344,11 +668,13 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         Pixel color = 0;  // opaque when filled
         Triple value;
     };
+    constexpr bool REFINED = std::is_same_v<Space, LinearSpace>;
     std::vector<Reachable> recent(4096);
     // Errors for this row and the next, with a pixel of room at either end.
     std::vector<Triple> here(width + 2), below(width + 2);
-    const PreparedAhead prepared(source, matcher);
     std::int32_t hint = -1;
+    {
+    const PreparedAhead prepared(source, matcher);
     for (std::size_t r = 0; r < source.height; ++r) {
         const std::size_t y = source.height - 1 - r;
         const Pixel* row = source.Row(y);
@@ -364,7 +690,9 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             }
             const Pixel color = row[x] | 0xFF000000u;
             Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
-            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            if (slot.color != color) {
+                slot = {color, Space::Of(reach.Of(color))};
+            }
             const Triple& pixel = slot.value;
             const Triple& carried = here[at];
             const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
@@ -373,7 +701,6 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             const std::int32_t chosen = matcher.Find(Space::Rounded(value), hint);
             hint = chosen;
             grid[y * width + x] = chosen;
-            if (preview != nullptr) preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
             const Triple& entry = entries[static_cast<std::size_t>(chosen)];
             const Triple error{value.x - entry.x, value.y - entry.y, value.z - entry.z};
             const auto spread = [&](Triple& to, float weight) {
@@ -389,6 +716,25 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             spread(below[ahead], 1.0f / 16);
         }
         here.swap(below);
+    }
+    }
+    if constexpr (REFINED) {
+        const auto wanted = [&](std::size_t x, std::size_t y) {
+            const Pixel color = source.Row(y)[x] | 0xFF000000u;
+            Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
+            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            return slot.value;
+        };
+        const auto find = [&](const Triple& v) {
+            const auto unit = [](float c) { return std::clamp(c, 0.0f, 1.0f); };
+            return hint = matcher.Find(Space::Rounded({unit(v.x), unit(v.y), unit(v.z)}), hint);
+        };
+        Refinement().Run(width, source.height, entries, wanted, find, grid);
+    }
+    if (preview != nullptr) {
+        for (std::size_t i = 0; i < width * source.height; ++i) {
+            if (grid[i] != NO_BLOCK) preview[i] = table.colors[static_cast<std::size_t>(grid[i])];
+        }
     }
 }
 
