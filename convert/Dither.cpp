@@ -12,7 +12,9 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <type_traits>
@@ -43,6 +45,10 @@ public:
     }
     // Whether several threads may ask at once.
     bool Shared() const { return perceptual_ != nullptr; }
+    // Find without remembering, which any thread may ask.
+    std::int32_t FindShared(Pixel pixel, std::int32_t hint) const {
+        return perceptual_ ? perceptual_->Find(pixel, hint) : rgb_->Find(pixel);
+    }
     // Readies the index for colors near this one; only for a shared matcher.
     void Prepare(Pixel pixel) const { perceptual_->Prepare(pixel); }
 
@@ -373,67 +379,86 @@ public:
         for (std::size_t k = 0; k < TAPS; ++k) {
             taps_[k] = static_cast<float>(Gauss(DxOf(k), DyOf(k)) / total);
             squares_ += taps_[k] * taps_[k];
+            rows_taps_[(k / SIDE) * SIDE_LANES + k % SIDE] = taps_[k];
         }
+        for (std::size_t k = 0; k < TAPS; ++k)
+            for (std::size_t l = 0; l < TAPS; ++l)
+                twice_[(static_cast<std::size_t>(DyOf(k) + DyOf(l) + 2 * RADIUS)) * LANES +
+                       static_cast<std::size_t>(DxOf(k) + DxOf(l) + 2 * RADIUS)] += taps_[k] * taps_[l];
     }
 
-    // wanted(x, y) gives the color wanted at an opaque grid place, find(color) the entry nearest
-    // to a color in linear light (clamped to the cube).
+    // Refines grid rows begin to end (exclusive). wanted(x, y) gives the color wanted at an opaque
+    // grid place and is asked under `reading`; find(pixel, hint) the entry nearest to a color, from
+    // any thread.
     template <typename Wanted, typename Find>
-    void Run(std::size_t width, std::size_t height, const std::vector<Triple>& entries, const Wanted& wanted,
-             const Find& find, std::int32_t* grid) {
-        constexpr std::size_t BAND_PIXELS = std::size_t{1} << 19;
-        const std::size_t bandRows = std::max<std::size_t>(1, BAND_PIXELS / std::max<std::size_t>(1, width));
-        constexpr auto CONTEXT = static_cast<std::size_t>(2 * RADIUS);  // a blurred error's own reach
-        for (std::size_t begin = 0; begin < height; begin += bandRows) {
-            const std::size_t end = std::min(height, begin + bandRows);
-            const std::size_t top = begin >= CONTEXT ? begin - CONTEXT : 0;
-            Load(width, top, std::min(height, end + CONTEXT), entries, wanted, grid);
-            for (int sweep = 0; sweep < SWEEPS; ++sweep) {
-                for (std::size_t y = begin; y < end; ++y) {
-                    const bool forward = (y + static_cast<std::size_t>(sweep)) % 2 == 0;
-                    for (std::size_t k = 0; k < width; ++k) {
-                        const std::size_t x = forward ? k : width - 1 - k;
-                        Visit(At(x, y - top), entries, find);
-                    }
+    void Band(std::size_t width, std::size_t height, std::size_t begin, std::size_t end,
+              const std::vector<Triple>& entries, const Wanted& wanted, std::mutex& reading, const Find& find,
+              std::int32_t* grid) {
+        const std::size_t top = begin >= CONTEXT ? begin - CONTEXT : 0;
+        Load(width, top, std::min(height, end + CONTEXT), entries, wanted, reading, grid);
+        const auto nearest = [&](const Triple& v) {
+            const auto unit = [](float c) { return std::clamp(c, 0.0f, 1.0f); };
+            const Pixel pixel = LinearSpace::Rounded({unit(v.x), unit(v.y), unit(v.z)}) | 0xFF000000u;
+            Answer& slot = answers_[(pixel * 0x9E3779B1u) >> 22];
+            if (slot.color != pixel) slot = {pixel, hint_ = find(pixel, hint_)};
+            return slot.index;
+        };
+        for (int sweep = 0; sweep < SWEEPS; ++sweep) {
+            for (std::size_t y = begin; y < end; ++y) {
+                const bool forward = (y + static_cast<std::size_t>(sweep)) % 2 == 0;
+                for (std::size_t k = 0; k < width; ++k) {
+                    const std::size_t x = forward ? k : width - 1 - k;
+                    Visit(At(x, y - top), entries, nearest);
                 }
             }
-            for (std::size_t y = begin; y < end; ++y)
-                for (std::size_t x = 0; x < width; ++x)
-                    if (chosen_[At(x, y - top)] >= 0) grid[y * width + x] = chosen_[At(x, y - top)];
         }
+        for (std::size_t y = begin; y < end; ++y)
+            for (std::size_t x = 0; x < width; ++x)
+                if (chosen_[At(x, y - top)] >= 0) grid[y * width + x] = chosen_[At(x, y - top)];
     }
 
 private:
     static constexpr int RADIUS = 3;  // the blur's taps beyond cost time and change nothing seen
+
+public:
+    // The rows around a band that its pixels' twice blurred error reaches.
+    static constexpr std::size_t CONTEXT = 2 * RADIUS;
+
+private:
     static constexpr int SWEEPS = 3;
     static constexpr std::size_t SIDE = 2 * RADIUS + 1, TAPS = SIDE * SIDE;
+    // The blur done twice reaches twice as far; the margin around the rows held is that wide.
+    static constexpr std::size_t WIDE = 4 * RADIUS + 1, PAD = 2 * RADIUS;
+    static constexpr std::size_t LANES = 16, SIDE_LANES = 8;
     static int DxOf(std::size_t k) { return static_cast<int>(k % SIDE) - RADIUS; }
     static int DyOf(std::size_t k) { return static_cast<int>(k / SIDE) - RADIUS; }
     static double Gauss(int dx, int dy) { return std::exp(-(dx * dx + dy * dy) / (2 * 1.5 * 1.5)); }
-    std::size_t At(std::size_t x, std::size_t y) const { return (y + RADIUS) * stride_ + x + RADIUS; }
+    std::size_t At(std::size_t x, std::size_t y) const { return (y + PAD) * stride_ + x + PAD; }
     std::size_t Near(std::size_t i, std::size_t k) const {
         return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + offsets_[k]);
     }
 
-    // Rows top to bottom (exclusive) of the grid, with a margin of RADIUS that is no part of it.
+    // Rows top to bottom (exclusive) of the grid, with a margin that is no part of it.
     template <typename Wanted>
     void Load(std::size_t width, std::size_t top, std::size_t bottom, const std::vector<Triple>& entries,
-              const Wanted& wanted, const std::int32_t* grid) {
+              const Wanted& wanted, std::mutex& reading, const std::int32_t* grid) {
         width_ = width;
         rows_ = bottom - top;
-        stride_ = width + 2 * RADIUS;
+        stride_ = width + 2 * PAD;
         for (std::size_t k = 0; k < TAPS; ++k) {
             offsets_[k] = static_cast<std::ptrdiff_t>(DyOf(k)) * static_cast<std::ptrdiff_t>(stride_) + DxOf(k);
         }
-        const std::size_t size = (rows_ + 2 * RADIUS) * stride_;
+        const std::size_t size = (rows_ + 2 * PAD) * stride_;
         wanted_.assign(size, Triple{});
         metric_.assign(size, Metric{});
-        for (std::vector<float>* b : {&bx_, &by_, &bz_}) b->assign(size, 0.0f);
+        // The loops over a row of taps run over whole vectors, a little past the margin.
+        for (std::vector<float>* b : {&bx_, &by_, &bz_, &cx_, &cy_, &cz_}) b->assign(size + LANES, 0.0f);
         chosen_.assign(size, -1);
         part_.assign(size, -1);
         interior_.assign(size, 0);
         settled_.assign(size, 0);
         bool split = false;
+        const std::lock_guard<std::mutex> lock(reading);
         for (std::size_t y = 0; y < rows_; ++y) {
             for (std::size_t x = 0; x < width_; ++x) {
                 const std::int32_t block = grid[(top + y) * width + x];
@@ -446,22 +471,57 @@ private:
             }
         }
         Parts(split);
+        // How far each pixel is from the edge of its part: 2 when its twice blur stays inside.
+        const auto r = static_cast<std::ptrdiff_t>(RADIUS);
         for (std::size_t y = 0; y < rows_; ++y) {
             for (std::size_t x = 0; x < width_; ++x) {
                 const std::size_t i = At(x, y);
                 if (part_[i] < 0) continue;
-                bool all = true;
-                for (std::size_t k = 0; k < TAPS && all; ++k) all = part_[Near(i, k)] == part_[i];
-                interior_[i] = all ? 1 : 0;
+                const auto inside = [&](std::ptrdiff_t reach) {
+                    if (!split) {
+                        const auto sx = static_cast<std::ptrdiff_t>(x), sy = static_cast<std::ptrdiff_t>(y);
+                        return sx >= reach && sy >= reach && sx + reach < static_cast<std::ptrdiff_t>(width_) &&
+                               sy + reach < static_cast<std::ptrdiff_t>(rows_);
+                    }
+                    for (std::ptrdiff_t dy = -reach; dy <= reach; ++dy)
+                        for (std::ptrdiff_t dx = -reach; dx <= reach; ++dx)
+                            if (part_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) +
+                                                               dy * static_cast<std::ptrdiff_t>(stride_) + dx)] !=
+                                part_[i])
+                                return false;
+                    return true;
+                };
+                interior_[i] = inside(2 * r) ? 2 : inside(r) ? 1 : 0;
             }
         }
-        Metrics();
+        Metrics(split);
+        if (split) {
+            for (std::size_t y = 0; y < rows_; ++y) {
+                for (std::size_t x = 0; x < width_; ++x) {
+                    const std::size_t i = At(x, y);
+                    if (part_[i] < 0) continue;
+                    const Triple& c = entries[static_cast<std::size_t>(chosen_[i])];
+                    Spread(i, {c.x - wanted_[i].x, c.y - wanted_[i].y, c.z - wanted_[i].z});
+                }
+            }
+        } else {
+            for (std::size_t i = 0; i < chosen_.size(); ++i) {
+                if (chosen_[i] < 0) continue;
+                const Triple& c = entries[static_cast<std::size_t>(chosen_[i])];
+                bx_[i] = c.x - wanted_[i].x;
+                by_[i] = c.y - wanted_[i].y;
+                bz_[i] = c.z - wanted_[i].z;
+            }
+            for (std::vector<float>* b : {&bx_, &by_, &bz_}) Blur(*b);
+        }
         for (std::size_t y = 0; y < rows_; ++y) {
             for (std::size_t x = 0; x < width_; ++x) {
                 const std::size_t i = At(x, y);
-                if (part_[i] < 0) continue;
-                const Triple& c = entries[static_cast<std::size_t>(chosen_[i])];
-                Spread(i, {c.x - wanted_[i].x, c.y - wanted_[i].y, c.z - wanted_[i].z});
+                if (interior_[i] != 2) continue;
+                const Triple c = BlurredAround(i);
+                cx_[i] = c.x;
+                cy_[i] = c.y;
+                cz_[i] = c.z;
             }
         }
     }
@@ -501,24 +561,42 @@ private:
 
     // The metric at each pixel is taken at the wanted colors blurred there, as they are seen: the
     // dark ground between two stars is seen lit by them, and minds their light as little.
-    void Metrics() {
+    void Metrics(bool split) {
         struct Known {
             Pixel color = 0;  // opaque when filled
             Metric metric;
         };
         std::vector<Known> known(4096);
+        // Without transparency the blur is the same everywhere and goes by rows, then columns.
+        std::vector<float> blurred[4];
+        if (!split) {
+            for (std::vector<float>& channel : blurred) channel.assign(chosen_.size(), 0.0f);
+            for (std::size_t i = 0; i < chosen_.size(); ++i) {
+                if (chosen_[i] < 0) continue;
+                blurred[0][i] = wanted_[i].x;
+                blurred[1][i] = wanted_[i].y;
+                blurred[2][i] = wanted_[i].z;
+                blurred[3][i] = 1;
+            }
+            for (std::vector<float>& channel : blurred) Blur(channel);
+        }
         for (std::size_t y = 0; y < rows_; ++y) {
             for (std::size_t x = 0; x < width_; ++x) {
                 const std::size_t i = At(x, y);
                 if (part_[i] < 0) continue;
                 Triple sum;
                 float weight = 0;
-                for (std::size_t k = 0; k < TAPS; ++k) {
-                    const std::size_t j = Near(i, k);
-                    if (part_[j] != part_[i]) continue;
-                    const float t = taps_[k];
-                    sum = {sum.x + t * wanted_[j].x, sum.y + t * wanted_[j].y, sum.z + t * wanted_[j].z};
-                    weight += t;
+                if (!split) {
+                    sum = {blurred[0][i], blurred[1][i], blurred[2][i]};
+                    weight = blurred[3][i];
+                } else {
+                    for (std::size_t k = 0; k < TAPS; ++k) {
+                        const std::size_t j = Near(i, k);
+                        if (part_[j] != part_[i]) continue;
+                        const float t = taps_[k];
+                        sum = {sum.x + t * wanted_[j].x, sum.y + t * wanted_[j].y, sum.z + t * wanted_[j].z};
+                        weight += t;
+                    }
                 }
                 const Pixel seen = Coarse(PixelOf(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight}));
                 Known& slot = known[(seen * 0x9E3779B1u) >> 20];
@@ -528,17 +606,64 @@ private:
         }
     }
 
+    // The blur of one channel held over the whole margin, zero outside the rows held: by rows,
+    // then by columns, the Gaussian being the product of its two.
+    void Blur(std::vector<float>& channel) const {
+        std::array<float, SIDE> line{};
+        float total = 0;
+        for (std::size_t k = 0; k < SIDE; ++k) total += line[k] = static_cast<float>(Gauss(DxOf(k), 0));
+        for (float& t : line) t /= total;
+        std::vector<float> across(channel.size(), 0.0f);
+        const std::size_t rows = chosen_.size() / stride_;
+        for (std::size_t y = 0; y < rows; ++y) {
+            for (std::size_t x = RADIUS; x + RADIUS < stride_; ++x) {
+                const std::size_t i = y * stride_ + x;
+                float sum = 0;
+                for (std::size_t k = 0; k < SIDE; ++k) sum += line[k] * channel[i + k - RADIUS];
+                across[i] = sum;
+            }
+        }
+        std::fill(channel.begin(), channel.end(), 0.0f);
+        for (std::size_t y = RADIUS; y + RADIUS < rows; ++y) {
+            for (std::size_t x = 0; x < stride_; ++x) {
+                const std::size_t i = y * stride_ + x;
+                float sum = 0;
+                for (std::size_t k = 0; k < SIDE; ++k) sum += line[k] * across[i + (k - RADIUS) * stride_];
+                channel[i] = sum;
+            }
+        }
+    }
+
+    // Adds a change of a pixel's color to the blurred error of the pixels its blur reaches, and to
+    // the twice blurred error of those deep inside its part, the only ones that read it.
+    void Changed(std::size_t i, const Triple& change) {
+        Spread(i, change);
+        const std::size_t corner = i - PAD * stride_ - PAD;
+        for (std::size_t row = 0; row < WIDE; ++row) {
+            const std::size_t j = corner + row * stride_;
+            AddRow<LANES>(twice_.data() + row * LANES, change, cx_.data() + j, cy_.data() + j, cz_.data() + j);
+            std::fill_n(settled_.begin() + static_cast<std::ptrdiff_t>(j), WIDE, std::uint8_t{0});
+        }
+    }
+
+    // A row of taps times a change, added to the three channels; they never overlap.
+    template <std::size_t N>
+    static void AddRow(const float* __restrict taps, const Triple& change, float* __restrict x,
+                       float* __restrict y, float* __restrict z) {
+        for (std::size_t k = 0; k < N; ++k) {
+            x[k] += taps[k] * change.x;
+            y[k] += taps[k] * change.y;
+            z[k] += taps[k] * change.z;
+        }
+    }
+
     // Adds a change of a pixel's color to the blurred error of the pixels its blur reaches.
     void Spread(std::size_t i, const Triple& change) {
         if (interior_[i] != 0) {
             for (std::size_t row = 0; row < SIDE; ++row) {
                 const std::size_t j = Near(i, row * SIDE);
-                for (std::size_t k = 0; k < SIDE; ++k) {
-                    const float t = taps_[row * SIDE + k];
-                    bx_[j + k] += t * change.x;
-                    by_[j + k] += t * change.y;
-                    bz_[j + k] += t * change.z;
-                }
+                AddRow<SIDE_LANES>(rows_taps_.data() + row * SIDE_LANES, change, bx_.data() + j, by_.data() + j,
+                                   bz_.data() + j);
             }
             return;
         }
@@ -554,12 +679,16 @@ private:
     // The blurred error around a pixel, blurred once more: how the error seen near it changes as
     // its own color does.
     Triple Around(std::size_t i) const {
+        if (interior_[i] == 2) return {cx_[i], cy_[i], cz_[i]};
+        return BlurredAround(i);
+    }
+    Triple BlurredAround(std::size_t i) const {
         float x = 0, y = 0, z = 0;
         if (interior_[i] != 0) {
             for (std::size_t row = 0; row < SIDE; ++row) {
                 const std::size_t j = Near(i, row * SIDE);
-                for (std::size_t k = 0; k < SIDE; ++k) {
-                    const float t = taps_[row * SIDE + k];
+                for (std::size_t k = 0; k < SIDE_LANES; ++k) {
+                    const float t = rows_taps_[row * SIDE_LANES + k];
                     x += t * bx_[j + k];
                     y += t * by_[j + k];
                     z += t * bz_[j + k];
@@ -585,11 +714,14 @@ private:
         // the metric at its place (taken as this pixel's, which varies slowly), by
         // 2 a'M g + s a'M a, g the blurred error around it and s the sum of the taps' squares.
         const Metric& m = metric_[i];
-        const Triple g = m.Times(Around(i));
+        const Triple around = Around(i);
+        const Triple g = m.Times(around);
         const std::int32_t current = chosen_[i];
         const Triple& now = entries[static_cast<std::size_t>(current)];
         std::int32_t best = current;
-        float least = -1e-9f;
+        // A change must gain at least a unit of squared CIELAB difference, summed over the blur:
+        // smaller gains are mostly a pixel trading places with its neighbor, back and forth.
+        float least = -1.0f;
         const auto consider = [&](std::int32_t candidate) {
             if (candidate < 0 || candidate == best || candidate == current) return;
             const Triple& c = entries[static_cast<std::size_t>(candidate)];
@@ -607,28 +739,78 @@ private:
         }
         // The change that cancels the error best, -g/s through M's inverse, is the blurred error
         // around the pixel scaled up: the color to look for.
-        const Triple around = Around(i);
         const float scale = -1 / squares_;
         consider(find(Triple{now.x + scale * around.x, now.y + scale * around.y, now.z + scale * around.z}));
         if (best == current) return;
         const Triple& c = entries[static_cast<std::size_t>(best)];
         chosen_[i] = best;
-        Spread(i, {c.x - now.x, c.y - now.y, c.z - now.z});
-        for (std::size_t k = 0; k < TAPS; ++k) settled_[Near(i, k)] = 0;
+        Changed(i, {c.x - now.x, c.y - now.y, c.z - now.z});
     }
 
+    struct Answer {
+        Pixel color = 0;  // opaque when filled
+        std::int32_t index = 0;
+    };
+    std::array<Answer, 1024> answers_{};  // the last few searches
+    std::int32_t hint_ = -1;
     std::size_t width_ = 0, rows_ = 0, stride_ = 0;
     std::vector<Triple> wanted_;
     std::vector<Metric> metric_;
     std::vector<float> bx_, by_, bz_;  // the blurred error, channel by channel
+    std::vector<float> cx_, cy_, cz_;  // the same blurred again, where interior_ is 2
     std::vector<std::int32_t> chosen_, part_;
-    std::vector<std::uint8_t> interior_;  // whether all a pixel's blur reaches is of its part
+    // 1 where all a pixel's blur reaches is of its part, 2 where all its blur done twice reaches.
+    std::vector<std::uint8_t> interior_;
     // Whether a pixel was visited since the last change within its reach: it would choose as then.
     std::vector<std::uint8_t> settled_;
     std::array<float, TAPS> taps_{};
+    std::array<float, WIDE * LANES> twice_{};  // each row padded with zeros to LANES
+    std::array<float, SIDE * SIDE_LANES> rows_taps_{};  // taps_, each row padded to SIDE_LANES
     std::array<std::ptrdiff_t, TAPS> offsets_{};
     float squares_ = 0;
 };
+
+// Refines the grid in bands of rows, two bands apart on two threads: a band reads the rows of its
+// neighbors but writes only its own, so bands of one parity never meet and the result does not
+// depend on the order they run in. A picture worth two threads has at least four bands.
+template <typename Wanted, typename Find>
+void Refine(std::size_t width, std::size_t height, const std::vector<Triple>& entries, const Wanted& wanted,
+            const Find& find, std::int32_t* grid) {
+    constexpr std::size_t BAND_PIXELS = std::size_t{1} << 18, LEAST_ROWS = 2 * Refinement::CONTEXT;
+    const std::uint64_t pixels = std::uint64_t{width} * height;
+    std::size_t rows = std::max(LEAST_ROWS, BAND_PIXELS / std::max<std::size_t>(1, width));
+    if (pixels >= PARALLEL_CONVERSION_PIXELS) rows = std::min(rows, std::max(LEAST_ROWS, (height + 3) / 4));
+    const std::size_t bands = (height + rows - 1) / rows;
+    std::mutex reading;
+    Refinement first, second;
+    for (std::size_t parity = 0; parity < 2; ++parity) {
+        std::atomic<std::size_t> next{parity};
+        std::exception_ptr failed;
+        const auto work = [&](Refinement& refinement) {
+            for (std::size_t band; (band = next.fetch_add(2)) < bands;) {
+                refinement.Band(width, height, band * rows, std::min(height, (band + 1) * rows), entries, wanted,
+                                reading, find, grid);
+            }
+        };
+        std::thread helper = SecondThreadFor(pixels, [&] {
+            try {
+                work(second);
+            } catch (...) {
+                failed = std::current_exception();
+                next = bands;
+            }
+        });
+        try {
+            work(first);
+        } catch (...) {
+            next = bands;
+            if (helper.joinable()) helper.join();
+            throw;
+        }
+        if (helper.joinable()) helper.join();
+        if (failed) std::rethrow_exception(failed);
+    }
+}
 
 // Grid row y holds picture row height - 1 - y; rows go top to bottom, every other one backwards.
 template <typename Space>
@@ -725,11 +907,8 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
             return slot.value;
         };
-        const auto find = [&](const Triple& v) {
-            const auto unit = [](float c) { return std::clamp(c, 0.0f, 1.0f); };
-            return hint = matcher.Find(Space::Rounded({unit(v.x), unit(v.y), unit(v.z)}), hint);
-        };
-        Refinement().Run(width, source.height, entries, wanted, find, grid);
+        const auto find = [&](Pixel pixel, std::int32_t near) { return matcher.FindShared(pixel, near); };
+        Refine(width, source.height, entries, wanted, find, grid);
     }
     if (preview != nullptr) {
         for (std::size_t i = 0; i < width * source.height; ++i) {
