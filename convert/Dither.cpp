@@ -562,11 +562,7 @@ private:
     // The metric at each pixel is taken at the wanted colors blurred there, as they are seen: the
     // dark ground between two stars is seen lit by them, and minds their light as little.
     void Metrics(bool split) {
-        struct Known {
-            Pixel color = 0;  // opaque when filled
-            Metric metric;
-        };
-        std::vector<Known> known(4096);
+        std::vector<Known>& known = known_;
         // Without transparency the blur is the same everywhere and goes by rows, then columns.
         std::vector<float> blurred[4];
         if (!split) {
@@ -599,7 +595,7 @@ private:
                     }
                 }
                 const Pixel seen = Coarse(PixelOf(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight}));
-                Known& slot = known[(seen * 0x9E3779B1u) >> 20];
+                Known& slot = known[(seen * 0x9E3779B1u) >> (32 - KNOWN_BITS)];
                 if (slot.color != (seen | 0xFF000000u)) slot = {seen | 0xFF000000u, MetricAt(LinearOf(seen))};
                 metric_[i] = slot.metric;
             }
@@ -752,6 +748,14 @@ private:
         std::int32_t index = 0;
     };
     std::array<Answer, 1024> answers_{};  // the last few searches
+    // The metrics met so far, by the color seen at 6 bits a channel: a photo meets tens of
+    // thousands, each costing a few CIELAB conversions.
+    struct Known {
+        Pixel color = 0;  // opaque when filled
+        Metric metric;
+    };
+    static constexpr int KNOWN_BITS = 15;
+    std::vector<Known> known_ = std::vector<Known>(std::size_t{1} << KNOWN_BITS);
     std::int32_t hint_ = -1;
     std::size_t width_ = 0, rows_ = 0, stride_ = 0;
     std::vector<Triple> wanted_;
