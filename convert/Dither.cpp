@@ -1,7 +1,8 @@
 // Dithering works in linear light (or CIELAB, to compare), where mixing colors adds up as light
 // does; each adjusted color is rounded to 8-bit sRGB and its nearest entry asked of the active
 // match's index, which remembers it. The diffused color is kept inside the box the table's colors
-// span, so error that no entry can pay back is dropped instead of piling up.
+// span, so error that no entry can pay back is dropped instead of piling up. Error diffusion's
+// choices are then refined against the picture as it looks from a step back.
 #include "convert/Dither.h"
 
 #include "palette/Lab.h"

@@ -1,6 +1,6 @@
 // The conversion with a chosen match and dithering: plain matching against the plain scans (on two
-// threads), ordered dithering by bands, error diffusion keeping the field's light, and transparent
-// pixels cutting it.
+// threads), ordered dithering by bands, error diffusion keeping the field's light, reaching an entry
+// far from every color of a field, and transparent pixels cutting it.
 #include "convert/Dither.h"
 #include "palette/ColorMatch.h"
 #include "palette/Lab.h"
