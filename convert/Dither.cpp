@@ -515,6 +515,13 @@ private:
             }
             for (std::vector<float>* b : {&bx_, &by_, &bz_}) Blur(*b);
         }
+        if (!split) {  // read only where interior_ is 2, which the blur of the blurred error is there
+            cx_ = bx_;
+            cy_ = by_;
+            cz_ = bz_;
+            for (std::vector<float>* c : {&cx_, &cy_, &cz_}) Blur(*c);
+            return;
+        }
         for (std::size_t y = 0; y < rows_; ++y) {
             for (std::size_t x = 0; x < width_; ++x) {
                 const std::size_t i = At(x, y);
