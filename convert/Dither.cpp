@@ -720,6 +720,9 @@ private:
         const Metric& m = metric_[i];
         const Triple around = Around(i);
         const Triple g = m.Times(around);
+        // No change gains more than the best color would, around'M around / s: when that is under
+        // the least gain taken below, no entry needs asking about.
+        if (around.x * g.x + around.y * g.y + around.z * g.z < 0.999f * squares_) return;
         const std::int32_t current = chosen_[i];
         const Triple& now = entries[static_cast<std::size_t>(current)];
         std::int32_t best = current;
