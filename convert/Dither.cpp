@@ -1,7 +1,8 @@
 // Dithering works in linear light (or CIELAB, to compare), where mixing colors adds up as light
 // does; each adjusted color is rounded to 8-bit sRGB and its nearest entry asked of the active
 // match's index, which remembers it. The diffused color is kept inside the box the table's colors
-// span, so error that no entry can pay back is dropped instead of piling up.
+// span, so error that no entry can pay back is dropped instead of piling up. Error diffusion's
+// choices are then refined against the picture as it looks from a step back.
 #include "convert/Dither.h"
 
 #include "palette/Lab.h"
@@ -12,9 +13,12 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace tesselbox {
@@ -42,6 +46,10 @@ public:
     }
     // Whether several threads may ask at once.
     bool Shared() const { return perceptual_ != nullptr; }
+    // Find without remembering, which any thread may ask.
+    std::int32_t FindShared(Pixel pixel, std::int32_t hint) const {
+        return perceptual_ ? perceptual_->Find(pixel, hint) : rgb_->Find(pixel);
+    }
     // Readies the index for colors near this one; only for a shared matcher.
     void Prepare(Pixel pixel) const { perceptual_->Prepare(pixel); }
 
@@ -306,6 +314,519 @@ private:
     std::thread helper_;
 };
 
+// How far apart two nearby colors look, near a color, as a quadratic form in linear light: CIELAB's
+// distance through the color's Jacobian, with chroma and hue differences shrunk as CIE94 and
+// CIEDE2000 shrink them for saturated colors. Symmetric: xx, yy, zz, xy, xz, yz.
+struct Metric {
+    float m[6] = {0, 0, 0, 0, 0, 0};
+    float Of(const Triple& a, const Triple& b) const {  // a' M b
+        return a.x * (m[0] * b.x + m[3] * b.y + m[4] * b.z) + a.y * (m[3] * b.x + m[1] * b.y + m[5] * b.z) +
+               a.z * (m[4] * b.x + m[5] * b.y + m[2] * b.z);
+    }
+    Triple Times(const Triple& a) const {
+        return {m[0] * a.x + m[3] * a.y + m[4] * a.z, m[3] * a.x + m[1] * a.y + m[5] * a.z,
+                m[4] * a.x + m[5] * a.y + m[2] * a.z};
+    }
+};
+
+Metric MetricAt(const LinearRgb& color) {
+    const Lab at = LabOf(color);
+    // Columns of the Jacobian, by differences a little way into the cube.
+    constexpr double H = 1e-3;
+    double j[3][3];  // j[lab][rgb]
+    for (int c = 0; c < 3; ++c) {
+        LinearRgb moved = color;
+        double* channel = c == 0 ? &moved.red : c == 1 ? &moved.green : &moved.blue;
+        const double step = *channel + H <= 1 ? H : -H;
+        *channel += step;
+        const Lab there = LabOf(moved);
+        j[0][c] = (there.L - at.L) / step;
+        j[1][c] = (there.a - at.a) / step;
+        j[2][c] = (there.b - at.b) / step;
+    }
+    const double chroma = std::sqrt(at.a * at.a + at.b * at.b);
+    const double sc = 1 + 0.045 * chroma, sh = 1 + 0.015 * chroma;
+    // The form in CIELAB: lightness as it is, chroma along the radius, hue across it.
+    double d[3][3] = {{1, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+    const double ra = chroma > 1e-6 ? at.a / chroma : 1, rb = chroma > 1e-6 ? at.b / chroma : 0;
+    const double wc = 1 / (sc * sc), wh = 1 / (sh * sh);
+    d[1][1] = wc * ra * ra + wh * rb * rb;
+    d[2][2] = wc * rb * rb + wh * ra * ra;
+    d[1][2] = d[2][1] = (wc - wh) * ra * rb;
+    const auto entry = [&](int p, int q) {
+        double sum = 0;
+        for (int u = 0; u < 3; ++u)
+            for (int v = 0; v < 3; ++v) sum += j[u][p] * d[u][v] * j[v][q];
+        return static_cast<float>(sum);
+    };
+    return {{entry(0, 0), entry(1, 1), entry(2, 2), entry(0, 1), entry(0, 2), entry(1, 2)}};
+}
+
+// Error diffusion decides each pixel once, looking only ahead; seen from a step back a few of its
+// choices are then plainly not the best. This pass revisits every pixel and takes another entry
+// where that brings the picture, blurred as the eye blurs it from a step back (a Gaussian of 1.5
+// pixels in linear light), closer to the wanted colors by the metric above: the entries of its
+// neighbors, or the entry nearest to the color that would cancel the blurred error around it,
+// which is how a field reaches an entry far from every color in it (a pale blue ground mixing snow
+// with blue ice). A transparent pixel is no part of the picture, and the blur stays on its side of
+// it, so parts that transparency splits are refined as pictures of their own. A large picture is
+// refined in bands of rows, each with the rows around it that its blur reaches, to bound memory.
+class Refinement {
+public:
+    Refinement() {
+        double total = 0;
+        for (int dy = -RADIUS; dy <= RADIUS; ++dy)
+            for (int dx = -RADIUS; dx <= RADIUS; ++dx) total += Gauss(dx, dy);
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            taps_[k] = static_cast<float>(Gauss(DxOf(k), DyOf(k)) / total);
+            squares_ += taps_[k] * taps_[k];
+            rows_taps_[(k / SIDE) * SIDE_LANES + k % SIDE] = taps_[k];
+        }
+        for (std::size_t k = 0; k < TAPS; ++k)
+            for (std::size_t l = 0; l < TAPS; ++l)
+                twice_[(static_cast<std::size_t>(DyOf(k) + DyOf(l) + 2 * RADIUS)) * LANES +
+                       static_cast<std::size_t>(DxOf(k) + DxOf(l) + 2 * RADIUS)] += taps_[k] * taps_[l];
+    }
+
+    // Refines grid rows begin to end (exclusive). wanted(x, y) gives the color wanted at an opaque
+    // grid place and is asked under `reading`; find(pixel, hint) the entry nearest to a color, from
+    // any thread.
+    template <typename Wanted, typename Find>
+    void Band(std::size_t width, std::size_t height, std::size_t begin, std::size_t end,
+              const std::vector<Triple>& entries, const Wanted& wanted, std::mutex& reading, const Find& find,
+              std::int32_t* grid) {
+        const std::size_t top = begin >= CONTEXT ? begin - CONTEXT : 0;
+        Load(width, top, std::min(height, end + CONTEXT), entries, wanted, reading, grid);
+        const auto nearest = [&](const Triple& v) {
+            const auto unit = [](float c) { return std::clamp(c, 0.0f, 1.0f); };
+            const Pixel pixel = LinearSpace::Rounded({unit(v.x), unit(v.y), unit(v.z)}) | 0xFF000000u;
+            Answer& slot = answers_[(pixel * 0x9E3779B1u) >> 22];
+            if (slot.color != pixel) slot = {pixel, hint_ = find(pixel, hint_)};
+            return slot.index;
+        };
+        for (int sweep = 0; sweep < SWEEPS; ++sweep) {
+            for (std::size_t y = begin; y < end; ++y) {
+                const bool forward = (y + static_cast<std::size_t>(sweep)) % 2 == 0;
+                for (std::size_t k = 0; k < width; ++k) {
+                    const std::size_t x = forward ? k : width - 1 - k;
+                    Visit(At(x, y - top), entries, nearest);
+                }
+            }
+        }
+        for (std::size_t y = begin; y < end; ++y)
+            for (std::size_t x = 0; x < width; ++x)
+                if (chosen_[At(x, y - top)] >= 0) grid[y * width + x] = chosen_[At(x, y - top)];
+    }
+
+private:
+    static constexpr int RADIUS = 3;  // the blur's taps beyond cost time and change nothing seen
+
+public:
+    // The rows around a band that its pixels' twice blurred error reaches.
+    static constexpr std::size_t CONTEXT = 2 * RADIUS;
+
+private:
+    static constexpr int SWEEPS = 3;
+    static constexpr std::size_t SIDE = 2 * RADIUS + 1, TAPS = SIDE * SIDE;
+    // The blur done twice reaches twice as far; the margin around the rows held is that wide.
+    static constexpr std::size_t WIDE = 4 * RADIUS + 1, PAD = 2 * RADIUS;
+    static constexpr std::size_t LANES = 16, SIDE_LANES = 8;
+    static int DxOf(std::size_t k) { return static_cast<int>(k % SIDE) - RADIUS; }
+    static int DyOf(std::size_t k) { return static_cast<int>(k / SIDE) - RADIUS; }
+    static double Gauss(int dx, int dy) { return std::exp(-(dx * dx + dy * dy) / (2 * 1.5 * 1.5)); }
+    std::size_t At(std::size_t x, std::size_t y) const { return (y + PAD) * stride_ + x + PAD; }
+    std::size_t Near(std::size_t i, std::size_t k) const {
+        return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + offsets_[k]);
+    }
+
+    // Rows top to bottom (exclusive) of the grid, with a margin that is no part of it.
+    template <typename Wanted>
+    void Load(std::size_t width, std::size_t top, std::size_t bottom, const std::vector<Triple>& entries,
+              const Wanted& wanted, std::mutex& reading, const std::int32_t* grid) {
+        width_ = width;
+        rows_ = bottom - top;
+        stride_ = width + 2 * PAD;
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            offsets_[k] = static_cast<std::ptrdiff_t>(DyOf(k)) * static_cast<std::ptrdiff_t>(stride_) + DxOf(k);
+        }
+        const std::size_t size = (rows_ + 2 * PAD) * stride_;
+        wanted_.assign(size, Triple{});
+        metric_.assign(size, Metric{});
+        // The loops over a row of taps run over whole vectors, a little past the margin.
+        for (std::vector<float>* b : {&bx_, &by_, &bz_, &cx_, &cy_, &cz_}) b->assign(size + LANES, 0.0f);
+        chosen_.assign(size, -1);
+        part_.assign(size, -1);
+        interior_.assign(size, 0);
+        settled_.assign(size, 0);
+        bool split = false;
+        const std::lock_guard<std::mutex> lock(reading);
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::int32_t block = grid[(top + y) * width + x];
+                if (block == NO_BLOCK) {
+                    split = true;
+                    continue;
+                }
+                chosen_[At(x, y)] = block;
+                wanted_[At(x, y)] = wanted(x, top + y);
+            }
+        }
+        Parts(split);
+        // How far each pixel is from the edge of its part: 2 when its twice blur stays inside.
+        const auto r = static_cast<std::ptrdiff_t>(RADIUS);
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t i = At(x, y);
+                if (part_[i] < 0) continue;
+                const auto inside = [&](std::ptrdiff_t reach) {
+                    if (!split) {
+                        const auto sx = static_cast<std::ptrdiff_t>(x), sy = static_cast<std::ptrdiff_t>(y);
+                        return sx >= reach && sy >= reach && sx + reach < static_cast<std::ptrdiff_t>(width_) &&
+                               sy + reach < static_cast<std::ptrdiff_t>(rows_);
+                    }
+                    for (std::ptrdiff_t dy = -reach; dy <= reach; ++dy)
+                        for (std::ptrdiff_t dx = -reach; dx <= reach; ++dx)
+                            if (part_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) +
+                                                               dy * static_cast<std::ptrdiff_t>(stride_) + dx)] !=
+                                part_[i])
+                                return false;
+                    return true;
+                };
+                interior_[i] = inside(2 * r) ? 2 : inside(r) ? 1 : 0;
+            }
+        }
+        Metrics(split);
+        if (split) {
+            for (std::size_t y = 0; y < rows_; ++y) {
+                for (std::size_t x = 0; x < width_; ++x) {
+                    const std::size_t i = At(x, y);
+                    if (part_[i] < 0) continue;
+                    const Triple& c = entries[static_cast<std::size_t>(chosen_[i])];
+                    Spread(i, {c.x - wanted_[i].x, c.y - wanted_[i].y, c.z - wanted_[i].z});
+                }
+            }
+        } else {
+            for (std::size_t i = 0; i < chosen_.size(); ++i) {
+                if (chosen_[i] < 0) continue;
+                const Triple& c = entries[static_cast<std::size_t>(chosen_[i])];
+                bx_[i] = c.x - wanted_[i].x;
+                by_[i] = c.y - wanted_[i].y;
+                bz_[i] = c.z - wanted_[i].z;
+            }
+            for (std::vector<float>* b : {&bx_, &by_, &bz_}) Blur(*b);
+        }
+        if (!split) {  // read only where interior_ is 2, which the blur of the blurred error is there
+            cx_ = bx_;
+            cy_ = by_;
+            cz_ = bz_;
+            for (std::vector<float>* c : {&cx_, &cy_, &cz_}) Blur(*c);
+            return;
+        }
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t i = At(x, y);
+                if (interior_[i] != 2) continue;
+                const Triple c = BlurredAround(i);
+                cx_[i] = c.x;
+                cy_[i] = c.y;
+                cz_[i] = c.z;
+            }
+        }
+    }
+
+    // Labels each opaque pixel with its part: the opaque pixels reachable from it without crossing
+    // a transparent one. Without transparency all are one part.
+    void Parts(bool split) {
+        if (!split) {
+            for (std::size_t y = 0; y < rows_; ++y)
+                for (std::size_t x = 0; x < width_; ++x) part_[At(x, y)] = 0;
+            return;
+        }
+        std::vector<std::size_t> stack;
+        std::int32_t next = 0;
+        const auto across = static_cast<std::ptrdiff_t>(stride_);
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t start = At(x, y);
+                if (chosen_[start] < 0 || part_[start] >= 0) continue;
+                part_[start] = next;
+                stack.push_back(start);
+                while (!stack.empty()) {
+                    const std::size_t i = stack.back();
+                    stack.pop_back();
+                    for (const std::ptrdiff_t d : {std::ptrdiff_t{1}, std::ptrdiff_t{-1}, across, -across}) {
+                        const auto j = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + d);
+                        if (chosen_[j] >= 0 && part_[j] < 0) {
+                            part_[j] = next;
+                            stack.push_back(j);
+                        }
+                    }
+                }
+                ++next;
+            }
+        }
+    }
+
+    // The metric at each pixel is taken at the wanted colors blurred there, as they are seen: the
+    // dark ground between two stars is seen lit by them, and minds their light as little.
+    void Metrics(bool split) {
+        std::vector<Known>& known = known_;
+        // Without transparency the blur is the same everywhere and goes by rows, then columns.
+        std::vector<float> blurred[4];
+        if (!split) {
+            for (std::vector<float>& channel : blurred) channel.assign(chosen_.size(), 0.0f);
+            for (std::size_t i = 0; i < chosen_.size(); ++i) {
+                if (chosen_[i] < 0) continue;
+                blurred[0][i] = wanted_[i].x;
+                blurred[1][i] = wanted_[i].y;
+                blurred[2][i] = wanted_[i].z;
+                blurred[3][i] = 1;
+            }
+            for (std::vector<float>& channel : blurred) Blur(channel);
+        }
+        for (std::size_t y = 0; y < rows_; ++y) {
+            for (std::size_t x = 0; x < width_; ++x) {
+                const std::size_t i = At(x, y);
+                if (part_[i] < 0) continue;
+                Triple sum;
+                float weight = 0;
+                if (!split) {
+                    sum = {blurred[0][i], blurred[1][i], blurred[2][i]};
+                    weight = blurred[3][i];
+                } else {
+                    for (std::size_t k = 0; k < TAPS; ++k) {
+                        const std::size_t j = Near(i, k);
+                        if (part_[j] != part_[i]) continue;
+                        const float t = taps_[k];
+                        sum = {sum.x + t * wanted_[j].x, sum.y + t * wanted_[j].y, sum.z + t * wanted_[j].z};
+                        weight += t;
+                    }
+                }
+                const Pixel seen = Coarse(PixelOf(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight}));
+                Known& slot = known[(seen * 0x9E3779B1u) >> (32 - KNOWN_BITS)];
+                if (slot.color != (seen | 0xFF000000u)) slot = {seen | 0xFF000000u, MetricAt(LinearOf(seen))};
+                metric_[i] = slot.metric;
+            }
+        }
+    }
+
+    // The blur of one channel held over the whole margin, zero outside the rows held: by rows,
+    // then by columns, the Gaussian being the product of its two.
+    void Blur(std::vector<float>& channel) const {
+        std::array<float, SIDE> line{};
+        float total = 0;
+        for (std::size_t k = 0; k < SIDE; ++k) total += line[k] = static_cast<float>(Gauss(DxOf(k), 0));
+        for (float& t : line) t /= total;
+        std::vector<float> across(channel.size(), 0.0f);
+        const std::size_t rows = chosen_.size() / stride_;
+        for (std::size_t y = 0; y < rows; ++y) {
+            for (std::size_t x = RADIUS; x + RADIUS < stride_; ++x) {
+                const std::size_t i = y * stride_ + x;
+                float sum = 0;
+                for (std::size_t k = 0; k < SIDE; ++k) sum += line[k] * channel[i + k - RADIUS];
+                across[i] = sum;
+            }
+        }
+        std::fill(channel.begin(), channel.end(), 0.0f);
+        for (std::size_t y = RADIUS; y + RADIUS < rows; ++y) {
+            for (std::size_t x = 0; x < stride_; ++x) {
+                const std::size_t i = y * stride_ + x;
+                float sum = 0;
+                for (std::size_t k = 0; k < SIDE; ++k) sum += line[k] * across[i + (k - RADIUS) * stride_];
+                channel[i] = sum;
+            }
+        }
+    }
+
+    // Adds a change of a pixel's color to the blurred error of the pixels its blur reaches, and to
+    // the twice blurred error of those deep inside its part, the only ones that read it.
+    void Changed(std::size_t i, const Triple& change) {
+        Spread(i, change);
+        const std::size_t corner = i - PAD * stride_ - PAD;
+        for (std::size_t row = 0; row < WIDE; ++row) {
+            const std::size_t j = corner + row * stride_;
+            AddRow<LANES>(twice_.data() + row * LANES, change, cx_.data() + j, cy_.data() + j, cz_.data() + j);
+            std::fill_n(settled_.begin() + static_cast<std::ptrdiff_t>(j), WIDE, std::uint8_t{0});
+        }
+    }
+
+    // A row of taps times a change, added to the three channels; they never overlap.
+    template <std::size_t N>
+    static void AddRow(const float* __restrict taps, const Triple& change, float* __restrict x,
+                       float* __restrict y, float* __restrict z) {
+        for (std::size_t k = 0; k < N; ++k) {
+            x[k] += taps[k] * change.x;
+            y[k] += taps[k] * change.y;
+            z[k] += taps[k] * change.z;
+        }
+    }
+
+    // Adds a change of a pixel's color to the blurred error of the pixels its blur reaches.
+    void Spread(std::size_t i, const Triple& change) {
+        if (interior_[i] != 0) {
+            for (std::size_t row = 0; row < SIDE; ++row) {
+                const std::size_t j = Near(i, row * SIDE);
+                AddRow<SIDE_LANES>(rows_taps_.data() + row * SIDE_LANES, change, bx_.data() + j, by_.data() + j,
+                                   bz_.data() + j);
+            }
+            return;
+        }
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            const std::size_t j = Near(i, k);
+            if (part_[j] != part_[i]) continue;
+            bx_[j] += taps_[k] * change.x;
+            by_[j] += taps_[k] * change.y;
+            bz_[j] += taps_[k] * change.z;
+        }
+    }
+
+    // The blurred error around a pixel, blurred once more: how the error seen near it changes as
+    // its own color does.
+    Triple Around(std::size_t i) const {
+        if (interior_[i] == 2) return {cx_[i], cy_[i], cz_[i]};
+        return BlurredAround(i);
+    }
+    Triple BlurredAround(std::size_t i) const {
+        float x = 0, y = 0, z = 0;
+        if (interior_[i] != 0) {
+            for (std::size_t row = 0; row < SIDE; ++row) {
+                const std::size_t j = Near(i, row * SIDE);
+                for (std::size_t k = 0; k < SIDE_LANES; ++k) {
+                    const float t = rows_taps_[row * SIDE_LANES + k];
+                    x += t * bx_[j + k];
+                    y += t * by_[j + k];
+                    z += t * bz_[j + k];
+                }
+            }
+            return {x, y, z};
+        }
+        for (std::size_t k = 0; k < TAPS; ++k) {
+            const std::size_t j = Near(i, k);
+            if (part_[j] != part_[i]) continue;
+            x += taps_[k] * bx_[j];
+            y += taps_[k] * by_[j];
+            z += taps_[k] * bz_[j];
+        }
+        return {x, y, z};
+    }
+
+    template <typename Find>
+    void Visit(std::size_t i, const std::vector<Triple>& entries, const Find& find) {
+        if (part_[i] < 0 || settled_[i] != 0) return;
+        settled_[i] = 1;
+        // Moving this pixel's color by a changes the sum of the blurred errors' squares, each by
+        // the metric at its place (taken as this pixel's, which varies slowly), by
+        // 2 a'M g + s a'M a, g the blurred error around it and s the sum of the taps' squares.
+        const Metric& m = metric_[i];
+        const Triple around = Around(i);
+        const Triple g = m.Times(around);
+        // No change gains more than the best color would, around'M around / s: when that is under
+        // the least gain taken below, no entry needs asking about.
+        if (around.x * g.x + around.y * g.y + around.z * g.z < 0.999f * squares_) return;
+        const std::int32_t current = chosen_[i];
+        const Triple& now = entries[static_cast<std::size_t>(current)];
+        std::int32_t best = current;
+        // A change must gain at least a unit of squared CIELAB difference, summed over the blur:
+        // smaller gains are mostly a pixel trading places with its neighbor, back and forth.
+        float least = -1.0f;
+        const auto consider = [&](std::int32_t candidate) {
+            if (candidate < 0 || candidate == best || candidate == current) return;
+            const Triple& c = entries[static_cast<std::size_t>(candidate)];
+            const Triple a{c.x - now.x, c.y - now.y, c.z - now.z};
+            const float change = 2 * (a.x * g.x + a.y * g.y + a.z * g.z) + squares_ * m.Of(a, a);
+            if (change < least) {
+                least = change;
+                best = candidate;
+            }
+        };
+        const auto across = static_cast<std::ptrdiff_t>(stride_);
+        for (const std::ptrdiff_t d : {std::ptrdiff_t{1}, std::ptrdiff_t{-1}, across, -across}) {
+            const auto j = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + d);
+            if (part_[j] == part_[i]) consider(chosen_[j]);
+        }
+        // The change that cancels the error best, -g/s through M's inverse, is the blurred error
+        // around the pixel scaled up: the color to look for.
+        const float scale = -1 / squares_;
+        consider(find(Triple{now.x + scale * around.x, now.y + scale * around.y, now.z + scale * around.z}));
+        if (best == current) return;
+        const Triple& c = entries[static_cast<std::size_t>(best)];
+        chosen_[i] = best;
+        Changed(i, {c.x - now.x, c.y - now.y, c.z - now.z});
+    }
+
+    struct Answer {
+        Pixel color = 0;  // opaque when filled
+        std::int32_t index = 0;
+    };
+    std::array<Answer, 1024> answers_{};  // the last few searches
+    // The metrics met so far, by the color seen at 6 bits a channel: a photo meets tens of
+    // thousands, each costing a few CIELAB conversions.
+    struct Known {
+        Pixel color = 0;  // opaque when filled
+        Metric metric;
+    };
+    static constexpr int KNOWN_BITS = 15;
+    std::vector<Known> known_ = std::vector<Known>(std::size_t{1} << KNOWN_BITS);
+    std::int32_t hint_ = -1;
+    std::size_t width_ = 0, rows_ = 0, stride_ = 0;
+    std::vector<Triple> wanted_;
+    std::vector<Metric> metric_;
+    std::vector<float> bx_, by_, bz_;  // the blurred error, channel by channel
+    std::vector<float> cx_, cy_, cz_;  // the same blurred again, where interior_ is 2
+    std::vector<std::int32_t> chosen_, part_;
+    // 1 where all a pixel's blur reaches is of its part, 2 where all its blur done twice reaches.
+    std::vector<std::uint8_t> interior_;
+    // Whether a pixel was visited since the last change within its reach: it would choose as then.
+    std::vector<std::uint8_t> settled_;
+    std::array<float, TAPS> taps_{};
+    std::array<float, WIDE * LANES> twice_{};  // each row padded with zeros to LANES
+    std::array<float, SIDE * SIDE_LANES> rows_taps_{};  // taps_, each row padded to SIDE_LANES
+    std::array<std::ptrdiff_t, TAPS> offsets_{};
+    float squares_ = 0;
+};
+
+// Refines the grid in bands of rows, two bands apart on two threads: a band reads the rows of its
+// neighbors but writes only its own, so bands of one parity never meet and the result does not
+// depend on the order they run in. A picture worth two threads has at least four bands.
+template <typename Wanted, typename Find>
+void Refine(std::size_t width, std::size_t height, const std::vector<Triple>& entries, const Wanted& wanted,
+            const Find& find, std::int32_t* grid) {
+    constexpr std::size_t BAND_PIXELS = std::size_t{1} << 18, LEAST_ROWS = 2 * Refinement::CONTEXT;
+    const std::uint64_t pixels = std::uint64_t{width} * height;
+    std::size_t rows = std::max(LEAST_ROWS, BAND_PIXELS / std::max<std::size_t>(1, width));
+    if (pixels >= PARALLEL_CONVERSION_PIXELS) rows = std::min(rows, std::max(LEAST_ROWS, (height + 3) / 4));
+    const std::size_t bands = (height + rows - 1) / rows;
+    std::mutex reading;
+    Refinement first, second;
+    for (std::size_t parity = 0; parity < 2; ++parity) {
+        std::atomic<std::size_t> next{parity};
+        std::exception_ptr failed;
+        const auto work = [&](Refinement& refinement) {
+            for (std::size_t band; (band = next.fetch_add(2)) < bands;) {
+                refinement.Band(width, height, band * rows, std::min(height, (band + 1) * rows), entries, wanted,
+                                reading, find, grid);
+            }
+        };
+        std::thread helper = SecondThreadFor(pixels, [&] {
+            try {
+                work(second);
+            } catch (...) {
+                failed = std::current_exception();
+                next = bands;
+            }
+        });
+        try {
+            work(first);
+        } catch (...) {
+            next = bands;
+            if (helper.joinable()) helper.join();
+            throw;
+        }
+        if (helper.joinable()) helper.join();
+        if (failed) std::rethrow_exception(failed);
+    }
+}
+
 // Grid row y holds picture row height - 1 - y; rows go top to bottom, every other one backwards.
 template <typename Space>
 void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
@@ -344,11 +865,13 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         Pixel color = 0;  // opaque when filled
         Triple value;
     };
+    constexpr bool REFINED = std::is_same_v<Space, LinearSpace>;
     std::vector<Reachable> recent(4096);
     // Errors for this row and the next, with a pixel of room at either end.
     std::vector<Triple> here(width + 2), below(width + 2);
-    const PreparedAhead prepared(source, matcher);
     std::int32_t hint = -1;
+    {
+    const PreparedAhead prepared(source, matcher);
     for (std::size_t r = 0; r < source.height; ++r) {
         const std::size_t y = source.height - 1 - r;
         const Pixel* row = source.Row(y);
@@ -364,7 +887,9 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             }
             const Pixel color = row[x] | 0xFF000000u;
             Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
-            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            if (slot.color != color) {
+                slot = {color, Space::Of(reach.Of(color))};
+            }
             const Triple& pixel = slot.value;
             const Triple& carried = here[at];
             const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
@@ -373,7 +898,6 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             const std::int32_t chosen = matcher.Find(Space::Rounded(value), hint);
             hint = chosen;
             grid[y * width + x] = chosen;
-            if (preview != nullptr) preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
             const Triple& entry = entries[static_cast<std::size_t>(chosen)];
             const Triple error{value.x - entry.x, value.y - entry.y, value.z - entry.z};
             const auto spread = [&](Triple& to, float weight) {
@@ -389,6 +913,22 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             spread(below[ahead], 1.0f / 16);
         }
         here.swap(below);
+    }
+    }
+    if constexpr (REFINED) {
+        const auto wanted = [&](std::size_t x, std::size_t y) {
+            const Pixel color = source.Row(y)[x] | 0xFF000000u;
+            Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
+            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            return slot.value;
+        };
+        const auto find = [&](Pixel pixel, std::int32_t near) { return matcher.FindShared(pixel, near); };
+        Refine(width, source.height, entries, wanted, find, grid);
+    }
+    if (preview != nullptr) {
+        for (std::size_t i = 0; i < width * source.height; ++i) {
+            if (grid[i] != NO_BLOCK) preview[i] = table.colors[static_cast<std::size_t>(grid[i])];
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 // The conversion with a chosen match and dithering: plain matching against the plain scans (on two
-// threads), ordered dithering by bands, error diffusion keeping the field's light, and transparent
-// pixels cutting it.
+// threads), ordered dithering by bands, error diffusion keeping the field's light, reaching an entry
+// far from every color of a field, and transparent pixels cutting it.
 #include "convert/Dither.h"
 #include "palette/ColorMatch.h"
 #include "palette/Lab.h"
@@ -193,6 +193,41 @@ TEST_F(Dither, ATransparentColumnSplitsTheDiffusion) {
                 ASSERT_EQ(all.grid[GridAt(whole, side + 1 + x, y)],
                           rightAlone.grid[GridAt(right, x, y)]);
             }
+        }
+    }
+}
+
+// A field whose color only a far entry can pay for: a pale blue ground among whites and grays is
+// snow with some blue ice, whose red and green lie far below every color in the field, so taking
+// the nearest entry to each diffused color never picks it and the ground comes out gray-green.
+// The field's light, in linear light, must keep its blue.
+TEST_F(Dither, FloydSteinbergReachesAnEntryFarFromTheField) {
+    struct Case {
+        const char* name;
+        Pixel field;
+        std::vector<Pixel> table;
+    };
+    const std::vector<Pixel> whites = {0xEAECED, 0xE2E3E4, 0xE5F4E4, 0xF6F0F0, 0xEBE3E2, 0xDFE0DD, 0xDCDCDC,
+                                       0xCFD5D6, 0xF9FEFE, 0x62EDE4, 0x4AB5D5, 0x141414};
+    std::vector<Pixel> withIce = whites;
+    withIce.insert(withIce.end(), {0x74A8FD, 0x8EB4FA});
+    const Case cases[] = {
+        {"pale blue ground, snow and blue ice", 0xD9E9FD, withIce},
+        {"the same ground a little grayer", 0xD0DCF0, withIce},
+    };
+    constexpr std::uint32_t W = 96, H = 64;
+    for (const Case& c : cases) {
+        const ColorTable table = TableOf(c.table);
+        const Picture field{W, H, std::vector<Pixel>(std::size_t{W} * H, c.field | 0xFF000000u)};
+        for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
+            const Converted out = Convert(table, field, {match, DitherMode::FloydSteinberg});
+            LinearRgb mean;
+            for (Pixel shown : out.preview) {
+                const LinearRgb l = LinearOf(shown);
+                mean = {mean.red + l.red / (W * H), mean.green + l.green / (W * H), mean.blue + l.blue / (W * H)};
+            }
+            EXPECT_LT(Ciede2000(LabOf(mean), LabOf(c.field)), 3.0)
+                << c.name << (match == MatchMode::Rgb ? ", rgb" : ", perceptual");
         }
     }
 }
