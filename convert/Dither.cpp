@@ -233,17 +233,23 @@ private:
         return Toward(inside, color, kept);
     }
     enum : std::uint8_t { UNKNOWN, HELD, NOT_ALL };
+    // Along each direction, the corner least far and the one farthest: each product, and so each
+    // rounded sum, is monotone in every channel, so these two bound what Holds computes at all eight.
     bool CornersHeld(Pixel pixel) const {
-        const auto lowest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level & ~3); };
-        const auto highest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level | 3); };
-        for (int corner = 0; corner < 8; ++corner) {
-            const std::uint8_t r = RedOf(pixel), g = GreenOf(pixel), b = BlueOf(pixel);
-            const Pixel at = MakePixel((corner & 1) != 0 ? highest(r) : lowest(r),
-                                       (corner & 2) != 0 ? highest(g) : lowest(g),
-                                       (corner & 4) != 0 ? highest(b) : lowest(b));
-            if (!Holds(LinearOf(at))) return false;
+        const std::array<double, 256>& levels = LinearLevels();
+        const auto lowest = [&](std::uint8_t level) { return static_cast<float>(levels[level & ~3u]); };
+        const auto highest = [&](std::uint8_t level) { return static_cast<float>(levels[level | 3u]); };
+        const float r0 = lowest(RedOf(pixel)), r1 = highest(RedOf(pixel));
+        const float g0 = lowest(GreenOf(pixel)), g1 = highest(GreenOf(pixel));
+        const float b0 = lowest(BlueOf(pixel)), b1 = highest(BlueOf(pixel));
+        int outside = 0;
+        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+            const bool x = x_[j] >= 0, y = y_[j] >= 0, z = z_[j] >= 0;
+            const float least = x_[j] * (x ? r0 : r1) + y_[j] * (y ? g0 : g1) + z_[j] * (z ? b0 : b1);
+            const float most = x_[j] * (x ? r1 : r0) + y_[j] * (y ? g1 : g0) + z_[j] * (z ? b1 : b0);
+            outside |= static_cast<int>(least < low_[j]) | static_cast<int>(most > high_[j]);
         }
-        return true;
+        return outside == 0;
     }
     static Lab Toward(const Lab& from, const Lab& to, double share) {
         return {from.L + (to.L - from.L) * share, from.a + (to.a - from.a) * share,
