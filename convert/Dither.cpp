@@ -88,6 +88,66 @@ struct LabSpace {
     static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearOf(Lab{v.x, v.y, v.z}))); }
 };
 
+// The faces of the polytope Reach keeps: 64 directions and the entries' extent along each.
+constexpr std::size_t DIRECTIONS = 64;
+struct Faces {
+    std::array<float, DIRECTIONS> x{}, y{}, z{}, low{}, high{};
+};
+
+// Whether every point of the box [r0, r1] x [g0, g1] x [b0, b1] lies within every face. Along each
+// direction the corner least far and the one farthest are chosen by the signs: each product, and so
+// each rounded sum, is monotone in every channel, so these two bound what the eight corners give.
+// Every direction is checked, without branches, so that the loop runs on vectors; no fused
+// multiply-add, so that every processor rounds alike.
+[[gnu::always_inline]] inline bool BoxInsideLoop(const Faces& faces, float r0, float r1, float g0, float g1,
+                                                 float b0, float b1) {
+    int outside = 0;
+    for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+        const bool x = faces.x[j] >= 0, y = faces.y[j] >= 0, z = faces.z[j] >= 0;
+        const float least = faces.x[j] * (x ? r0 : r1) + faces.y[j] * (y ? g0 : g1) + faces.z[j] * (z ? b0 : b1);
+        const float most = faces.x[j] * (x ? r1 : r0) + faces.y[j] * (y ? g1 : g0) + faces.z[j] * (z ? b1 : b0);
+        outside |= static_cast<int>(least < faces.low[j]) | static_cast<int>(most > faces.high[j]);
+    }
+    return outside == 0;
+}
+[[gnu::always_inline]] inline bool PointInsideLoop(const Faces& faces, float r, float g, float b) {
+    int outside = 0;
+    for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+        const float t = faces.x[j] * r + faces.y[j] * g + faces.z[j] * b;
+        outside |= static_cast<int>(t < faces.low[j]) | static_cast<int>(t > faces.high[j]);
+    }
+    return outside == 0;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TESSELBOX_AVX2_FACES
+// Eight directions at a time where the processor can.
+[[gnu::target("avx2")]] bool BoxInsideAvx2(const Faces& faces, float r0, float r1, float g0, float g1, float b0,
+                                           float b1) {
+    return BoxInsideLoop(faces, r0, r1, g0, g1, b0, b1);
+}
+[[gnu::target("avx2")]] bool PointInsideAvx2(const Faces& faces, float r, float g, float b) {
+    return PointInsideLoop(faces, r, g, b);
+}
+bool Avx2Faces() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
+bool BoxInside(const Faces& faces, float r0, float r1, float g0, float g1, float b0, float b1) {
+#ifdef TESSELBOX_AVX2_FACES
+    if (Avx2Faces()) return BoxInsideAvx2(faces, r0, r1, g0, g1, b0, b1);
+#endif
+    return BoxInsideLoop(faces, r0, r1, g0, g1, b0, b1);
+}
+bool PointInside(const Faces& faces, float r, float g, float b) {
+#ifdef TESSELBOX_AVX2_FACES
+    if (Avx2Faces()) return PointInsideAvx2(faces, r, g, b);
+#endif
+    return PointInsideLoop(faces, r, g, b);
+}
+
 // What mixes of the table's entries can show, in linear light: the entries' extent along 64
 // directions spread evenly over the sphere, a polytope that holds every mix and hugs the table
 // closely enough to tell a color no mix comes near.
@@ -97,18 +157,18 @@ public:
         for (std::size_t j = 0; j < DIRECTIONS; ++j) {
             const double z = 1 - 2 * (static_cast<double>(j) + 0.5) / DIRECTIONS;
             const double radius = std::sqrt(1 - z * z), angle = 2.399963229728653 * static_cast<double>(j);
-            x_[j] = static_cast<float>(radius * std::cos(angle));
-            y_[j] = static_cast<float>(radius * std::sin(angle));
-            z_[j] = static_cast<float>(z);
-            low_[j] = 1e9f;
-            high_[j] = -1e9f;
+            faces_.x[j] = static_cast<float>(radius * std::cos(angle));
+            faces_.y[j] = static_cast<float>(radius * std::sin(angle));
+            faces_.z[j] = static_cast<float>(z);
+            faces_.low[j] = 1e9f;
+            faces_.high[j] = -1e9f;
             for (std::int32_t i = 0; i < table.count; ++i) {
                 const float t = Along(j, LinearOf(table.colors[static_cast<std::size_t>(i)]));
-                low_[j] = std::min(low_[j], t);
-                high_[j] = std::max(high_[j], t);
+                faces_.low[j] = std::min(faces_.low[j], t);
+                faces_.high[j] = std::max(faces_.high[j], t);
             }
-            low_[j] -= 1e-6f;  // a mix of entries on a face stays on it, rounding aside
-            high_[j] += 1e-6f;
+            faces_.low[j] -= 1e-6f;  // a mix of entries on a face stays on it, rounding aside
+            faces_.high[j] += 1e-6f;
         }
         LinearRgb mean;
         for (std::int32_t i = 0; i < table.count; ++i) {
@@ -148,7 +208,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t DIRECTIONS = 64;
     // Giving up chroma is smooth across the colors, and costly: it is worked out on a lattice, when
     // first needed, and blended between its points in linear light. The lattice has a point every
     // 8 levels a channel up to 64, where a level is a larger step to the eye, and every 16 above.
@@ -233,44 +292,26 @@ private:
         return Toward(inside, color, kept);
     }
     enum : std::uint8_t { UNKNOWN, HELD, NOT_ALL };
-    // Along each direction, the corner least far and the one farthest: each product, and so each
-    // rounded sum, is monotone in every channel, so these two bound what Holds computes at all eight.
     bool CornersHeld(Pixel pixel) const {
         const std::array<double, 256>& levels = LinearLevels();
         const auto lowest = [&](std::uint8_t level) { return static_cast<float>(levels[level & ~3u]); };
         const auto highest = [&](std::uint8_t level) { return static_cast<float>(levels[level | 3u]); };
-        const float r0 = lowest(RedOf(pixel)), r1 = highest(RedOf(pixel));
-        const float g0 = lowest(GreenOf(pixel)), g1 = highest(GreenOf(pixel));
-        const float b0 = lowest(BlueOf(pixel)), b1 = highest(BlueOf(pixel));
-        int outside = 0;
-        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
-            const bool x = x_[j] >= 0, y = y_[j] >= 0, z = z_[j] >= 0;
-            const float least = x_[j] * (x ? r0 : r1) + y_[j] * (y ? g0 : g1) + z_[j] * (z ? b0 : b1);
-            const float most = x_[j] * (x ? r1 : r0) + y_[j] * (y ? g1 : g0) + z_[j] * (z ? b1 : b0);
-            outside |= static_cast<int>(least < low_[j]) | static_cast<int>(most > high_[j]);
-        }
-        return outside == 0;
+        return BoxInside(faces_, lowest(RedOf(pixel)), highest(RedOf(pixel)), lowest(GreenOf(pixel)),
+                         highest(GreenOf(pixel)), lowest(BlueOf(pixel)), highest(BlueOf(pixel)));
     }
     static Lab Toward(const Lab& from, const Lab& to, double share) {
         return {from.L + (to.L - from.L) * share, from.a + (to.a - from.a) * share,
                 from.b + (to.b - from.b) * share};
     }
     float Along(std::size_t j, const LinearRgb& c) const {
-        return x_[j] * static_cast<float>(c.red) + y_[j] * static_cast<float>(c.green) +
-               z_[j] * static_cast<float>(c.blue);
+        return faces_.x[j] * static_cast<float>(c.red) + faces_.y[j] * static_cast<float>(c.green) +
+               faces_.z[j] * static_cast<float>(c.blue);
     }
-    // Every direction is checked, without branches, so that the loop runs on vectors.
     bool Holds(const LinearRgb& color) const {
-        const auto r = static_cast<float>(color.red), g = static_cast<float>(color.green),
-                   b = static_cast<float>(color.blue);
-        int outside = 0;
-        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
-            const float t = x_[j] * r + y_[j] * g + z_[j] * b;
-            outside |= static_cast<int>(t < low_[j]) | static_cast<int>(t > high_[j]);
-        }
-        return outside == 0;
+        return PointInside(faces_, static_cast<float>(color.red), static_cast<float>(color.green),
+                           static_cast<float>(color.blue));
     }
-    std::array<float, DIRECTIONS> x_{}, y_{}, z_{}, low_{}, high_{};
+    Faces faces_;
     std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(std::size_t{1} << 18, UNKNOWN);
     std::vector<Mapped> mapped_ = std::vector<Mapped>(8191);
     bool grays_ = false;  // whether a mix may show some gray, from darkest_ to lightest_
