@@ -131,7 +131,15 @@ public:
             const double g = 1.0 + 0.5 * (1.0 - std::sqrt(low7 / (low7 + POW25_7)));
             const double high7 = Pow7(high);
             const double gLeast = 1.0 + 0.5 * (1.0 - std::sqrt(high7 / (high7 + POW25_7)));
-            slices_[static_cast<std::size_t>(i)] = Bounds(g * high, gLeast * (1.0 - 1e-12));
+            Slice slice = Bounds(g * high, gLeast * (1.0 - 1e-12));
+            // Never above the slice below, which holds for every chroma above it too, so that a
+            // larger chroma never gets larger weights (MakeCell relies on it).
+            if (i > 0) {
+                const Slice& below = slices_[static_cast<std::size_t>(i - 1)];
+                slice = {std::min(slice.inverseWidest2, below.inverseWidest2),
+                         std::min(slice.rotationFloor, below.rotationFloor), std::min(slice.gLeast, below.gLeast)};
+            }
+            slices_[static_cast<std::size_t>(i)] = slice;
         }
     }
     const Slice& At(double chromaMean) const {
@@ -668,7 +676,8 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     stack[depth++] = 0;
     while (depth > 0) {
         const Node& node = nodes_[static_cast<std::size_t>(stack[--depth])];
-        if (Beyond(BoundBetween(cube, node.box, planes), cell->reach2)) continue;
+        const Weights leafWeights = WeightsBetween(cube, node.box, planes);
+        if (Beyond(BoundOver(leafWeights, cube, node.box), cell->reach2)) continue;
         if (node.children >= 0) {
             stack[depth++] = node.children;
             stack[depth++] = node.children + 1;
@@ -676,6 +685,11 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         }
         for (auto e = static_cast<std::size_t>(node.begin); e < static_cast<std::size_t>(node.end); ++e) {
             const Box entry{lightness_[e], lightness_[e], a_[e], a_[e], b_[e], b_[e], chroma_[e]};
+            // The leaf's weights are at most the entry's own: its lightness sums, chroma and hues
+            // lie within the leaf's (1 / SL² is least at an end of any range, the chroma slices
+            // fall, a half-plane holding the leaf holds the entry). So, with the entry's own gaps,
+            // they rule out cheaply what the entry's weights would.
+            if (Beyond(BoundOver(leafWeights, cube, entry), cell->reach2)) continue;
             const Weights weights = WeightsBetween(cube, entry, planes);
             const double bound = BoundOver(weights, cube, entry);
             if (Beyond(bound, cell->reach2)) continue;
