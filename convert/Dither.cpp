@@ -599,16 +599,24 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
     const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
-    // Each thread remembers the pair of every cell it met.
-    struct Remembered {
-        bool known = false;
-        Pair pair;
-    };
+    // The pair of every cell met, shared by the threads: a pair depends on its cell alone, so a
+    // thread that finds none yet works it out and stores it, and two that race store the same.
+    // Zero for none; else the table indices in the low 32 bits, the way to share above them.
     constexpr std::size_t CELLS = CELL_LEVELS * CELL_LEVELS * CELL_LEVELS;
-    std::vector<Remembered> remembered[2] = {std::vector<Remembered>(CELLS),
-                                             std::vector<Remembered>(matcher.Shared() ? CELLS : 0)};
-    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t thread) {
-        std::vector<Remembered>& known = remembered[thread];
+    std::vector<std::atomic<std::uint64_t>> pairs(CELLS);
+    const auto packed = [](const Pair& pair) {
+        return std::uint64_t{1} << 40 | std::uint64_t{static_cast<std::uint8_t>(pair.share)} << 32 |
+               std::uint64_t{static_cast<std::uint16_t>(pair.other)} << 16 | static_cast<std::uint16_t>(pair.nearest);
+    };
+    const auto unpacked = [](std::uint64_t bits) {
+        Pair pair;
+        pair.nearest = static_cast<std::int32_t>(bits & 0xFFFFu);
+        pair.other = static_cast<std::int32_t>(bits >> 16 & 0xFFFFu);
+        pair.share = static_cast<Pair::Share>(bits >> 32 & 0xFFu);
+        return pair;
+    };
+    static_assert(MAX_COLORS <= 0x10000);
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t) {
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -619,12 +627,17 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
-                Remembered& slot = known[CellOf(row[x])];
-                if (!slot.known) slot = {true, mixer.For(MiddleOfCell(row[x]), hint)};
+                std::atomic<std::uint64_t>& slot = pairs[CellOf(row[x])];
+                std::uint64_t bits = slot.load(std::memory_order_relaxed);
+                if (bits == 0) {
+                    bits = packed(mixer.For(MiddleOfCell(row[x]), hint));
+                    slot.store(bits, std::memory_order_relaxed);
+                }
+                const Pair pair = unpacked(bits);
                 const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
                 const std::int32_t chosen =
-                    threshold < mixer.ShareOf(slot.pair, row[x]) ? slot.pair.other : slot.pair.nearest;
-                hint = slot.pair.nearest;
+                    threshold < mixer.ShareOf(pair, row[x]) ? pair.other : pair.nearest;
+                hint = pair.nearest;
                 grid[y * width + x] = chosen;
                 if (preview != nullptr) {
                     preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
