@@ -40,6 +40,17 @@ public:
         recent_[slot] = {pixel | 0xFF000000u, index};
         return index;
     }
+    // The same for a color of Coarse, from one thread only: their few answers are all kept.
+    std::int32_t FindCoarse(Pixel coarse, std::int32_t hint) const {
+        if (!perceptual_) return Find(coarse, hint);
+        constexpr std::size_t LEVELS = 65;  // 0, 4, ..., 252 and 255
+        const auto level = [](std::uint8_t v) { return (std::size_t{v} + 2) / 4; };
+        if (coarse_.empty()) coarse_.assign(LEVELS * LEVELS * LEVELS, 0);
+        std::uint16_t& known =
+            coarse_[(level(RedOf(coarse)) * LEVELS + level(GreenOf(coarse))) * LEVELS + level(BlueOf(coarse))];
+        if (known == 0) known = static_cast<std::uint16_t>(perceptual_->Find(coarse, hint) + 1);
+        return known - 1;
+    }
     // Whether several threads may ask at once.
     bool Shared() const { return perceptual_ != nullptr; }
     // Readies the index for colors near this one; only for a shared matcher.
@@ -54,6 +65,7 @@ private:
     std::unique_ptr<NearestColorIndex> rgb_;
     // Used by one thread only: the RGB index is asked from one thread.
     mutable std::array<Answer, 256> recent_{};
+    mutable std::vector<std::uint16_t> coarse_;  // each answer plus one, zero for none yet
 };
 
 struct Triple {
@@ -417,7 +429,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
                                diffused(pixel.y, carried.y, low.y, high.y, margin.y),
                                diffused(pixel.z, carried.z, low.z, high.z, margin.z)};
-            const std::int32_t chosen = matcher.Find(Space::Rounded(value), hint);
+            const std::int32_t chosen = matcher.FindCoarse(Space::Rounded(value), hint);
             hint = chosen;
             grid[y * width + x] = chosen;
             if (preview != nullptr) preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
