@@ -256,27 +256,29 @@ std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(const Box& box) {
 struct Weights {
     double l, a, b;
 };
-Weights WeightsBetween(const Box& query, const Box& target, const std::array<HalfPlane, REACH_COUNT>& planes) {
+// The planes hold floors from the highest down (or none), so the first that holds the target and
+// raises the floor is the highest that does: the floor is the largest of those that hold, computed
+// without branches.
+[[gnu::always_inline]] inline Weights WeightsBetween(const Box& query, const Box& target,
+                                                     const std::array<HalfPlane, REACH_COUNT>& planes) {
     const LightnessTable& lightnessWeights = LightnessWeights();
     const double l = std::min(lightnessWeights.InverseSquareAt(target.lLow + query.lLow),
                               lightnessWeights.InverseSquareAt(target.lHigh + query.lHigh));
     const ChromaTable::Slice& slice = ChromaWeights().At((query.chromaHigh + target.chromaHigh) / 2.0);
     double floor = query.chromaHigh == 0.0 || target.chromaHigh == 0.0 ? 1.0 : slice.rotationFloor;
     for (const HalfPlane& plane : planes) {
-        if (plane.floor > floor && plane.HoldsAll(target.aLow, target.aHigh, target.bLow, target.bHigh)) {
-            floor = plane.floor;
-            break;
-        }
+        const bool holds = plane.HoldsAll(target.aLow, target.aHigh, target.bLow, target.bHigh);
+        floor = std::max(floor, holds ? plane.floor : 0.0);
     }
     const double b = floor * slice.inverseWidest2;
     return {l, b * slice.gLeast * slice.gLeast, b};
 }
 
-double Gap(double low, double high, double otherLow, double otherHigh) {
+[[gnu::always_inline]] inline double Gap(double low, double high, double otherLow, double otherHigh) {
     return std::max({0.0, otherLow - high, low - otherHigh});
 }
 
-double BoundOver(const Weights& weights, const Box& query, const Box& target) {
+[[gnu::always_inline]] inline double BoundOver(const Weights& weights, const Box& query, const Box& target) {
     const double l = Gap(query.lLow, query.lHigh, target.lLow, target.lHigh);
     const double a = Gap(query.aLow, query.aHigh, target.aLow, target.aHigh);
     const double b = Gap(query.bLow, query.bHigh, target.bLow, target.bHigh);
