@@ -611,7 +611,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         double bound;
     };
     // Each node opened adds one to the stack, so it never holds more than the tree's depth plus
-    // one: 8 for a table of 1000 entries.
+    // one: 7 for a table of 1000 entries.
     std::array<Pending, 64> stack;
     std::size_t depth = 0;
     stack[depth++] = {0, 0.0};
