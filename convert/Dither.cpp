@@ -352,10 +352,18 @@ public:
 private:
     void Run(const SourceRows& source, const Matcher& matcher) {
         try {
+            // One color of each box of 4 levels a channel: the others of the box nearly always
+            // fall in the same neighborhood, and any that does not is readied by the pass itself.
+            std::vector<bool> seen(std::size_t{1} << 18);
             for (std::size_t r = 0; r < source.height && !done_; ++r) {
                 const Pixel* row = source.Row(source.height - 1 - r);
                 for (std::size_t x = 0; x < source.width; ++x) {
-                    if (source.IsOpaque(row[x]) && (x == 0 || row[x] != row[x - 1])) matcher.Prepare(row[x]);
+                    if (!source.IsOpaque(row[x])) continue;
+                    const std::size_t box = (std::size_t{RedOf(row[x])} >> 2 << 12) |
+                                            (std::size_t{GreenOf(row[x])} >> 2 << 6) | (BlueOf(row[x]) >> 2);
+                    if (seen[box]) continue;
+                    seen[box] = true;
+                    matcher.Prepare(row[x]);
                 }
             }
         } catch (const std::bad_alloc&) {  // the pass makes what it needs itself
