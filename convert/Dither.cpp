@@ -198,20 +198,33 @@ public:
         }
     }
 
+    // What a thread remembers of the cells beyond reach it met.
+    struct Mapped {
+        std::size_t cell = 0;  // its index + 1 once filled
+        LinearRgb color;
+    };
+    using Memory = std::vector<Mapped>;
+    static Memory NewMemory() { return Memory(8191); }
+
     // The color itself when a mix may show it; else, in CIELAB, of the farthest points a mix may
     // show on the way from it to each gray a mix may show, the one nearest to it by CIEDE2000: the
-    // hue is kept, chroma and lightness given up as the eye minds them least.
-    LinearRgb Of(Pixel pixel) {
+    // hue is kept, chroma and lightness given up as the eye minds them least. Two threads may ask
+    // at once, each with its own memory: what they work out for the cells and the lattice is the
+    // same whoever does it first.
+    LinearRgb Of(Pixel pixel, Memory& memory) {
         const LinearRgb color = LinearOf(pixel);
         // A mix may show every color of a cell whose corners it may show (the cell is a box in
         // linear light, the reach convex), which most cells of a picture are.
         const std::size_t index = (std::size_t{RedOf(pixel)} >> 2 << 12) |
                                   (std::size_t{GreenOf(pixel)} >> 2 << 6) | (BlueOf(pixel) >> 2);
-        std::uint8_t& cell = cells_[index];
-        if (cell == UNKNOWN) cell = CornersHeld(pixel) ? HELD : NOT_ALL;
+        std::uint8_t cell = cells_[index].load(std::memory_order_relaxed);
+        if (cell == UNKNOWN) {
+            cell = CornersHeld(pixel) ? HELD : NOT_ALL;
+            cells_[index].store(cell, std::memory_order_relaxed);
+        }
         if (cell == HELD || Holds(color)) return color;
         // Colors beyond reach give up chroma by cells: the middle of the cell stands for them all.
-        Mapped& mapped = mapped_[(index * 0x9E3779B1u) % mapped_.size()];
+        Mapped& mapped = memory[(index * 0x9E3779B1u) % memory.size()];
         if (mapped.cell != index + 1) {
             const auto middle = [](std::uint8_t level) { return (level & ~3) | 2; };
             mapped = {index + 1, Interpolated(middle(RedOf(pixel)), middle(GreenOf(pixel)), middle(BlueOf(pixel)))};
@@ -242,25 +255,30 @@ private:
             if (weight == 0) continue;
             const auto index = [](int point) { return static_cast<std::size_t>(point); };
             Lattice& point = lattice_[(index(i) * POINTS + index(j)) * POINTS + index(k)];
-            if (!point.filled) {
-                point = {true, Toward(LinearOf(MakePixel(static_cast<std::uint8_t>(LevelAt(i)),
-                                                          static_cast<std::uint8_t>(LevelAt(j)),
-                                                          static_cast<std::uint8_t>(LevelAt(k)))))};
+            LinearRgb value;
+            if (point.state.load(std::memory_order_acquire) == Lattice::FILLED) {
+                value = point.color;
+            } else {
+                value = Toward(LinearOf(MakePixel(static_cast<std::uint8_t>(LevelAt(i)),
+                                                  static_cast<std::uint8_t>(LevelAt(j)),
+                                                  static_cast<std::uint8_t>(LevelAt(k)))));
+                // The first to take the point stores it; one that finds it taken keeps its own.
+                std::uint8_t empty = Lattice::EMPTY;
+                if (point.state.compare_exchange_strong(empty, Lattice::TAKEN, std::memory_order_acq_rel)) {
+                    point.color = value;
+                    point.state.store(Lattice::FILLED, std::memory_order_release);
+                }
             }
-            sum = {sum.red + weight * point.color.red, sum.green + weight * point.color.green,
-                   sum.blue + weight * point.color.blue};
+            sum = {sum.red + weight * value.red, sum.green + weight * value.green, sum.blue + weight * value.blue};
         }
         return sum;
     }
     struct Lattice {
-        bool filled = false;
-        LinearRgb color;
+        enum : std::uint8_t { EMPTY, TAKEN, FILLED };
+        std::atomic<std::uint8_t> state{EMPTY};
+        LinearRgb color;  // once FILLED
     };
     std::vector<Lattice> lattice_ = std::vector<Lattice>(std::size_t{POINTS} * POINTS * POINTS);
-    struct Mapped {
-        std::size_t cell = 0;  // its index + 1 once filled
-        LinearRgb color;
-    };
     LinearRgb Toward(const LinearRgb& color) const {
         if (Holds(color)) return color;
         const Lab seen = LabOf(color);
@@ -324,23 +342,20 @@ private:
                            static_cast<float>(color.blue));
     }
     Faces faces_;
-    std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(std::size_t{1} << 18, UNKNOWN);
-    std::vector<Mapped> mapped_ = std::vector<Mapped>(8191);
+    std::vector<std::atomic<std::uint8_t>> cells_ = std::vector<std::atomic<std::uint8_t>>(std::size_t{1} << 18);
     bool grays_ = false;  // whether a mix may show some gray, from darkest_ to lightest_
     double darkest_ = 0, lightest_ = 0;
     Lab middle_;  // the entries' mean in linear light, which a mix may always show
 };
 
-// While a pass that must ask in order runs, readies a shared matcher for the picture's colors on
-// another thread, in the same order. The diffused colors stay near the picture's, so the pass
-// mostly finds their neighborhoods made.
+// While a pass that must ask in order runs, works out on another thread, in the same order, what
+// the picture's colors give within the table's reach, and readies a shared matcher for them. The
+// diffused colors stay near the picture's, so the pass mostly finds their neighborhoods made.
 class PreparedAhead {
 public:
-    PreparedAhead(const SourceRows& source, const Matcher& matcher) {
-        if (matcher.Shared()) {
-            helper_ = SecondThreadFor(std::uint64_t{source.width} * source.height,
-                                      [this, &source, &matcher] { Run(source, matcher); });
-        }
+    PreparedAhead(const SourceRows& source, const Matcher& matcher, Reach& reach) {
+        helper_ = SecondThreadFor(std::uint64_t{source.width} * source.height,
+                                  [this, &source, &matcher, &reach] { Run(source, matcher, reach); });
     }
     ~PreparedAhead() {
         done_ = true;
@@ -350,15 +365,19 @@ public:
     PreparedAhead& operator=(const PreparedAhead&) = delete;
 
 private:
-    void Run(const SourceRows& source, const Matcher& matcher) {
+    void Run(const SourceRows& source, const Matcher& matcher, Reach& reach) {
         try {
-            // One color of each box of 4 levels a channel: the others of the box nearly always
-            // fall in the same neighborhood, and any that does not is readied by the pass itself.
-            std::vector<bool> seen(std::size_t{1} << 18);
+            Reach::Memory memory = Reach::NewMemory();
+            // The matcher, for one color of each box of 4 levels a channel: the others of the box
+            // nearly always fall in the same neighborhood, and any that does not is readied by the
+            // pass itself.
+            std::vector<bool> seen(matcher.Shared() ? std::size_t{1} << 18 : 0);
             for (std::size_t r = 0; r < source.height && !done_; ++r) {
                 const Pixel* row = source.Row(source.height - 1 - r);
                 for (std::size_t x = 0; x < source.width; ++x) {
-                    if (!source.IsOpaque(row[x])) continue;
+                    if (!source.IsOpaque(row[x]) || (x > 0 && row[x] == row[x - 1])) continue;
+                    reach.Of(row[x] | 0xFF000000u, memory);
+                    if (!matcher.Shared()) continue;
                     const std::size_t box = (std::size_t{RedOf(row[x])} >> 2 << 12) |
                                             (std::size_t{GreenOf(row[x])} >> 2 << 6) | (BlueOf(row[x]) >> 2);
                     if (seen[box]) continue;
@@ -414,7 +433,8 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
     std::vector<Reachable> recent(4096);
     // Errors for this row and the next, with a pixel of room at either end.
     std::vector<Triple> here(width + 2), below(width + 2);
-    const PreparedAhead prepared(source, matcher);
+    Reach::Memory memory = Reach::NewMemory();
+    const PreparedAhead prepared(source, matcher, reach);
     std::int32_t hint = -1;
     for (std::size_t r = 0; r < source.height; ++r) {
         const std::size_t y = source.height - 1 - r;
@@ -431,7 +451,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             }
             const Pixel color = row[x] | 0xFF000000u;
             Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
-            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            if (slot.color != color) slot = {color, Space::Of(reach.Of(color, memory))};
             const Triple& pixel = slot.value;
             const Triple& carried = here[at];
             const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
