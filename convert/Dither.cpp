@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <new>
 #include <thread>
@@ -80,24 +81,44 @@ Triple ToTriple(const Lab& c) {
 }
 
 // The diffused value is matched at 6 bits a channel: the diffusion pays back the rounding like any
-// other error, and the index then meets at most 65³ distinct colors instead of millions.
-Pixel Coarse(Pixel pixel) {
-    const auto level = [](std::uint8_t v) {
-        return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3));
-    };
-    return MakePixel(level(RedOf(pixel)), level(GreenOf(pixel)), level(BlueOf(pixel)));
+// other error, and the index then meets at most 65³ distinct colors instead of millions. A channel's
+// coarse level is min(255, (SrgbLevelOf(v) + 2) & ~3), four times the number of k from 1 to 64
+// with SrgbLevelOf(v) >= 4k - 2, that is with v at or above step 4k - 3: found by halving among
+// those 64 steps, without the 8-bit level.
+class CoarseLevels {
+public:
+    CoarseLevels() {
+        const std::array<double, 255>& steps = LevelSteps();
+        for (std::size_t k = 1; k <= 64; ++k) steps_[k - 1] = steps[4 * k - 3];
+        std::fill(steps_.begin() + 64, steps_.end(), std::numeric_limits<double>::infinity());
+    }
+    std::uint8_t Of(double linear) const {
+        std::size_t below = 0;  // steps at or below; none for NaN
+        for (std::size_t half = 64; half > 0; half /= 2) {
+            below += linear >= steps_[below + half - 1] ? half : 0;
+        }
+        return static_cast<std::uint8_t>(std::min<std::size_t>(255, 4 * below));
+    }
+
+private:
+    std::array<double, 128> steps_{};  // padded, so that every probe is in bounds
+};
+
+Pixel Coarse(const LinearRgb& color) {
+    static const CoarseLevels levels;
+    return MakePixel(levels.Of(color.red), levels.Of(color.green), levels.Of(color.blue));
 }
 
 // The error space: a pixel's color in it, and the color a value in it is matched as.
 struct LinearSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LinearOf(pixel)); }
     static Triple Of(const LinearRgb& color) { return ToTriple(color); }
-    static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearRgb{v.x, v.y, v.z})); }
+    static Pixel Rounded(const Triple& v) { return Coarse(LinearRgb{v.x, v.y, v.z}); }
 };
 struct LabSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LabOf(pixel)); }
     static Triple Of(const LinearRgb& color) { return ToTriple(LabOf(color)); }
-    static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearOf(Lab{v.x, v.y, v.z}))); }
+    static Pixel Rounded(const Triple& v) { return Coarse(LinearOf(Lab{v.x, v.y, v.z})); }
 };
 
 // The faces of the polytope Reach keeps: 64 directions and the entries' extent along each.
