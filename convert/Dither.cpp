@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -44,6 +45,17 @@ public:
         recent_[slot] = {pixel | 0xFF000000u, index};
         return index;
     }
+    // The same for a color of Coarse, from one thread only: their few answers are all kept.
+    std::int32_t FindCoarse(Pixel coarse, std::int32_t hint) const {
+        if (!perceptual_) return Find(coarse, hint);
+        constexpr std::size_t LEVELS = 65;  // 0, 4, ..., 252 and 255
+        const auto level = [](std::uint8_t v) { return (std::size_t{v} + 2) / 4; };
+        if (coarse_.empty()) coarse_.assign(LEVELS * LEVELS * LEVELS, 0);
+        std::uint16_t& known =
+            coarse_[(level(RedOf(coarse)) * LEVELS + level(GreenOf(coarse))) * LEVELS + level(BlueOf(coarse))];
+        if (known == 0) known = static_cast<std::uint16_t>(perceptual_->Find(coarse, hint) + 1);
+        return known - 1;
+    }
     // Whether several threads may ask at once.
     bool Shared() const { return perceptual_ != nullptr; }
     // Find without remembering, which any thread may ask.
@@ -62,6 +74,7 @@ private:
     std::unique_ptr<NearestColorIndex> rgb_;
     // Used by one thread only: the RGB index is asked from one thread.
     mutable std::array<Answer, 256> recent_{};
+    mutable std::vector<std::uint16_t> coarse_;  // each answer plus one, zero for none yet
 };
 
 struct Triple {
@@ -76,25 +89,105 @@ Triple ToTriple(const Lab& c) {
 }
 
 // The diffused value is matched at 6 bits a channel: the diffusion pays back the rounding like any
-// other error, and the index then meets at most 65³ distinct colors instead of millions.
-Pixel Coarse(Pixel pixel) {
-    const auto level = [](std::uint8_t v) {
-        return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3));
-    };
-    return MakePixel(level(RedOf(pixel)), level(GreenOf(pixel)), level(BlueOf(pixel)));
+// other error, and the index then meets at most 65³ distinct colors instead of millions. A channel's
+// coarse level is min(255, (SrgbLevelOf(v) + 2) & ~3), four times the number of k from 1 to 64
+// with SrgbLevelOf(v) >= 4k - 2, that is with v at or above step 4k - 3: found by halving among
+// those 64 steps, without the 8-bit level.
+class CoarseLevels {
+public:
+    CoarseLevels() {
+        const std::array<double, 255>& steps = LevelSteps();
+        for (std::size_t k = 1; k <= 64; ++k) steps_[k - 1] = steps[4 * k - 3];
+        std::fill(steps_.begin() + 64, steps_.end(), std::numeric_limits<double>::infinity());
+    }
+    std::uint8_t Of(double linear) const {
+        std::size_t below = 0;  // steps at or below; none for NaN
+        for (std::size_t half = 64; half > 0; half /= 2) {
+            below += linear >= steps_[below + half - 1] ? half : 0;
+        }
+        return static_cast<std::uint8_t>(std::min<std::size_t>(255, 4 * below));
+    }
+
+private:
+    std::array<double, 128> steps_{};  // padded, so that every probe is in bounds
+};
+
+Pixel Coarse(const LinearRgb& color) {
+    static const CoarseLevels levels;
+    return MakePixel(levels.Of(color.red), levels.Of(color.green), levels.Of(color.blue));
 }
 
 // The error space: a pixel's color in it, and the color a value in it is matched as.
 struct LinearSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LinearOf(pixel)); }
     static Triple Of(const LinearRgb& color) { return ToTriple(color); }
-    static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearRgb{v.x, v.y, v.z})); }
+    static Pixel Rounded(const Triple& v) { return Coarse(LinearRgb{v.x, v.y, v.z}); }
 };
 struct LabSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LabOf(pixel)); }
     static Triple Of(const LinearRgb& color) { return ToTriple(LabOf(color)); }
-    static Pixel Rounded(const Triple& v) { return Coarse(PixelOf(LinearOf(Lab{v.x, v.y, v.z}))); }
+    static Pixel Rounded(const Triple& v) { return Coarse(LinearOf(Lab{v.x, v.y, v.z})); }
 };
+
+// The faces of the polytope Reach keeps: 64 directions and the entries' extent along each.
+constexpr std::size_t DIRECTIONS = 64;
+struct Faces {
+    std::array<float, DIRECTIONS> x{}, y{}, z{}, low{}, high{};
+};
+
+// Whether every point of the box [r0, r1] x [g0, g1] x [b0, b1] lies within every face. Along each
+// direction the corner least far and the one farthest are chosen by the signs: each product, and so
+// each rounded sum, is monotone in every channel, so these two bound what the eight corners give.
+// Every direction is checked, without branches, so that the loop runs on vectors; no fused
+// multiply-add, so that every processor rounds alike.
+[[gnu::always_inline]] inline bool BoxInsideLoop(const Faces& faces, float r0, float r1, float g0, float g1,
+                                                 float b0, float b1) {
+    int outside = 0;
+    for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+        const bool x = faces.x[j] >= 0, y = faces.y[j] >= 0, z = faces.z[j] >= 0;
+        const float least = faces.x[j] * (x ? r0 : r1) + faces.y[j] * (y ? g0 : g1) + faces.z[j] * (z ? b0 : b1);
+        const float most = faces.x[j] * (x ? r1 : r0) + faces.y[j] * (y ? g1 : g0) + faces.z[j] * (z ? b1 : b0);
+        outside |= static_cast<int>(least < faces.low[j]) | static_cast<int>(most > faces.high[j]);
+    }
+    return outside == 0;
+}
+[[gnu::always_inline]] inline bool PointInsideLoop(const Faces& faces, float r, float g, float b) {
+    int outside = 0;
+    for (std::size_t j = 0; j < DIRECTIONS; ++j) {
+        const float t = faces.x[j] * r + faces.y[j] * g + faces.z[j] * b;
+        outside |= static_cast<int>(t < faces.low[j]) | static_cast<int>(t > faces.high[j]);
+    }
+    return outside == 0;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TESSELBOX_AVX2_FACES
+// Eight directions at a time where the processor can.
+[[gnu::target("avx2")]] bool BoxInsideAvx2(const Faces& faces, float r0, float r1, float g0, float g1, float b0,
+                                           float b1) {
+    return BoxInsideLoop(faces, r0, r1, g0, g1, b0, b1);
+}
+[[gnu::target("avx2")]] bool PointInsideAvx2(const Faces& faces, float r, float g, float b) {
+    return PointInsideLoop(faces, r, g, b);
+}
+bool Avx2Faces() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
+bool BoxInside(const Faces& faces, float r0, float r1, float g0, float g1, float b0, float b1) {
+#ifdef TESSELBOX_AVX2_FACES
+    if (Avx2Faces()) return BoxInsideAvx2(faces, r0, r1, g0, g1, b0, b1);
+#endif
+    return BoxInsideLoop(faces, r0, r1, g0, g1, b0, b1);
+}
+bool PointInside(const Faces& faces, float r, float g, float b) {
+#ifdef TESSELBOX_AVX2_FACES
+    if (Avx2Faces()) return PointInsideAvx2(faces, r, g, b);
+#endif
+    return PointInsideLoop(faces, r, g, b);
+}
 
 // What mixes of the table's entries can show, in linear light: the entries' extent along 64
 // directions spread evenly over the sphere, a polytope that holds every mix and hugs the table
@@ -105,18 +198,18 @@ public:
         for (std::size_t j = 0; j < DIRECTIONS; ++j) {
             const double z = 1 - 2 * (static_cast<double>(j) + 0.5) / DIRECTIONS;
             const double radius = std::sqrt(1 - z * z), angle = 2.399963229728653 * static_cast<double>(j);
-            x_[j] = static_cast<float>(radius * std::cos(angle));
-            y_[j] = static_cast<float>(radius * std::sin(angle));
-            z_[j] = static_cast<float>(z);
-            low_[j] = 1e9f;
-            high_[j] = -1e9f;
+            faces_.x[j] = static_cast<float>(radius * std::cos(angle));
+            faces_.y[j] = static_cast<float>(radius * std::sin(angle));
+            faces_.z[j] = static_cast<float>(z);
+            faces_.low[j] = 1e9f;
+            faces_.high[j] = -1e9f;
             for (std::int32_t i = 0; i < table.count; ++i) {
                 const float t = Along(j, LinearOf(table.colors[static_cast<std::size_t>(i)]));
-                low_[j] = std::min(low_[j], t);
-                high_[j] = std::max(high_[j], t);
+                faces_.low[j] = std::min(faces_.low[j], t);
+                faces_.high[j] = std::max(faces_.high[j], t);
             }
-            low_[j] -= 1e-6f;  // a mix of entries on a face stays on it, rounding aside
-            high_[j] += 1e-6f;
+            faces_.low[j] -= 1e-6f;  // a mix of entries on a face stays on it, rounding aside
+            faces_.high[j] += 1e-6f;
         }
         LinearRgb mean;
         for (std::int32_t i = 0; i < table.count; ++i) {
@@ -134,20 +227,33 @@ public:
         }
     }
 
+    // What a thread remembers of the cells beyond reach it met.
+    struct Mapped {
+        std::size_t cell = 0;  // its index + 1 once filled
+        LinearRgb color;
+    };
+    using Memory = std::vector<Mapped>;
+    static Memory NewMemory() { return Memory(8191); }
+
     // The color itself when a mix may show it; else, in CIELAB, of the farthest points a mix may
     // show on the way from it to each gray a mix may show, the one nearest to it by CIEDE2000: the
-    // hue is kept, chroma and lightness given up as the eye minds them least.
-    LinearRgb Of(Pixel pixel) {
+    // hue is kept, chroma and lightness given up as the eye minds them least. Two threads may ask
+    // at once, each with its own memory: what they work out for the cells and the lattice is the
+    // same whoever does it first.
+    LinearRgb Of(Pixel pixel, Memory& memory) {
         const LinearRgb color = LinearOf(pixel);
         // A mix may show every color of a cell whose corners it may show (the cell is a box in
         // linear light, the reach convex), which most cells of a picture are.
         const std::size_t index = (std::size_t{RedOf(pixel)} >> 2 << 12) |
                                   (std::size_t{GreenOf(pixel)} >> 2 << 6) | (BlueOf(pixel) >> 2);
-        std::uint8_t& cell = cells_[index];
-        if (cell == UNKNOWN) cell = CornersHeld(pixel) ? HELD : NOT_ALL;
+        std::uint8_t cell = cells_[index].load(std::memory_order_relaxed);
+        if (cell == UNKNOWN) {
+            cell = CornersHeld(pixel) ? HELD : NOT_ALL;
+            cells_[index].store(cell, std::memory_order_relaxed);
+        }
         if (cell == HELD || Holds(color)) return color;
         // Colors beyond reach give up chroma by cells: the middle of the cell stands for them all.
-        Mapped& mapped = mapped_[(index * 0x9E3779B1u) % mapped_.size()];
+        Mapped& mapped = memory[(index * 0x9E3779B1u) % memory.size()];
         if (mapped.cell != index + 1) {
             const auto middle = [](std::uint8_t level) { return (level & ~3) | 2; };
             mapped = {index + 1, Interpolated(middle(RedOf(pixel)), middle(GreenOf(pixel)), middle(BlueOf(pixel)))};
@@ -156,7 +262,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t DIRECTIONS = 64;
     // Giving up chroma is smooth across the colors, and costly: it is worked out on a lattice, when
     // first needed, and blended between its points in linear light. The lattice has a point every
     // 8 levels a channel up to 64, where a level is a larger step to the eye, and every 16 above.
@@ -179,25 +284,30 @@ private:
             if (weight == 0) continue;
             const auto index = [](int point) { return static_cast<std::size_t>(point); };
             Lattice& point = lattice_[(index(i) * POINTS + index(j)) * POINTS + index(k)];
-            if (!point.filled) {
-                point = {true, Toward(LinearOf(MakePixel(static_cast<std::uint8_t>(LevelAt(i)),
-                                                          static_cast<std::uint8_t>(LevelAt(j)),
-                                                          static_cast<std::uint8_t>(LevelAt(k)))))};
+            LinearRgb value;
+            if (point.state.load(std::memory_order_acquire) == Lattice::FILLED) {
+                value = point.color;
+            } else {
+                value = Toward(LinearOf(MakePixel(static_cast<std::uint8_t>(LevelAt(i)),
+                                                  static_cast<std::uint8_t>(LevelAt(j)),
+                                                  static_cast<std::uint8_t>(LevelAt(k)))));
+                // The first to take the point stores it; one that finds it taken keeps its own.
+                std::uint8_t empty = Lattice::EMPTY;
+                if (point.state.compare_exchange_strong(empty, Lattice::TAKEN, std::memory_order_acq_rel)) {
+                    point.color = value;
+                    point.state.store(Lattice::FILLED, std::memory_order_release);
+                }
             }
-            sum = {sum.red + weight * point.color.red, sum.green + weight * point.color.green,
-                   sum.blue + weight * point.color.blue};
+            sum = {sum.red + weight * value.red, sum.green + weight * value.green, sum.blue + weight * value.blue};
         }
         return sum;
     }
     struct Lattice {
-        bool filled = false;
-        LinearRgb color;
+        enum : std::uint8_t { EMPTY, TAKEN, FILLED };
+        std::atomic<std::uint8_t> state{EMPTY};
+        LinearRgb color;  // once FILLED
     };
     std::vector<Lattice> lattice_ = std::vector<Lattice>(std::size_t{POINTS} * POINTS * POINTS);
-    struct Mapped {
-        std::size_t cell = 0;  // its index + 1 once filled
-        LinearRgb color;
-    };
     LinearRgb Toward(const LinearRgb& color) const {
         if (Holds(color)) return color;
         const Lab seen = LabOf(color);
@@ -242,54 +352,39 @@ private:
     }
     enum : std::uint8_t { UNKNOWN, HELD, NOT_ALL };
     bool CornersHeld(Pixel pixel) const {
-        const auto lowest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level & ~3); };
-        const auto highest = [](std::uint8_t level) { return static_cast<std::uint8_t>(level | 3); };
-        for (int corner = 0; corner < 8; ++corner) {
-            const std::uint8_t r = RedOf(pixel), g = GreenOf(pixel), b = BlueOf(pixel);
-            const Pixel at = MakePixel((corner & 1) != 0 ? highest(r) : lowest(r),
-                                       (corner & 2) != 0 ? highest(g) : lowest(g),
-                                       (corner & 4) != 0 ? highest(b) : lowest(b));
-            if (!Holds(LinearOf(at))) return false;
-        }
-        return true;
+        const std::array<double, 256>& levels = LinearLevels();
+        const auto lowest = [&](std::uint8_t level) { return static_cast<float>(levels[level & ~3u]); };
+        const auto highest = [&](std::uint8_t level) { return static_cast<float>(levels[level | 3u]); };
+        return BoxInside(faces_, lowest(RedOf(pixel)), highest(RedOf(pixel)), lowest(GreenOf(pixel)),
+                         highest(GreenOf(pixel)), lowest(BlueOf(pixel)), highest(BlueOf(pixel)));
     }
     static Lab Toward(const Lab& from, const Lab& to, double share) {
         return {from.L + (to.L - from.L) * share, from.a + (to.a - from.a) * share,
                 from.b + (to.b - from.b) * share};
     }
     float Along(std::size_t j, const LinearRgb& c) const {
-        return x_[j] * static_cast<float>(c.red) + y_[j] * static_cast<float>(c.green) +
-               z_[j] * static_cast<float>(c.blue);
+        return faces_.x[j] * static_cast<float>(c.red) + faces_.y[j] * static_cast<float>(c.green) +
+               faces_.z[j] * static_cast<float>(c.blue);
     }
-    // Every direction is checked, without branches, so that the loop runs on vectors.
     bool Holds(const LinearRgb& color) const {
-        const auto r = static_cast<float>(color.red), g = static_cast<float>(color.green),
-                   b = static_cast<float>(color.blue);
-        int outside = 0;
-        for (std::size_t j = 0; j < DIRECTIONS; ++j) {
-            const float t = x_[j] * r + y_[j] * g + z_[j] * b;
-            outside |= static_cast<int>(t < low_[j]) | static_cast<int>(t > high_[j]);
-        }
-        return outside == 0;
+        return PointInside(faces_, static_cast<float>(color.red), static_cast<float>(color.green),
+                           static_cast<float>(color.blue));
     }
-    std::array<float, DIRECTIONS> x_{}, y_{}, z_{}, low_{}, high_{};
-    std::vector<std::uint8_t> cells_ = std::vector<std::uint8_t>(std::size_t{1} << 18, UNKNOWN);
-    std::vector<Mapped> mapped_ = std::vector<Mapped>(8191);
+    Faces faces_;
+    std::vector<std::atomic<std::uint8_t>> cells_ = std::vector<std::atomic<std::uint8_t>>(std::size_t{1} << 18);
     bool grays_ = false;  // whether a mix may show some gray, from darkest_ to lightest_
     double darkest_ = 0, lightest_ = 0;
     Lab middle_;  // the entries' mean in linear light, which a mix may always show
 };
 
-// While a pass that must ask in order runs, readies a shared matcher for the picture's colors on
-// another thread, in the same order. The diffused colors stay near the picture's, so the pass
-// mostly finds their neighborhoods made.
+// While a pass that must ask in order runs, works out on another thread, in the same order, what
+// the picture's colors give within the table's reach, and readies a shared matcher for them. The
+// diffused colors stay near the picture's, so the pass mostly finds their neighborhoods made.
 class PreparedAhead {
 public:
-    PreparedAhead(const SourceRows& source, const Matcher& matcher) {
-        if (matcher.Shared()) {
-            helper_ = SecondThreadFor(std::uint64_t{source.width} * source.height,
-                                      [this, &source, &matcher] { Run(source, matcher); });
-        }
+    PreparedAhead(const SourceRows& source, const Matcher& matcher, Reach& reach) {
+        helper_ = SecondThreadFor(std::uint64_t{source.width} * source.height,
+                                  [this, &source, &matcher, &reach] { Run(source, matcher, reach); });
     }
     ~PreparedAhead() {
         done_ = true;
@@ -299,12 +394,24 @@ public:
     PreparedAhead& operator=(const PreparedAhead&) = delete;
 
 private:
-    void Run(const SourceRows& source, const Matcher& matcher) {
+    void Run(const SourceRows& source, const Matcher& matcher, Reach& reach) {
         try {
+            Reach::Memory memory = Reach::NewMemory();
+            // The matcher, for one color of each box of 4 levels a channel: the others of the box
+            // nearly always fall in the same neighborhood, and any that does not is readied by the
+            // pass itself.
+            std::vector<bool> seen(matcher.Shared() ? std::size_t{1} << 18 : 0);
             for (std::size_t r = 0; r < source.height && !done_; ++r) {
                 const Pixel* row = source.Row(source.height - 1 - r);
                 for (std::size_t x = 0; x < source.width; ++x) {
-                    if (source.IsOpaque(row[x]) && (x == 0 || row[x] != row[x - 1])) matcher.Prepare(row[x]);
+                    if (!source.IsOpaque(row[x]) || (x > 0 && row[x] == row[x - 1])) continue;
+                    reach.Of(row[x] | 0xFF000000u, memory);
+                    if (!matcher.Shared()) continue;
+                    const std::size_t box = (std::size_t{RedOf(row[x])} >> 2 << 12) |
+                                            (std::size_t{GreenOf(row[x])} >> 2 << 6) | (BlueOf(row[x]) >> 2);
+                    if (seen[box]) continue;
+                    seen[box] = true;
+                    matcher.Prepare(row[x]);
                 }
             }
         } catch (const std::bad_alloc&) {  // the pass makes what it needs itself
@@ -602,7 +709,7 @@ private:
                         weight += t;
                     }
                 }
-                const Pixel seen = Coarse(PixelOf(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight}));
+                const Pixel seen = Coarse(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight});
                 Known& slot = known[(seen * 0x9E3779B1u) >> (32 - KNOWN_BITS)];
                 if (slot.color != (seen | 0xFF000000u)) slot = {seen | 0xFF000000u, MetricAt(LinearOf(seen))};
                 metric_[i] = slot.metric;
@@ -869,9 +976,10 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
     std::vector<Reachable> recent(4096);
     // Errors for this row and the next, with a pixel of room at either end.
     std::vector<Triple> here(width + 2), below(width + 2);
+    Reach::Memory memory = Reach::NewMemory();
     std::int32_t hint = -1;
     {
-    const PreparedAhead prepared(source, matcher);
+    const PreparedAhead prepared(source, matcher, reach);
     for (std::size_t r = 0; r < source.height; ++r) {
         const std::size_t y = source.height - 1 - r;
         const Pixel* row = source.Row(y);
@@ -887,15 +995,13 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             }
             const Pixel color = row[x] | 0xFF000000u;
             Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
-            if (slot.color != color) {
-                slot = {color, Space::Of(reach.Of(color))};
-            }
+            if (slot.color != color) slot = {color, Space::Of(reach.Of(color, memory))};
             const Triple& pixel = slot.value;
             const Triple& carried = here[at];
             const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
                                diffused(pixel.y, carried.y, low.y, high.y, margin.y),
                                diffused(pixel.z, carried.z, low.z, high.z, margin.z)};
-            const std::int32_t chosen = matcher.Find(Space::Rounded(value), hint);
+            const std::int32_t chosen = matcher.FindCoarse(Space::Rounded(value), hint);
             hint = chosen;
             grid[y * width + x] = chosen;
             const Triple& entry = entries[static_cast<std::size_t>(chosen)];
@@ -919,7 +1025,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         const auto wanted = [&](std::size_t x, std::size_t y) {
             const Pixel color = source.Row(y)[x] | 0xFF000000u;
             Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
-            if (slot.color != color) slot = {color, Space::Of(reach.Of(color))};
+            if (slot.color != color) slot = {color, Space::Of(reach.Of(color, memory))};
             return slot.value;
         };
         const auto find = [&](Pixel pixel, std::int32_t near) { return matcher.FindShared(pixel, near); };
@@ -1092,16 +1198,24 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
     const Mixer mixer(table, matcher);
     const std::size_t width = source.width;
-    // Each thread remembers the pair of every cell it met.
-    struct Remembered {
-        bool known = false;
-        Pair pair;
-    };
+    // The pair of every cell met, shared by the threads: a pair depends on its cell alone, so a
+    // thread that finds none yet works it out and stores it, and two that race store the same.
+    // Zero for none; else the table indices in the low 32 bits, the way to share above them.
     constexpr std::size_t CELLS = CELL_LEVELS * CELL_LEVELS * CELL_LEVELS;
-    std::vector<Remembered> remembered[2] = {std::vector<Remembered>(CELLS),
-                                             std::vector<Remembered>(matcher.Shared() ? CELLS : 0)};
-    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t thread) {
-        std::vector<Remembered>& known = remembered[thread];
+    std::vector<std::atomic<std::uint64_t>> pairs(CELLS);
+    const auto packed = [](const Pair& pair) {
+        return std::uint64_t{1} << 40 | std::uint64_t{static_cast<std::uint8_t>(pair.share)} << 32 |
+               std::uint64_t{static_cast<std::uint16_t>(pair.other)} << 16 | static_cast<std::uint16_t>(pair.nearest);
+    };
+    const auto unpacked = [](std::uint64_t bits) {
+        Pair pair;
+        pair.nearest = static_cast<std::int32_t>(bits & 0xFFFFu);
+        pair.other = static_cast<std::int32_t>(bits >> 16 & 0xFFFFu);
+        pair.share = static_cast<Pair::Share>(bits >> 32 & 0xFFu);
+        return pair;
+    };
+    static_assert(MAX_COLORS <= 0x10000);
+    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t) {
         std::int32_t hint = -1;
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
@@ -1112,12 +1226,17 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
-                Remembered& slot = known[CellOf(row[x])];
-                if (!slot.known) slot = {true, mixer.For(MiddleOfCell(row[x]), hint)};
+                std::atomic<std::uint64_t>& slot = pairs[CellOf(row[x])];
+                std::uint64_t bits = slot.load(std::memory_order_relaxed);
+                if (bits == 0) {
+                    bits = packed(mixer.For(MiddleOfCell(row[x]), hint));
+                    slot.store(bits, std::memory_order_relaxed);
+                }
+                const Pair pair = unpacked(bits);
                 const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
                 const std::int32_t chosen =
-                    threshold < mixer.ShareOf(slot.pair, row[x]) ? slot.pair.other : slot.pair.nearest;
-                hint = slot.pair.nearest;
+                    threshold < mixer.ShareOf(pair, row[x]) ? pair.other : pair.nearest;
+                hint = pair.nearest;
                 grid[y * width + x] = chosen;
                 if (preview != nullptr) {
                     preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];

@@ -22,7 +22,8 @@ double InverseF(double f) {
     return cube > EPSILON ? cube : (116.0 * f - 16.0) / KAPPA;
 }
 
-// Linear values where the encoded level steps from k to k + 1.
+}  // namespace
+
 const std::array<double, 255>& LevelSteps() {
     static const std::array<double, 255> steps = [] {
         std::array<double, 255> s{};
@@ -31,6 +32,8 @@ const std::array<double, 255>& LevelSteps() {
     }();
     return steps;
 }
+
+namespace {
 
 double Radians(double degrees) { return degrees * (std::numbers::pi / 180.0); }
 

@@ -20,8 +20,10 @@ struct LinearRgb {
 // The 256 sRGB levels in linear light.
 const std::array<double, 256>& LinearLevels();
 // The 8-bit sRGB level whose linear value is nearest after encoding: round(255 * encode(v)), with v
-// clamped to [0, 1].
+// clamped to [0, 1]. It is how many of LevelSteps lie at or below v.
 std::uint8_t SrgbLevelOf(double linear);
+// The linear values where the encoded level steps from k to k + 1, rising.
+const std::array<double, 255>& LevelSteps();
 
 LinearRgb LinearOf(Pixel pixel);
 Pixel PixelOf(const LinearRgb& color);  // alpha 255

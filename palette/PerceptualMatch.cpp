@@ -131,7 +131,15 @@ public:
             const double g = 1.0 + 0.5 * (1.0 - std::sqrt(low7 / (low7 + POW25_7)));
             const double high7 = Pow7(high);
             const double gLeast = 1.0 + 0.5 * (1.0 - std::sqrt(high7 / (high7 + POW25_7)));
-            slices_[static_cast<std::size_t>(i)] = Bounds(g * high, gLeast * (1.0 - 1e-12));
+            Slice slice = Bounds(g * high, gLeast * (1.0 - 1e-12));
+            // Never above the slice below, which holds for every chroma above it too, so that a
+            // larger chroma never gets larger weights (MakeCell relies on it).
+            if (i > 0) {
+                const Slice& below = slices_[static_cast<std::size_t>(i - 1)];
+                slice = {std::min(slice.inverseWidest2, below.inverseWidest2),
+                         std::min(slice.rotationFloor, below.rotationFloor), std::min(slice.gLeast, below.gLeast)};
+            }
+            slices_[static_cast<std::size_t>(i)] = slice;
         }
     }
     const Slice& At(double chromaMean) const {
@@ -248,27 +256,29 @@ std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(const Box& box) {
 struct Weights {
     double l, a, b;
 };
-Weights WeightsBetween(const Box& query, const Box& target, const std::array<HalfPlane, REACH_COUNT>& planes) {
+// The planes hold floors from the highest down (or none), so the first that holds the target and
+// raises the floor is the highest that does: the floor is the largest of those that hold, computed
+// without branches.
+[[gnu::always_inline]] inline Weights WeightsBetween(const Box& query, const Box& target,
+                                                     const std::array<HalfPlane, REACH_COUNT>& planes) {
     const LightnessTable& lightnessWeights = LightnessWeights();
     const double l = std::min(lightnessWeights.InverseSquareAt(target.lLow + query.lLow),
                               lightnessWeights.InverseSquareAt(target.lHigh + query.lHigh));
     const ChromaTable::Slice& slice = ChromaWeights().At((query.chromaHigh + target.chromaHigh) / 2.0);
     double floor = query.chromaHigh == 0.0 || target.chromaHigh == 0.0 ? 1.0 : slice.rotationFloor;
     for (const HalfPlane& plane : planes) {
-        if (plane.floor > floor && plane.HoldsAll(target.aLow, target.aHigh, target.bLow, target.bHigh)) {
-            floor = plane.floor;
-            break;
-        }
+        const bool holds = plane.HoldsAll(target.aLow, target.aHigh, target.bLow, target.bHigh);
+        floor = std::max(floor, holds ? plane.floor : 0.0);
     }
     const double b = floor * slice.inverseWidest2;
     return {l, b * slice.gLeast * slice.gLeast, b};
 }
 
-double Gap(double low, double high, double otherLow, double otherHigh) {
+[[gnu::always_inline]] inline double Gap(double low, double high, double otherLow, double otherHigh) {
     return std::max({0.0, otherLow - high, low - otherHigh});
 }
 
-double BoundOver(const Weights& weights, const Box& query, const Box& target) {
+[[gnu::always_inline]] inline double BoundOver(const Weights& weights, const Box& query, const Box& target) {
     const double l = Gap(query.lLow, query.lHigh, target.lLow, target.lHigh);
     const double a = Gap(query.aLow, query.aHigh, target.aLow, target.aHigh);
     const double b = Gap(query.bLow, query.bHigh, target.bLow, target.bHigh);
@@ -601,7 +611,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
         double bound;
     };
     // Each node opened adds one to the stack, so it never holds more than the tree's depth plus
-    // one: 8 for a table of 1000 entries.
+    // one: 7 for a table of 1000 entries.
     std::array<Pending, 64> stack;
     std::size_t depth = 0;
     stack[depth++] = {0, 0.0};
@@ -668,7 +678,8 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     stack[depth++] = 0;
     while (depth > 0) {
         const Node& node = nodes_[static_cast<std::size_t>(stack[--depth])];
-        if (Beyond(BoundBetween(cube, node.box, planes), cell->reach2)) continue;
+        const Weights leafWeights = WeightsBetween(cube, node.box, planes);
+        if (Beyond(BoundOver(leafWeights, cube, node.box), cell->reach2)) continue;
         if (node.children >= 0) {
             stack[depth++] = node.children;
             stack[depth++] = node.children + 1;
@@ -676,6 +687,11 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         }
         for (auto e = static_cast<std::size_t>(node.begin); e < static_cast<std::size_t>(node.end); ++e) {
             const Box entry{lightness_[e], lightness_[e], a_[e], a_[e], b_[e], b_[e], chroma_[e]};
+            // The leaf's weights are at most the entry's own: its lightness sums, chroma and hues
+            // lie within the leaf's (1 / SL² is least at an end of any range, the chroma slices
+            // fall, a half-plane holding the leaf holds the entry). So, with the entry's own gaps,
+            // they rule out cheaply what the entry's weights would.
+            if (Beyond(BoundOver(leafWeights, cube, entry), cell->reach2)) continue;
             const Weights weights = WeightsBetween(cube, entry, planes);
             const double bound = BoundOver(weights, cube, entry);
             if (Beyond(bound, cell->reach2)) continue;

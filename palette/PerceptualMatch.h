@@ -54,7 +54,7 @@ private:
         std::int32_t begin, end;  // its entries
         std::int32_t children;    // the first of two, or -1 for a leaf
     };
-    static constexpr std::size_t LEAF_SIZE = 8;
+    static constexpr std::size_t LEAF_SIZE = 16;
 
     // Entry e's difference, squared, to within rounding, when no convention of CIEDE2000 decides it.
     bool Value(const Lab& color, double chroma, std::size_t e, double& difference2) const;

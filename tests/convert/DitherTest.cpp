@@ -2,6 +2,7 @@
 // threads), ordered dithering by bands, error diffusion keeping the field's light, reaching an entry
 // far from every color of a field, and transparent pixels cutting it.
 #include "convert/Dither.h"
+#include "palette/BlockChoice.h"
 #include "palette/ColorMatch.h"
 #include "palette/Lab.h"
 #include "palette/PerceptualMatch.h"
@@ -13,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -61,30 +64,51 @@ protected:
 
 TEST_F(Dither, WithoutDitheringEveryPixelGetsItsPlainScanAnswer) {
     std::mt19937 random(42);
-    ColorTable table;
-    for (int i = 0; i < 64; ++i) table.colors[static_cast<std::size_t>(i)] = random() | 0xFF000000u;
-    table.count = 64;
-    Picture picture{160, 120, {}};  // enough pixels for two threads
-    for (std::uint32_t i = 0; i < picture.width * picture.height; ++i) {
-        const Pixel color = random() & 0xFFFFFFu;
-        picture.topFirst.push_back(color | (i % 7 == 0 ? 0x40000000u : 0xFF000000u));
-    }
-    for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
-        const Converted out = Convert(table, picture, {match, DitherMode::None});
-        for (std::uint32_t y = 0; y < picture.height; ++y) {
-            for (std::uint32_t x = 0; x < picture.width; ++x) {
-                const Pixel pixel = picture.At(x, y);
-                const std::int32_t block = out.grid[GridAt(picture, x, y)];
-                if (AlphaOf(pixel) < ALPHA_THRESHOLD) {
-                    ASSERT_EQ(block, NO_BLOCK);
-                    ASSERT_EQ(out.preview[y * picture.width + x], 0u);
-                    continue;
+    auto randomTable = std::make_unique<ColorTable>();
+    for (int i = 0; i < 64; ++i) randomTable->colors[static_cast<std::size_t>(i)] = random() | 0xFF000000u;
+    randomTable->count = 64;
+    auto modernTable = std::make_unique<ColorTable>();
+    MakeModernTable(*modernTable);
+    // Enough pixels for two threads: every color new against 64 random entries; against the
+    // shipped table, colors repeating as a photo's do (and the scans stay short).
+    const auto pictureOf = [&](std::size_t palette) {
+        std::vector<Pixel> colors(palette);
+        for (Pixel& color : colors) color = random() & 0xFFFFFFu;
+        Picture picture{160, 120, {}};
+        for (std::uint32_t i = 0; i < picture.width * picture.height; ++i) {
+            const Pixel color = palette == 0 ? random() & 0xFFFFFFu : colors[random() % palette];
+            picture.topFirst.push_back(color | (i % 7 == 0 ? 0x40000000u : 0xFF000000u));
+        }
+        return picture;
+    };
+    const struct {
+        const char* name;
+        const ColorTable& table;
+        Picture picture;
+    } cases[] = {{"64 random entries", *randomTable, pictureOf(0)}, {"the modern table", *modernTable, pictureOf(1500)}};
+    for (const auto& c : cases) {
+        for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
+            const Converted out = Convert(c.table, c.picture, {match, DitherMode::None});
+            std::map<Pixel, std::int32_t> scanned;
+            for (std::uint32_t y = 0; y < c.picture.height; ++y) {
+                for (std::uint32_t x = 0; x < c.picture.width; ++x) {
+                    const Pixel pixel = c.picture.At(x, y);
+                    const std::int32_t block = out.grid[GridAt(c.picture, x, y)];
+                    if (AlphaOf(pixel) < ALPHA_THRESHOLD) {
+                        ASSERT_EQ(block, NO_BLOCK);
+                        ASSERT_EQ(out.preview[y * c.picture.width + x], 0u);
+                        continue;
+                    }
+                    auto known = scanned.find(pixel);
+                    if (known == scanned.end()) {
+                        known = scanned.emplace(pixel, match == MatchMode::Rgb ? FindNearestColor(c.table, pixel)
+                                                                               : FindNearestPerceptual(c.table, pixel))
+                                    .first;
+                    }
+                    const std::int32_t expected = known->second;
+                    ASSERT_EQ(block, expected) << c.name << ", " << x << "," << y;
+                    ASSERT_EQ(out.preview[y * c.picture.width + x], c.table.colors[static_cast<std::size_t>(block)]);
                 }
-                ASSERT_EQ(block, match == MatchMode::Rgb ? FindNearestColor(table, pixel)
-                                                         : FindNearestPerceptual(table, pixel))
-                    << x << "," << y;
-                ASSERT_EQ(out.preview[y * picture.width + x],
-                          table.colors[static_cast<std::size_t>(block)]);
             }
         }
     }

@@ -1,4 +1,5 @@
 // CIEDE2000 against its authors' published pairs, and the perceptual index against the plain scan.
+#include "palette/BlockChoice.h"
 #include "palette/Lab.h"
 #include "palette/PerceptualMatch.h"
 #include "tests/support/ColorTables.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -101,7 +103,15 @@ std::vector<TableCase> Tables() {
         const Pixel random = static_cast<Pixel>(Next(state));
         blues.push_back((random & 0x7F7F00u) | 0x80u | (random >> 24 & 0x7Fu));
     }
+    // The shipped tables: a few hundred entries, sparse where the search was tuned on a thousand.
+    const auto shipped = [](BlockFace face) {
+        auto table = std::make_unique<ColorTable>();
+        MakeModernTable(*table, face);
+        return std::vector<Pixel>(table->colors.begin(), table->colors.begin() + table->count);
+    };
     return {{"random 1000", random1000},
+            {"modern blocks' tops", shipped(BlockFace::Top)},
+            {"modern blocks' sides", shipped(BlockFace::Side)},
             {"grays", grays},
             {"three colors repeated", repeated},
             {"lattice twice", lattice},
