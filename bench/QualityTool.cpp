@@ -4,7 +4,8 @@
 // in linear light.
 // COLORS.txt is a color table file, or "modern" for the shipped modern table (top faces).
 //   quality_tool palette COLORS.txt OUT.ppm
-//   quality_tool convert COLORS.txt rgb|perceptual none|floyd-steinberg|ordered linear|lab IN.ppm OUT.ppm
+//   quality_tool convert COLORS.txt rgb|perceptual none|floyd-steinberg|refined|ordered linear|lab IN.ppm OUT.ppm
+//       refined: Floyd-Steinberg with --refine
 //   quality_tool measure REFERENCE.ppm PICTURE.ppm      prints "plain blurred"
 //   quality_tool map flat|staircase|valley rgb|perceptual none|floyd-steinberg IN.ppm OUT.ppm
 //       IN 128 x 128: one map of the newest game's map colors; OUT the map its blocks draw;
@@ -146,9 +147,10 @@ SourceRows RowsOf(const Picture& picture) {
 ConversionChoice ChoiceOf(const std::string& match, const std::string& dither) {
     ConversionChoice choice;
     choice.match = match == "perceptual" ? MatchMode::Perceptual : MatchMode::Rgb;
-    choice.dither = dither == "floyd-steinberg" ? DitherMode::FloydSteinberg
-                    : dither == "ordered"       ? DitherMode::Ordered
-                                                : DitherMode::None;
+    choice.dither = dither == "floyd-steinberg" || dither == "refined" ? DitherMode::FloydSteinberg
+                    : dither == "ordered"                           ? DitherMode::Ordered
+                                                                    : DitherMode::None;
+    choice.refine = dither == "refined";
     return choice;
 }
 

@@ -84,6 +84,8 @@ convert options:
       --dither MODE    none (the default); floyd-steinberg, which spreads each block's error to
                        the pixels around it so mixes of blocks stand for colors the table lacks;
                        or ordered, a fixed 8 x 8 pattern that is easy to build by hand
+      --refine         with floyd-steinberg: then change blocks where that brings the art, seen
+                       from a step back, closer to the picture (several times slower)
   -j, --jobs N         pictures converted at a time (default: one per processor)
   -q, --quiet          no notes or progress on standard error, only errors
 )";

@@ -167,6 +167,8 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
                     error = "--dither takes none, floyd-steinberg or ordered, not \"" + *value + "\"";
                 }
             }
+        } else if (argument == "--refine") {
+            options.choice.refine = true;
         } else if (argument == "--gzip") {
             options.gzip = true;
         } else if (Names(argument, "--format")) {
@@ -256,6 +258,9 @@ void ParseConvert(std::span<const std::string> args, ParsedArguments& parsed) {
                          options.supportBlock || options.mapItem;
     if (error.empty() && !options.map && mapOnly) {
         error = "--maps, --max-height, --support-block and --map-item are for map art: add --map flat, staircase or valley";
+    }
+    if (error.empty() && options.choice.refine && options.choice.dither != DitherMode::FloydSteinberg) {
+        error = "--refine refines Floyd-Steinberg's choices: add --dither floyd-steinberg";
     }
     if (error.empty() && options.map && options.split != 0) {
         error = "--map writes one file per map already: leave out --split";

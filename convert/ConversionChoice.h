@@ -18,6 +18,9 @@ enum class DitherMode {
 struct ConversionChoice {
     MatchMode match = MatchMode::Rgb;
     DitherMode dither = DitherMode::None;
+    // Floyd-Steinberg's choices then refined against the picture seen from a step back: closer to
+    // it there, at several times the diffusion's cost.
+    bool refine = false;
     bool operator==(const ConversionChoice&) const = default;
 };
 

@@ -2,7 +2,7 @@
 // does; each adjusted color is rounded to 8-bit sRGB and its nearest entry asked of the active
 // match's index, which remembers it. The diffused color is kept inside the box the table's colors
 // span, so error that no entry can pay back is dropped instead of piling up. Error diffusion's
-// choices are then refined against the picture as it looks from a step back.
+// choices may then be refined against the picture as it looks from a step back.
 #include "convert/Dither.h"
 
 #include "palette/Lab.h"
@@ -935,8 +935,9 @@ void Refine(std::size_t width, std::size_t height, const std::vector<Triple>& en
 }
 
 // Grid row y holds picture row height - 1 - y; rows go top to bottom, every other one backwards.
+// refine: the choices are then refined (in linear light only).
 template <typename Space>
-void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
+void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Matcher& matcher, bool refine,
                     Pixel* preview, std::int32_t* grid) {
     const std::size_t width = source.width;
     const auto count = static_cast<std::size_t>(table.count);
@@ -1022,14 +1023,18 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
     }
     }
     if constexpr (REFINED) {
-        const auto wanted = [&](std::size_t x, std::size_t y) {
-            const Pixel color = source.Row(y)[x] | 0xFF000000u;
-            Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
-            if (slot.color != color) slot = {color, Space::Of(reach.Of(color, memory))};
-            return slot.value;
-        };
-        const auto find = [&](Pixel pixel, std::int32_t near) { return matcher.FindShared(pixel, near); };
-        Refine(width, source.height, entries, wanted, find, grid);
+        if (refine) {
+            const auto wanted = [&](std::size_t x, std::size_t y) {
+                const Pixel color = source.Row(y)[x] | 0xFF000000u;
+                Reachable& slot = recent[(color * 0x9E3779B1u) >> 20];
+                if (slot.color != color) slot = {color, Space::Of(reach.Of(color, memory))};
+                return slot.value;
+            };
+            const auto find = [&](Pixel pixel, std::int32_t near) { return matcher.FindShared(pixel, near); };
+            Refine(width, source.height, entries, wanted, find, grid);
+        }
+    } else {
+        (void)refine;  // the error carried in CIELAB, kept only to compare, is not refined
     }
     if (preview != nullptr) {
         for (std::size_t i = 0; i < width * source.height; ++i) {
@@ -1287,9 +1292,9 @@ bool ConvertWithChoice(const ColorTable& table, const SourceRows& source,
                 break;
             case DitherMode::FloydSteinberg:
                 if (space == ErrorSpace::Lab) {
-                    FloydSteinberg<LabSpace>(table, source, matcher, previewBits, next.data());
+                    FloydSteinberg<LabSpace>(table, source, matcher, choice.refine, previewBits, next.data());
                 } else {
-                    FloydSteinberg<LinearSpace>(table, source, matcher, previewBits, next.data());
+                    FloydSteinberg<LinearSpace>(table, source, matcher, choice.refine, previewBits, next.data());
                 }
                 break;
             case DitherMode::Ordered:

@@ -224,8 +224,8 @@ TEST_F(Dither, ATransparentColumnSplitsTheDiffusion) {
 // A field whose color only a far entry can pay for: a pale blue ground among whites and grays is
 // snow with some blue ice, whose red and green lie far below every color in the field, so taking
 // the nearest entry to each diffused color never picks it and the ground comes out gray-green.
-// The field's light, in linear light, must keep its blue.
-TEST_F(Dither, FloydSteinbergReachesAnEntryFarFromTheField) {
+// The field's light, in linear light, must keep its blue: the refinement reaches for it.
+TEST_F(Dither, RefinedFloydSteinbergReachesAnEntryFarFromTheField) {
     struct Case {
         const char* name;
         Pixel field;
@@ -244,7 +244,7 @@ TEST_F(Dither, FloydSteinbergReachesAnEntryFarFromTheField) {
         const ColorTable table = TableOf(c.table);
         const Picture field{W, H, std::vector<Pixel>(std::size_t{W} * H, c.field | 0xFF000000u)};
         for (MatchMode match : {MatchMode::Rgb, MatchMode::Perceptual}) {
-            const Converted out = Convert(table, field, {match, DitherMode::FloydSteinberg});
+            const Converted out = Convert(table, field, {match, DitherMode::FloydSteinberg, true});
             LinearRgb mean;
             for (Pixel shown : out.preview) {
                 const LinearRgb l = LinearOf(shown);
