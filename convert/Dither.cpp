@@ -530,13 +530,13 @@ private:
 
 public:
     // The rows around a band that its pixels' twice blurred error reaches.
-    static constexpr std::size_t CONTEXT = 2 * RADIUS;
+    static constexpr std::size_t CONTEXT = std::size_t{2} * RADIUS;
 
 private:
     static constexpr int SWEEPS = 3;
-    static constexpr std::size_t SIDE = 2 * RADIUS + 1, TAPS = SIDE * SIDE;
+    static constexpr std::size_t SIDE = std::size_t{2} * RADIUS + 1, TAPS = SIDE * SIDE;
     // The blur done twice reaches twice as far; the margin around the rows held is that wide.
-    static constexpr std::size_t WIDE = 4 * RADIUS + 1, PAD = 2 * RADIUS;
+    static constexpr std::size_t WIDE = std::size_t{4} * RADIUS + 1, PAD = std::size_t{2} * RADIUS;
     static constexpr std::size_t LANES = 16, SIDE_LANES = 8;
     static int DxOf(std::size_t k) { return static_cast<int>(k % SIDE) - RADIUS; }
     static int DyOf(std::size_t k) { return static_cast<int>(k / SIDE) - RADIUS; }
