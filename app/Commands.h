@@ -22,6 +22,8 @@ void DispatchCommand(AppState& state, std::uint32_t notificationCode, int contro
 void DispatchDrawItem(const AppState& state, int controlId, platform::PanelCanvas& canvas);
 
 void ImportPicture(AppState& state);
+// What the window says when a picture cannot be made: too large, no memory, or unreadable.
+const char* ImportFailureText(ImportStatus status);
 void WriteSchematic(AppState& state);
 void DrawSourcePanel(const AppState& state, platform::PanelCanvas& canvas);
 void DrawPreviewPanel(const AppState& state, platform::PanelCanvas& canvas);

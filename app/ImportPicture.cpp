@@ -15,13 +15,16 @@ namespace {
 constexpr std::uint64_t BUSY_PICTURE_PIXELS = std::uint64_t{1} << 22;
 
 void Report(platform::WindowServices& services, ImportStatus status) {
-    services.ShowMessage(status == ImportStatus::TooLarge      ? texts::PICTURE_TOO_LARGE
-                          : status == ImportStatus::OutOfMemory ? texts::OUT_OF_MEMORY
-                                                                : texts::READ_PICTURE_FAILED,
-                          platform::MessageKind::Error);
+    services.ShowMessage(ImportFailureText(status), platform::MessageKind::Error);
 }
 
 }  // namespace
+
+const char* ImportFailureText(ImportStatus status) {
+    return status == ImportStatus::TooLarge      ? texts::PICTURE_TOO_LARGE
+           : status == ImportStatus::OutOfMemory ? texts::OUT_OF_MEMORY
+                                                 : texts::READ_PICTURE_FAILED;
+}
 
 void ImportPicture(AppState& state) {
     const auto path =

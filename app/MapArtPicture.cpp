@@ -1,5 +1,6 @@
 #include "app/MapArtPicture.h"
 
+#include "app/Commands.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "convert/Limits.h"
@@ -20,12 +21,6 @@ PictureSize PanelSizeOf(PictureSize canvas) {
     const std::uint32_t times = PANEL_SIZE / std::max({canvas.width, canvas.height, std::uint32_t{1}});
     if (times == 0) return FitToPanel(canvas);
     return {canvas.width * times, canvas.height * times};
-}
-
-const char* TextOf(ImportStatus status) {
-    return status == ImportStatus::TooLarge      ? texts::PICTURE_TOO_LARGE
-           : status == ImportStatus::OutOfMemory ? texts::OUT_OF_MEMORY
-                                                 : texts::READ_PICTURE_FAILED;
 }
 
 }  // namespace
@@ -62,7 +57,7 @@ bool MakeMapPicture(AppState& state, const fs::path& path, const ColorTable& tab
         }
     });
     if (!outcome.ok()) {
-        state.services.ShowMessage(TextOf(outcome.status), platform::MessageKind::Error);
+        state.services.ShowMessage(ImportFailureText(outcome.status), platform::MessageKind::Error);
         return false;
     }
     made->display = PanelSizeOf(MapArtCanvas(artRequest));

@@ -95,7 +95,9 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
     MapFilesReport report;
     const bool one = art.pieces.size() == 1;
     const std::string name = Stem(target);
-    std::vector<fs::path> files;
+    // The pieces, the guide, then the map items.
+    const std::vector<fs::path> files = MapFileNames(target, art, options.format, mapItems);
+    const fs::path& guideFile = files[art.pieces.size()];
     std::vector<std::int32_t> cells;  // one piece's blocks at a time
     BlockVolume volume;
     const auto sourceOf = [&](const MapPiece& piece) {
@@ -104,9 +106,7 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
     };
     std::size_t tallest = 0;
     for (std::size_t i = 0; i < art.pieces.size(); ++i) {
-        const MapPiece& piece = art.pieces[i];
-        files.push_back(PieceName(target, art, piece, options.format));
-        if (piece.layers > art.pieces[tallest].layers) tallest = i;
+        if (art.pieces[i].layers > art.pieces[tallest].layers) tallest = i;
     }
     // The pieces share their table and differ only in height, so the tallest is refused whenever
     // any is: checking it alone spares building every volume twice.
@@ -152,14 +152,15 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
             item.colors = piece.colors;
             item.xCenter = static_cast<std::int32_t>(centreX);
             item.zCenter = static_cast<std::int32_t>(centreZ);
-            const std::string file = "map_" + std::to_string(i) + ".dat";
+            const fs::path& itemFile = files[art.pieces.size() + 1 + i];
             const GameVersion& version = options.gameVersion != nullptr ? *options.gameVersion : NewestGameVersion();
-            if (const std::string failed = WriteMapItemFile(Beside(target, file), item, version); !failed.empty()) {
+            if (const std::string failed = WriteMapItemFile(itemFile, item, version); !failed.empty()) {
                 report.failure = failed;
                 report.status = BlockFileStatus::WriteFailed;
                 return report;
             }
-            guide << "  the map itself: " << file << " (copy it into the world's data folder)\n";
+            guide << "  the map itself: " << DisplayPath(itemFile.filename())
+                  << " (copy it into the world's data folder)\n";
         }
         const BillOfMaterials artBill = CountMaterials(piece.art, palette.fileTable);
         const BillOfMaterials supportBill = SupportBill(palette, piece.supportBlocks);
@@ -180,7 +181,7 @@ MapFilesReport WriteMapFiles(const fs::path& target, const MapArt& art, const Ma
     report.materials = bills.str();
     report.all = AddMaterials(allArt, allSupport);
     const std::string text = guide.str();
-    const WriteOutcome written = ReplaceFile(Beside(target, name + "-maps.txt"), [&](std::FILE* file) {
+    const WriteOutcome written = ReplaceFile(guideFile, [&](std::FILE* file) {
         return std::fwrite(text.data(), 1, text.size(), file) == text.size();
     });
     if (!written.ok()) {
