@@ -12,7 +12,7 @@ enum class MatchMode {
 enum class DitherMode {
     None,
     FloydSteinberg,  // error diffusion in linear light, serpentine
-    Ordered,         // an 8 x 8 Bayer threshold in linear light: the pattern stays where it is put
+    Ordered,         // an 8 x 8 Bayer pattern over four entries a color: it stays where it is put
 };
 
 struct ConversionChoice {

@@ -1069,17 +1069,6 @@ bool InRuns(const SourceRows& source, bool shared, const Rows& rows) {
     return !outOfMemory;
 }
 
-// CIE94 (graphic arts), squared: close to CIEDE2000 for judging mixes and without its
-// trigonometry, which would cost more than the rest of the pattern.
-double Apart(const Lab& first, const Lab& second) {
-    const double c1 = std::sqrt(first.a * first.a + first.b * first.b);
-    const double c2 = std::sqrt(second.a * second.a + second.b * second.b);
-    const double dl = first.L - second.L, dc = c1 - c2, da = first.a - second.a, db = first.b - second.b;
-    const double dh2 = std::max(0.0, da * da + db * db - dc * dc);
-    const double sc = 1 + 0.045 * c1, sh = 1 + 0.015 * c1;
-    return dl * dl + dc * dc / (sc * sc) + dh2 / (sh * sh);
-}
-
 // Cells of colors that ordered dithering treats alike: 4 levels a channel in the dark, where a
 // level is a larger step to the eye, each about a multiple of 4; 8 levels from 62 up.
 constexpr std::size_t CELL_LEVELS = 41;
@@ -1097,23 +1086,21 @@ Pixel MiddleOfCell(Pixel pixel) {
     return MakePixel(middle(RedOf(pixel)), middle(GreenOf(pixel)), middle(BlueOf(pixel)));
 }
 
-// Ordered dithering mixes, per color, its nearest entry with the entry across the color from it,
-// in the share that puts the color on the line between the two in linear light (or, where that
-// looks closer, the share that gives its luminance: in the dark, where a table's entries differ in
-// tint, it does); the pattern's threshold then picks one of them. How far a pixel may stray thus
-// follows the entries around its own color: a near-black sky mixes the two blacks it lies between,
-// not gray dots. The entry across is sought at one and a half, two and three times the way
-// from the nearest entry to the color, and the one whose mix comes closest wins; a mix that looks (by CIEDE2000) no
-// closer than the nearest entry alone is not used. The pair and the way to share are chosen once
-// for each cell of colors; the share itself is each pixel's own.
-struct Pair {
-    std::int32_t nearest = 0, other = 0;
-    enum class Share : std::uint8_t { None, Line, Luminance } share = Share::None;
-};
+// Ordered dithering gives each cell of colors a list of entries whose mean in linear light comes
+// close to the cell's color, and the pattern's threshold at a pixel picks one of them, the list
+// sorted by luminance. The list is error diffusion along itself: each entry is the nearest to the
+// color plus the error of those before it. Where that sum leaves the cube of colors, the color lies
+// beyond the entries (a near-black sky darker than every black), and the entry stays only if the
+// list's mean then looks closer by CIEDE2000 than with the first entry instead: it would otherwise
+// take in entries of another tint, which suit the sky's noisy pixels one by one but not the sky
+// seen from a step back.
+constexpr std::size_t LIST = 4;
+using EntryList = std::array<std::int32_t, LIST>;
 
-class Mixer {
+class EntryLists {
 public:
-    Mixer(const ColorTable& table, const Matcher& matcher) : matcher_(matcher) {
+    EntryLists(const ColorTable& table, const Matcher& matcher)
+        : matcher_(matcher), answers_(LEVELS * LEVELS * LEVELS) {
         const auto count = static_cast<std::size_t>(table.count);
         linear_.resize(count);
         lab_.resize(count);
@@ -1123,77 +1110,89 @@ public:
         }
     }
 
-    Pair For(Pixel coarse, std::int32_t hint) const {
-        Pair pair;
-        pair.nearest = pair.other = matcher_.Find(coarse, hint);
+    EntryList For(Pixel coarse, std::int32_t hint) const {
         const LinearRgb color = LinearOf(coarse);
         const Lab seen = LabOf(color);
-        double best = Apart(seen, lab_[static_cast<std::size_t>(pair.nearest)]);
-        Lab mixed;
-        std::int32_t tried[3] = {pair.nearest, pair.nearest, pair.nearest};
-        const LinearRgb& a = linear_[static_cast<std::size_t>(pair.nearest)];
-        constexpr double REACHES[3] = {1.5, 2, 3};
-        for (std::size_t k = 0; k < 3; ++k) {
-            const double t = REACHES[k];
-            const std::int32_t b = matcher_.Find(
-                PixelOf({a.red + t * (color.red - a.red), a.green + t * (color.green - a.green),
-                         a.blue + t * (color.blue - a.blue)}),
-                pair.nearest);
-            tried[k] = b;
-            if (b == pair.nearest || (k > 0 && b == tried[k - 1]) || (k > 1 && b == tried[0])) continue;
-            for (const Pair::Share way : {Pair::Share::Line, Pair::Share::Luminance}) {
-                const double share = Share(way, color, a, linear_[static_cast<std::size_t>(b)]);
-                const LinearRgb& e = linear_[static_cast<std::size_t>(b)];
-                const Lab mix = LabOf(LinearRgb{a.red + share * (e.red - a.red),
-                                                a.green + share * (e.green - a.green),
-                                                a.blue + share * (e.blue - a.blue)});
-                const double d = Apart(seen, mix);
-                if (d < best) {
-                    best = d;
-                    pair.other = b;
-                    pair.share = way;
-                    mixed = mix;
-                }
+        EntryList list{};
+        LinearRgb sum, error;
+        for (std::size_t i = 0; i < LIST; ++i) {
+            const LinearRgb wanted{color.red + error.red, color.green + error.green, color.blue + error.blue};
+            const LinearRgb goal{std::clamp(wanted.red, 0.0, 1.0), std::clamp(wanted.green, 0.0, 1.0),
+                                 std::clamp(wanted.blue, 0.0, 1.0)};
+            std::int32_t entry = matcher_.FindShared(PixelOf(goal), hint);
+            const bool beyond = goal.red != wanted.red || goal.green != wanted.green || goal.blue != wanted.blue;
+            if (beyond && entry != list[0]) {
+                const auto meanWith = [&](std::int32_t e) {
+                    const LinearRgb& v = At(e);
+                    const double k = 1.0 / static_cast<double>(i + 1);
+                    return LabOf(
+                        LinearRgb{(sum.red + v.red) * k, (sum.green + v.green) * k, (sum.blue + v.blue) * k});
+                };
+                if (Ciede2000(seen, meanWith(entry)) >= Ciede2000(seen, meanWith(list[0]))) entry = list[0];
+            }
+            list[i] = hint = entry;
+            const LinearRgb& v = At(entry);
+            sum = {sum.red + v.red, sum.green + v.green, sum.blue + v.blue};
+            error = {error.red + color.red - v.red, error.green + color.green - v.green,
+                     error.blue + color.blue - v.blue};
+        }
+        // A list that, seen from a step back, looks no closer than its first entry alone is not used.
+        if (std::any_of(list.begin(), list.end(), [&](std::int32_t e) { return e != list[0]; })) {
+            constexpr double K = 1.0 / LIST;
+            if (Ciede2000(seen, LabOf(LinearRgb{sum.red * K, sum.green * K, sum.blue * K})) >=
+                Ciede2000(seen, lab_[static_cast<std::size_t>(list[0])])) {
+                list.fill(list[0]);
             }
         }
-        // The winner must look closer by CIEDE2000 too, the measure the perceptual match uses.
-        if (pair.share != Pair::Share::None &&
-            Ciede2000(seen, mixed) >= Ciede2000(seen, lab_[static_cast<std::size_t>(pair.nearest)])) {
-            pair.share = Pair::Share::None;
-        }
-        return pair;
+        const auto luminance = [&](std::int32_t e) {
+            const LinearRgb& v = At(e);
+            return 0.2126 * v.red + 0.7152 * v.green + 0.0722 * v.blue;
+        };
+        std::sort(list.begin(), list.end(), [&](std::int32_t x, std::int32_t y) {
+            const double lx = luminance(x), ly = luminance(y);
+            return lx < ly || (lx == ly && x < y);
+        });
+        return list;
     }
 
-    // How much of the pair's other entry the color takes, from 0 to 1.
-    float ShareOf(const Pair& pair, Pixel pixel) const {
-        if (pair.share == Pair::Share::None) return 0;
-        return static_cast<float>(Share(pair.share, LinearOf(pixel),
-                                        linear_[static_cast<std::size_t>(pair.nearest)],
-                                        linear_[static_cast<std::size_t>(pair.other)]));
+    // The nearest entry to a pixel's color rounded to 6 bits a channel, shared by the threads: the
+    // pixels that stand out are many but their colors at that depth are few.
+    std::int32_t NearestOf(Pixel pixel, std::int32_t hint) const {
+        const auto level = [](std::uint8_t v) { return (std::size_t{v} + 2) / 4; };
+        std::atomic<std::uint16_t>& known =
+            answers_[(level(RedOf(pixel)) * LEVELS + level(GreenOf(pixel))) * LEVELS + level(BlueOf(pixel))];
+        std::uint16_t answer = known.load(std::memory_order_relaxed);
+        if (answer == 0) {
+            const auto rounded = [](std::uint8_t v) { return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3)); };
+            const Pixel coarse = MakePixel(rounded(RedOf(pixel)), rounded(GreenOf(pixel)), rounded(BlueOf(pixel)));
+            answer = static_cast<std::uint16_t>(matcher_.FindShared(coarse, hint) + 1);
+            known.store(answer, std::memory_order_relaxed);
+        }
+        return answer - 1;
     }
 
 private:
-    static double Share(Pair::Share way, const LinearRgb& color, const LinearRgb& a, const LinearRgb& b) {
-        const double ur = b.red - a.red, ug = b.green - a.green, ub = b.blue - a.blue;
-        const double cr = color.red - a.red, cg = color.green - a.green, cb = color.blue - a.blue;
-        double along = 0, length = 0;
-        if (way == Pair::Share::Line) {
-            along = cr * ur + cg * ug + cb * ub;
-            length = ur * ur + ug * ug + ub * ub;
-        } else {
-            along = 0.2126 * cr + 0.7152 * cg + 0.0722 * cb;
-            length = 0.2126 * ur + 0.7152 * ug + 0.0722 * ub;
-        }
-        return length == 0 ? 0.0 : std::clamp(along / length, 0.0, 1.0);
-    }
+    static constexpr std::size_t LEVELS = 65;  // 0, 4, ..., 252 and 255
+
+    const LinearRgb& At(std::int32_t e) const { return linear_[static_cast<std::size_t>(e)]; }
 
     const Matcher& matcher_;
     std::vector<LinearRgb> linear_;
     std::vector<Lab> lab_;
+    mutable std::vector<std::atomic<std::uint16_t>> answers_;  // each plus one, zero for none yet
 };
 
-// Each pixel is decided by its color and place alone, so rows may go to two threads when the
-// matcher allows it.
+// Squared distance of two colors in 8-bit sRGB.
+int SrgbApart2(Pixel x, Pixel y) {
+    const int r = RedOf(x) - RedOf(y), g = GreenOf(x) - GreenOf(y), b = BlueOf(x) - BlueOf(y);
+    return r * r + g * g + b * b;
+}
+
+// A pixel's list is its cell's by the mean of the 3 x 3 pixels around that become blocks, so that a
+// picture's noise does not pick lists. Where those pixels may lie farther from it (by the extremes
+// of each channel among them) than 1.4 times the span of the list, a star or an edge, a pattern
+// cannot show the detail and the pixel takes the entry nearest its own color (at 6 bits a
+// channel). Each pixel is decided by the source around it and its place, so rows go to two threads.
 bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& matcher,
              Pixel* preview, std::int32_t* grid) {
     static constexpr int BAYER[8][8] = {
@@ -1201,47 +1200,88 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
         {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
         {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
-    const Mixer mixer(table, matcher);
-    const std::size_t width = source.width;
-    // The pair of every cell met, shared by the threads: a pair depends on its cell alone, so a
+    const EntryLists entryLists(table, matcher);
+    const std::size_t width = source.width, height = source.height;
+    // The list of every cell met, shared by the threads: a list depends on its cell alone, so a
     // thread that finds none yet works it out and stores it, and two that race store the same.
-    // Zero for none; else the table indices in the low 32 bits, the way to share above them.
+    // Zero for none; else the top bit and each entry in 15 bits.
     constexpr std::size_t CELLS = CELL_LEVELS * CELL_LEVELS * CELL_LEVELS;
-    std::vector<std::atomic<std::uint64_t>> pairs(CELLS);
-    const auto packed = [](const Pair& pair) {
-        return std::uint64_t{1} << 40 | std::uint64_t{static_cast<std::uint8_t>(pair.share)} << 32 |
-               std::uint64_t{static_cast<std::uint16_t>(pair.other)} << 16 | static_cast<std::uint16_t>(pair.nearest);
+    static_assert(MAX_COLORS <= 0x8000);
+    std::vector<std::atomic<std::uint64_t>> lists(CELLS);
+    const auto packed = [](const EntryList& list) {
+        std::uint64_t bits = std::uint64_t{1} << 63;
+        for (std::size_t k = 0; k < LIST; ++k) {
+            bits |= std::uint64_t{static_cast<std::uint16_t>(list[k])} << (15 * k);
+        }
+        return bits;
     };
-    const auto unpacked = [](std::uint64_t bits) {
-        Pair pair;
-        pair.nearest = static_cast<std::int32_t>(bits & 0xFFFFu);
-        pair.other = static_cast<std::int32_t>(bits >> 16 & 0xFFFFu);
-        pair.share = static_cast<Pair::Share>(bits >> 32 & 0xFFu);
-        return pair;
-    };
-    static_assert(MAX_COLORS <= 0x10000);
-    return InRuns(source, matcher.Shared(), [&](std::size_t begin, std::size_t end, std::size_t) {
+    return InRuns(source, true, [&](std::size_t begin, std::size_t end, std::size_t) {
         std::int32_t hint = -1;
+        // Per column, over the pixels above, at and below the row that become blocks: the sums of
+        // red, green and blue, their count, and the least and the largest of each channel.
+        struct Column {
+            int sum[3], count, least[3], largest[3];
+        };
+        std::vector<Column> columns(width + 2, Column{{0, 0, 0}, 0, {255, 255, 255}, {0, 0, 0}});
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
-            const std::size_t r = source.height - 1 - y;
+            const std::size_t r = height - 1 - y;
             const Pixel* row = source.Row(y);
+            const Pixel* lines[3] = {y > 0 ? source.Row(y - 1) : nullptr, row,
+                                     y + 1 < height ? source.Row(y + 1) : nullptr};
             for (std::size_t x = 0; x < width; ++x) {
-                if (!source.IsOpaque(row[x])) {
+                Column column{{0, 0, 0}, 0, {255, 255, 255}, {0, 0, 0}};
+                for (const Pixel* line : lines) {
+                    if (line == nullptr || !source.IsOpaque(line[x])) continue;
+                    const int channels[3] = {RedOf(line[x]), GreenOf(line[x]), BlueOf(line[x])};
+                    for (std::size_t c = 0; c < 3; ++c) {
+                        column.sum[c] += channels[c];
+                        column.least[c] = std::min(column.least[c], channels[c]);
+                        column.largest[c] = std::max(column.largest[c], channels[c]);
+                    }
+                    ++column.count;
+                }
+                columns[x + 1] = column;
+            }
+            for (std::size_t x = 0; x < width; ++x) {
+                const Pixel pixel = row[x];
+                if (!source.IsOpaque(pixel)) {
                     grid[y * width + x] = NO_BLOCK;
                     continue;
                 }
-                std::atomic<std::uint64_t>& slot = pairs[CellOf(row[x])];
+                const Column& left = columns[x];
+                const Column& middle = columns[x + 1];
+                const Column& right = columns[x + 2];
+                const int count = left.count + middle.count + right.count;
+                std::uint8_t mean[3];
+                // How far a pixel around may lie from this one, squared: at most this.
+                int detail = 0;
+                const int channels[3] = {RedOf(pixel), GreenOf(pixel), BlueOf(pixel)};
+                for (std::size_t c = 0; c < 3; ++c) {
+                    const int sum = left.sum[c] + middle.sum[c] + right.sum[c];
+                    mean[c] = static_cast<std::uint8_t>(count == 9 ? (sum + 4) / 9 : (sum + count / 2) / count);
+                    const int least = std::min({left.least[c], middle.least[c], right.least[c]});
+                    const int largest = std::max({left.largest[c], middle.largest[c], right.largest[c]});
+                    const int far = std::max(channels[c] - least, largest - channels[c]);
+                    detail += far * far;
+                }
+                const Pixel average = MakePixel(mean[0], mean[1], mean[2]);
+                std::atomic<std::uint64_t>& slot = lists[CellOf(average)];
                 std::uint64_t bits = slot.load(std::memory_order_relaxed);
                 if (bits == 0) {
-                    bits = packed(mixer.For(MiddleOfCell(row[x]), hint));
+                    bits = packed(entryLists.For(MiddleOfCell(average), hint));
                     slot.store(bits, std::memory_order_relaxed);
                 }
-                const Pair pair = unpacked(bits);
-                const float threshold = (static_cast<float>(BAYER[r % 8][x % 8]) + 0.5f) / 64.0f;
-                const std::int32_t chosen =
-                    threshold < mixer.ShareOf(pair, row[x]) ? pair.other : pair.nearest;
-                hint = pair.nearest;
+                const auto entryAt = [bits](std::size_t k) {
+                    return static_cast<std::int32_t>(bits >> (15 * k) & 0x7FFFu);
+                };
+                std::int32_t chosen = entryAt(static_cast<std::size_t>(BAYER[r % 8][x % 8]) * LIST / 64);
+                const int span = SrgbApart2(table.colors[static_cast<std::size_t>(entryAt(0))],
+                                            table.colors[static_cast<std::size_t>(entryAt(LIST - 1))]);
+                if (span > 0 && 25 * detail > 49 * span) {
+                    chosen = entryLists.NearestOf(pixel, chosen);
+                }
+                hint = chosen;
                 grid[y * width + x] = chosen;
                 if (preview != nullptr) {
                     preview[y * width + x] = table.colors[static_cast<std::size_t>(chosen)];
