@@ -330,7 +330,7 @@ TEST_F(Dither, DitheringLooksCloserThanNoneFromAStepBack) {
                 fromAStepBack(Convert(table, picture, {match, DitherMode::FloydSteinberg}).preview);
             const double ordered = fromAStepBack(Convert(table, picture, {match, DitherMode::Ordered}).preview);
             EXPECT_LT(diffused, none * c.floydSteinberg) << c.name << ", " << matchName << ", Floyd-Steinberg";
-            // Where no mix of two entries looks closer than the nearest one, the pattern keeps it.
+            // Where no list of entries looks closer than the nearest one, the pattern keeps it.
             EXPECT_LE(ordered, none) << c.name << ", " << matchName << ", ordered";
         }
     }
