@@ -1215,14 +1215,17 @@ bool Ordered(const ColorTable& table, const SourceRows& source, const Matcher& m
         }
         return bits;
     };
-    return InRuns(source, true, [&](std::size_t begin, std::size_t end, std::size_t) {
+    // Per column, over the pixels above, at and below a row that become blocks: the sums of red,
+    // green and blue, their count, and the least and the largest of each channel. One row of them
+    // for each thread, with an empty column at either end.
+    struct Column {
+        int sum[3], count, least[3], largest[3];
+    };
+    const std::vector<Column> empty(width + 2, Column{{0, 0, 0}, 0, {255, 255, 255}, {0, 0, 0}});
+    std::array<std::vector<Column>, 2> rowsOfColumns{empty, empty};
+    return InRuns(source, true, [&](std::size_t begin, std::size_t end, std::size_t thread) {
         std::int32_t hint = -1;
-        // Per column, over the pixels above, at and below the row that become blocks: the sums of
-        // red, green and blue, their count, and the least and the largest of each channel.
-        struct Column {
-            int sum[3], count, least[3], largest[3];
-        };
-        std::vector<Column> columns(width + 2, Column{{0, 0, 0}, 0, {255, 255, 255}, {0, 0, 0}});
+        std::vector<Column>& columns = rowsOfColumns[thread];
         for (std::size_t y = begin; y < end; ++y) {
             // The pattern is tied to the picture's own rows and columns, counted from its top left.
             const std::size_t r = height - 1 - y;
