@@ -25,6 +25,14 @@
 namespace tesselbox {
 namespace {
 
+// Colors at 6 bits a channel: each channel's level 0, 4, ..., 252 or 255, and a color's slot among
+// the 65³ of them.
+constexpr std::size_t COARSE_LEVELS = 65;
+std::size_t CoarseSlotOf(Pixel coarse) {
+    const auto level = [](std::uint8_t v) { return (std::size_t{v} + 2) / 4; };
+    return (level(RedOf(coarse)) * COARSE_LEVELS + level(GreenOf(coarse))) * COARSE_LEVELS + level(BlueOf(coarse));
+}
+
 // The active match's index.
 class Matcher {
 public:
@@ -48,11 +56,8 @@ public:
     // The same for a color of Coarse, from one thread only: their few answers are all kept.
     std::int32_t FindCoarse(Pixel coarse, std::int32_t hint) const {
         if (!perceptual_) return Find(coarse, hint);
-        constexpr std::size_t LEVELS = 65;  // 0, 4, ..., 252 and 255
-        const auto level = [](std::uint8_t v) { return (std::size_t{v} + 2) / 4; };
-        if (coarse_.empty()) coarse_.assign(LEVELS * LEVELS * LEVELS, 0);
-        std::uint16_t& known =
-            coarse_[(level(RedOf(coarse)) * LEVELS + level(GreenOf(coarse))) * LEVELS + level(BlueOf(coarse))];
+        if (coarse_.empty()) coarse_.assign(COARSE_LEVELS * COARSE_LEVELS * COARSE_LEVELS, 0);
+        std::uint16_t& known = coarse_[CoarseSlotOf(coarse)];
         if (known == 0) known = static_cast<std::uint16_t>(perceptual_->Find(coarse, hint) + 1);
         return known - 1;
     }
@@ -1100,7 +1105,7 @@ using EntryList = std::array<std::int32_t, LIST>;
 class EntryLists {
 public:
     EntryLists(const ColorTable& table, const Matcher& matcher)
-        : matcher_(matcher), answers_(LEVELS * LEVELS * LEVELS) {
+        : matcher_(matcher), answers_(COARSE_LEVELS * COARSE_LEVELS * COARSE_LEVELS) {
         const auto count = static_cast<std::size_t>(table.count);
         linear_.resize(count);
         lab_.resize(count);
@@ -1158,9 +1163,7 @@ public:
     // The nearest entry to a pixel's color rounded to 6 bits a channel, shared by the threads: the
     // pixels that stand out are many but their colors at that depth are few.
     std::int32_t NearestOf(Pixel pixel, std::int32_t hint) const {
-        const auto level = [](std::uint8_t v) { return (std::size_t{v} + 2) / 4; };
-        std::atomic<std::uint16_t>& known =
-            answers_[(level(RedOf(pixel)) * LEVELS + level(GreenOf(pixel))) * LEVELS + level(BlueOf(pixel))];
+        std::atomic<std::uint16_t>& known = answers_[CoarseSlotOf(pixel)];
         std::uint16_t answer = known.load(std::memory_order_relaxed);
         if (answer == 0) {
             const auto rounded = [](std::uint8_t v) { return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3)); };
@@ -1172,8 +1175,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t LEVELS = 65;  // 0, 4, ..., 252 and 255
-
     const LinearRgb& At(std::int32_t e) const { return linear_[static_cast<std::size_t>(e)]; }
 
     const Matcher& matcher_;
