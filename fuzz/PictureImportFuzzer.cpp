@@ -118,7 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     const auto road = [&](PictureSize working, bool keepSource, ConvertedPicture& out) {
         LoadedPicture loaded = LoadPicture(file);
-        if (!loaded.outcome().ok() || !(loaded.size() == decodedSize)) Fail("decoded differently from a file");
+        if (!loaded.outcome().ok() || !(loaded.size() == decodedSize)) {
+            std::fprintf(stderr, "from a file: %s, %u x %u; from memory: %u x %u\n",
+                         loaded.outcome().message.c_str(), loaded.size().width, loaded.size().height,
+                         decodedSize.width, decodedSize.height);
+            Fail("decoded differently from a file");
+        }
         return MakeBlocks(std::move(loaded), *g_table, {working, keepSource, true}, out);
     };
     ConvertedPicture shrunk;

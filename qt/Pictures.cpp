@@ -141,7 +141,12 @@ qint64 BmpPixelsPastTheEnd(QIODevice& device) {
     if (width == 0 || height == 0 || bits == 0 || bits > 32) return 0;  // the reader refuses these
     const qint64 rowBytes = (width * bits + 7) / 8;
     const qint64 stride = (width * bits + 31) / 32 * 4;
-    const qint64 needed = device.pos() + offset + stride * (height - 1) + rowBytes;
+    // Width and height are below 2^31: a claim beyond 2^62 bytes is past the end of any file.
+    constexpr qint64 HUGE_CLAIM = qint64{1} << 62;
+    const qint64 rows = height - 1;
+    const qint64 needed = rows > (HUGE_CLAIM - rowBytes) / stride
+                              ? HUGE_CLAIM
+                              : device.pos() + offset + stride * rows + rowBytes;
     return std::max<qint64>(0, needed - device.size());
 }
 
@@ -159,11 +164,11 @@ bool BmpRunsEndEarly(QIODevice& device) {
     const bool four = compression == 2;
     const qint64 height = std::abs(qint64(qint32(qFromLittleEndian<quint32>(head + 22))));
     const qint64 start = device.pos();
-    if (!device.seek(start + qFromLittleEndian<quint32>(head + 10))) {
-        device.seek(start);
-        return false;  // the reader finds no pixels at all and refuses the file itself
-    }
-    QByteArray runs = device.readAll();
+    // Pixels said to start at or past the end are no runs at all. A file seeks there, a buffer
+    // cannot, and Qt's reader then takes whatever follows the header: check it here, for both.
+    const qint64 pixelsAt = start + qint64(qFromLittleEndian<quint32>(head + 10));
+    QByteArray runs;
+    if (pixelsAt < device.size() && device.seek(pixelsAt)) runs = device.readAll();
     device.seek(start);
     const auto* at = reinterpret_cast<const uchar*>(runs.constData());
     const uchar* const end = at + runs.size();

@@ -135,6 +135,8 @@ def main():
     write("bmp-negative-height-top-down-2x2.bmp", bmp(2, -2, two_rows))
     write("bmp-height-minus-2147483648.bmp", bmp(2, -2147483648, two_rows))
     write("bmp-header-claims-100000x100000.bmp", bmp(100000, 100000, two_rows))
+    # The bytes such rows would need do not fit in 64 bits.
+    write("bmp-header-claims-2000000000x2000000000.bmp", bmp(2000000000, 2000000000, two_rows))
 
     # Run-length coded: bottom two rows blue, top two red. Cut in half, the decoder would fill the
     # missing rows with whatever its buffer held.

@@ -75,6 +75,7 @@ const std::map<std::string, Expected>& Expectations() {
         // Without the check its two missing rows came from whatever the decoder's buffer held.
         {"bmp-rle8-cut-in-half.bmp", {ImportStatus::Unreadable, {0, 0}, {}, {}, "run-length coded pixels end"}},
         {"bmp-height-minus-2147483648.bmp", {ImportStatus::Unreadable, {0, 0}}},
+        {"bmp-header-claims-2000000000x2000000000.bmp", {ImportStatus::Unreadable, {0, 0}, {}, {}, "its pixels end"}},
         // A negative height is a picture stored top row first: red on top, blue below.
         {"bmp-negative-height-top-down-2x2.bmp",
          {ImportStatus::Ok, {2, 2}, Rendered{{2, 2}, {BLUE, BLUE, RED, RED}},
