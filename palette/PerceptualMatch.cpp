@@ -19,6 +19,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
 namespace tesselbox {
 namespace {
 
@@ -100,10 +104,11 @@ public:
         const double slice = std::clamp(lightnessSum * (1.0 / WIDTH), 0.0, SLICES - 1.0);
         return inverseSquares_[static_cast<std::size_t>(slice)];
     }
-
-private:
+    const double* Data() const { return inverseSquares_.data(); }
     static constexpr int SLICES = 1024;
     static constexpr double WIDTH = 200.0 / SLICES;
+
+private:
     std::array<double, SLICES> inverseSquares_{};
 };
 
@@ -141,11 +146,17 @@ public:
             }
             slices_[static_cast<std::size_t>(i)] = slice;
         }
+        slices_[SLICES] = {0.0, 1.0 - SIN_60, 1.0};
     }
     const Slice& At(double chromaMean) const {
-        if (!(chromaMean < SLICES * WIDTH)) return beyond_;
-        return slices_[static_cast<std::size_t>(chromaMean / WIDTH)];
+        // One choice, which a loop over several entries makes without a branch.
+        const double slice = chromaMean < SLICES * WIDTH ? chromaMean * (1.0 / WIDTH) : SLICES;
+        return slices_[static_cast<std::size_t>(slice)];
     }
+    const Slice* Data() const { return slices_.data(); }
+
+    static constexpr int SLICES = 1024;
+    static constexpr double WIDTH = 0.25;
 
 private:
     static Slice Bounds(double chromaMeanPrime, double gLeast) {
@@ -155,11 +166,9 @@ private:
         const double halfRc = std::sqrt(c7 / (c7 + POW25_7));
         return {1.0 / (widest * widest), 1.0 - SIN_60 * halfRc * (1.0 + 1e-9) - 1e-12, gLeast};
     }
-    static constexpr int SLICES = 1024;
-    static constexpr double WIDTH = 0.25;
-    std::array<Slice, SLICES> slices_{};
-    // Chromas beyond any sRGB color's: C̄' <= 1.5·C̄ is not bounded, so SC is taken as infinite.
-    Slice beyond_{0.0, 1.0 - SIN_60, 1.0};
+    // The last for chromas beyond any sRGB color's: C̄' <= 1.5·C̄ is not bounded, so SC is taken
+    // as infinite.
+    std::array<Slice, SLICES + 1> slices_{};
 };
 
 const ChromaTable& ChromaWeights() {
@@ -287,6 +296,125 @@ struct Weights {
 
 double BoundBetween(const Box& query, const Box& target, const std::array<HalfPlane, REACH_COUNT>& planes) {
     return BoundOver(WeightsBetween(query, target, planes), query, target);
+}
+
+// Each entry's bound over a cube, BoundOver(WeightsBetween(cube, entry, planes), cube, entry), and
+// the weights behind it, column by column.
+struct CubeColumns {
+    double* bound;
+    double* weightL;
+    double* weightA;
+    double* weightB;
+    double* atMiddle;  // the bound by those weights at the cube's middle
+};
+
+[[gnu::always_inline]] inline void CubeBoundsLoop(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes,
+                                                 const EntryColumns& entries, std::size_t begin, std::size_t end,
+                                                 const CubeColumns& out) {
+    for (std::size_t k = begin; k < end; ++k) {
+        const Box entry{entries.lightness[k], entries.lightness[k], entries.a[k], entries.a[k],
+                        entries.b[k],         entries.b[k],         entries.chroma[k]};
+        const Weights weights = WeightsBetween(cube, entry, planes);
+        out.bound[k] = BoundOver(weights, cube, entry);
+        out.weightL[k] = weights.l;
+        out.weightA[k] = weights.a;
+        out.weightB[k] = weights.b;
+        const double dl = entry.lLow - (cube.lLow + cube.lHigh) / 2.0, da = entry.aLow - (cube.aLow + cube.aHigh) / 2.0,
+                     db = entry.bLow - (cube.bLow + cube.bHigh) / 2.0;
+        out.atMiddle[k] = weights.l * dl * dl + weights.a * da * da + weights.b * db * db;
+    }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TESSELBOX_AVX2_CUBE_BOUNDS
+// Four values of a table; all lanes read, from a defined start.
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d GatherAt(const double* table, __m128i at) {
+    return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), table, at, _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
+}
+
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d LightnessWeightsAt(const double* inverseSquares,
+                                                                              __m256d sum) {
+    const __m256d slice = _mm256_min_pd(
+        _mm256_max_pd(_mm256_mul_pd(sum, _mm256_set1_pd(1.0 / LightnessTable::WIDTH)), _mm256_setzero_pd()),
+        _mm256_set1_pd(LightnessTable::SLICES - 1.0));
+    return GatherAt(inverseSquares, _mm256_cvttpd_epi32(slice));
+}
+
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d GapsOf(__m256d v, __m256d low, __m256d high) {
+    return _mm256_max_pd(_mm256_max_pd(_mm256_setzero_pd(), _mm256_sub_pd(v, high)), _mm256_sub_pd(low, v));
+}
+
+// Four entries at a time: the same arithmetic, the weights' tables read by gathers.
+[[gnu::target("avx2,fma")]] void CubeBoundsAvx2(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes,
+                                                const EntryColumns& entries, std::size_t count,
+                                                const CubeColumns& out) {
+    const double* inverseSquares = LightnessWeights().Data();
+    const auto* slices = reinterpret_cast<const double*>(ChromaWeights().Data());
+    static_assert(sizeof(ChromaTable::Slice) == 3 * sizeof(double));
+    const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0);
+    const __m256d lLow = _mm256_set1_pd(cube.lLow), lHigh = _mm256_set1_pd(cube.lHigh);
+    const __m256d aLow = _mm256_set1_pd(cube.aLow), aHigh = _mm256_set1_pd(cube.aHigh);
+    const __m256d bLow = _mm256_set1_pd(cube.bLow), bHigh = _mm256_set1_pd(cube.bHigh);
+    const __m256d chromaHigh = _mm256_set1_pd(cube.chromaHigh);
+    const __m256d middleL = _mm256_set1_pd((cube.lLow + cube.lHigh) / 2.0);
+    const __m256d middleA = _mm256_set1_pd((cube.aLow + cube.aHigh) / 2.0);
+    const __m256d middleB = _mm256_set1_pd((cube.bLow + cube.bHigh) / 2.0);
+    const __m256d chromaEnd = _mm256_set1_pd(ChromaTable::SLICES * ChromaTable::WIDTH);
+    const __m256d chromaBeyond = _mm256_set1_pd(ChromaTable::SLICES);
+    const __m256d cubeGray = _mm256_set1_pd(cube.chromaHigh == 0.0 ? 1.0 : 0.0);
+    std::size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m256d lightness = _mm256_loadu_pd(entries.lightness + k), a = _mm256_loadu_pd(entries.a + k);
+        const __m256d b = _mm256_loadu_pd(entries.b + k), chroma = _mm256_loadu_pd(entries.chroma + k);
+        const __m256d l = _mm256_min_pd(LightnessWeightsAt(inverseSquares, _mm256_add_pd(lightness, lLow)),
+                                        LightnessWeightsAt(inverseSquares, _mm256_add_pd(lightness, lHigh)));
+        const __m256d mean = _mm256_div_pd(_mm256_add_pd(chromaHigh, chroma), _mm256_set1_pd(2.0));
+        const __m256d slice = _mm256_blendv_pd(chromaBeyond, _mm256_mul_pd(mean, _mm256_set1_pd(1.0 / ChromaTable::WIDTH)),
+                                               _mm256_cmp_pd(mean, chromaEnd, _CMP_LT_OQ));
+        const __m128i at = _mm_mullo_epi32(_mm256_cvttpd_epi32(slice), _mm_set1_epi32(3));
+        const __m256d inverseWidest2 = GatherAt(slices, at);
+        const __m256d rotationFloor = GatherAt(slices + 1, at);
+        const __m256d gLeast = GatherAt(slices + 2, at);
+        const __m256d gray = _mm256_or_pd(_mm256_cmp_pd(cubeGray, one, _CMP_EQ_OQ), _mm256_cmp_pd(chroma, zero, _CMP_EQ_OQ));
+        __m256d floor = _mm256_blendv_pd(rotationFloor, one, gray);
+        for (const HalfPlane& plane : planes) {
+            const __m256d along = _mm256_mul_pd(b, _mm256_set1_pd(plane.y));
+            const __m256d across = _mm256_mul_pd(a, _mm256_set1_pd(plane.x));
+            const __m256d holds =
+                _mm256_and_pd(_mm256_cmp_pd(_mm256_add_pd(along, across), zero, _CMP_GT_OQ),
+                              _mm256_cmp_pd(_mm256_add_pd(along, _mm256_mul_pd(_mm256_set1_pd(1.5), across)), zero, _CMP_GT_OQ));
+            floor = _mm256_max_pd(floor, _mm256_and_pd(holds, _mm256_set1_pd(plane.floor)));
+        }
+        const __m256d weightB = _mm256_mul_pd(floor, inverseWidest2);
+        const __m256d weightA = _mm256_mul_pd(_mm256_mul_pd(weightB, gLeast), gLeast);
+        const __m256d gapL = GapsOf(lightness, lLow, lHigh), gapA = GapsOf(a, aLow, aHigh), gapB = GapsOf(b, bLow, bHigh);
+        const __m256d bound = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(l, gapL), gapL),
+                                                          _mm256_mul_pd(_mm256_mul_pd(weightA, gapA), gapA)),
+                                            _mm256_mul_pd(_mm256_mul_pd(weightB, gapB), gapB));
+        _mm256_storeu_pd(out.bound + k, bound);
+        _mm256_storeu_pd(out.weightL + k, l);
+        _mm256_storeu_pd(out.weightA + k, weightA);
+        _mm256_storeu_pd(out.weightB + k, weightB);
+        const __m256d dl = _mm256_sub_pd(lightness, middleL), da = _mm256_sub_pd(a, middleA),
+                      db = _mm256_sub_pd(b, middleB);
+        _mm256_storeu_pd(out.atMiddle + k, _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(l, dl), dl),
+                                                                      _mm256_mul_pd(_mm256_mul_pd(weightA, da), da)),
+                                                        _mm256_mul_pd(_mm256_mul_pd(weightB, db), db)));
+    }
+    CubeBoundsLoop(cube, planes, entries, k, count, out);
+}
+#endif
+
+void CubeBounds(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes, const EntryColumns& entries,
+                std::size_t count, const CubeColumns& out) {
+#ifdef TESSELBOX_AVX2_CUBE_BOUNDS
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (avx2) {
+        CubeBoundsAvx2(cube, planes, entries, count, out);
+        return;
+    }
+#endif
+    CubeBoundsLoop(cube, planes, entries, 0, count, out);
 }
 
 // The terms of CIEDE2000 for a pair that need no angle: ΔL/SL squared, G, C1', C2', ΔC'/SC, the
@@ -661,42 +789,33 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     const double farB = std::max(std::fabs(cube.bLow), std::fabs(cube.bHigh));
     cube.chromaHigh = std::sqrt(farA * farA + farB * farB);
     const Lab middle{(cube.lLow + cube.lHigh) / 2.0, (cube.aLow + cube.aHigh) / 2.0, (cube.bLow + cube.bHigh) / 2.0};
-    const std::int32_t nearest = Search(middle);
-    const double reach = Ciede2000(middle, labOfTable_[static_cast<std::size_t>(nearest)]) + CELL_REACH;
+    const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(cube);
+    // Every entry's bound over the cube, with its weights: a few passes over the table's columns
+    // cost less than pruning the tree's boxes by their own bounds.
+    const std::size_t count = lightness_.size();
+    const auto columns = std::make_unique_for_overwrite<double[]>(5 * count);
+    const CubeColumns bounds{columns.get(), columns.get() + count, columns.get() + 2 * count, columns.get() + 3 * count,
+                             columns.get() + 4 * count};
+    CubeBounds(cube, planes, {lightness_.data(), a_.data(), b_.data(), chroma_.data()}, count, bounds);
+    // The weights hold at the middle too: the entry least by them is near, and the difference to it
+    // a first reach. The middle's nearest is then among the entries listed for it, and the list,
+    // from the least bound up, ends where the reach from the nearest does.
+    const std::size_t guess =
+        static_cast<std::size_t>(std::min_element(bounds.atMiddle, bounds.atMiddle + count) - bounds.atMiddle);
+    const double firstReach = Ciede2000(middle, Lab{lightness_[guess], a_[guess], b_[guess]}) + CELL_REACH;
 
     auto cell = std::make_unique<Cell>();
-    cell->reach2 = reach * reach;
-    const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(cube);
+    cell->reach2 = firstReach * firstReach;
     struct Listed {
         double least, weightL, weightA, weightB;
         std::int32_t at;
     };
     std::vector<Listed> listed;
     listed.reserve(256);
-    std::array<std::int32_t, 64> stack;
-    std::size_t depth = 0;
-    stack[depth++] = 0;
-    while (depth > 0) {
-        const Node& node = nodes_[static_cast<std::size_t>(stack[--depth])];
-        const Weights leafWeights = WeightsBetween(cube, node.box, planes);
-        if (Beyond(BoundOver(leafWeights, cube, node.box), cell->reach2)) continue;
-        if (node.children >= 0) {
-            stack[depth++] = node.children;
-            stack[depth++] = node.children + 1;
-            continue;
-        }
-        for (auto e = static_cast<std::size_t>(node.begin); e < static_cast<std::size_t>(node.end); ++e) {
-            const Box entry{lightness_[e], lightness_[e], a_[e], a_[e], b_[e], b_[e], chroma_[e]};
-            // The leaf's weights are at most the entry's own: its lightness sums, chroma and hues
-            // lie within the leaf's (1 / SL² is least at an end of any range, the chroma slices
-            // fall, a half-plane holding the leaf holds the entry). So, with the entry's own gaps,
-            // they rule out cheaply what the entry's weights would.
-            if (Beyond(BoundOver(leafWeights, cube, entry), cell->reach2)) continue;
-            const Weights weights = WeightsBetween(cube, entry, planes);
-            const double bound = BoundOver(weights, cube, entry);
-            if (Beyond(bound, cell->reach2)) continue;
-            listed.push_back({bound, weights.l, weights.a, weights.b, static_cast<std::int32_t>(e)});
-        }
+    for (std::size_t e = 0; e < count; ++e) {
+        if (Beyond(bounds.bound[e], cell->reach2)) continue;
+        listed.push_back({bounds.bound[e], bounds.weightL[e], bounds.weightA[e], bounds.weightB[e],
+                          static_cast<std::int32_t>(e)});
     }
     std::sort(listed.begin(), listed.end(), [](const Listed& x, const Listed& y) {
         return x.least < y.least || (x.least == y.least && x.at < y.at);
@@ -716,6 +835,18 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         cell->Of(group, Cell::WEIGHT_A)[lane] = entry.weightA;
         cell->Of(group, Cell::WEIGHT_B)[lane] = entry.weightB;
         cell->at.push_back(entry.at);
+    }
+    std::int32_t near = -1;
+    std::int32_t nearest = SearchIn(*cell, middle, near);
+    if (nearest < 0) nearest = Search(middle, near);  // rounding aside, the guess is listed
+    const double reach = Ciede2000(middle, labOfTable_[static_cast<std::size_t>(nearest)]) + CELL_REACH;
+    if (reach < firstReach) {
+        cell->reach2 = reach * reach;
+        std::size_t kept = 0;
+        while (kept < cell->count && !Beyond(listed[kept].least, cell->reach2)) ++kept;
+        cell->count = kept;
+        cell->at.resize(kept);
+        cell->groups.resize((kept + Cell::GROUP - 1) / Cell::GROUP * Cell::COLUMNS * Cell::GROUP);
     }
     return cell;
 }
@@ -741,8 +872,12 @@ void PerceptualIndex::Prepare(Pixel pixel) const { CellOf(LabOf(pixel)); }
 
 std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) const {
     const Cell* cell = CellOf(color);
-    if (cell == nullptr || cell->count == 0) return -1;
-    const std::size_t count = cell->count;
+    return cell == nullptr ? -1 : SearchIn(*cell, color, hint);
+}
+
+std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::int32_t& hint) const {
+    const std::size_t count = cell.count;
+    if (count == 0) return -1;
     // A group at a time from the nearest over the cube, until even that is too far: in each, the
     // cheap bound with the cube's weights for all, then the tight bounds of those it cannot rule
     // out, offered to the best.
@@ -752,14 +887,14 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) c
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
     Best best;
     for (std::size_t group = 0, begin = 0;
-         begin < count && !Beyond(cell->Of(group, Cell::LEAST)[0], best.high2); ++group, begin += GROUP) {
+         begin < count && !Beyond(cell.Of(group, Cell::LEAST)[0], best.high2); ++group, begin += GROUP) {
         const std::size_t size = std::min(GROUP, count - begin);
-        const double* weightL = cell->Of(group, Cell::WEIGHT_L);
-        const double* weightA = cell->Of(group, Cell::WEIGHT_A);
-        const double* weightB = cell->Of(group, Cell::WEIGHT_B);
-        const double* cubeL = cell->Of(group, Cell::LIGHTNESS);
-        const double* cubeA = cell->Of(group, Cell::A);
-        const double* cubeB = cell->Of(group, Cell::B);
+        const double* weightL = cell.Of(group, Cell::WEIGHT_L);
+        const double* weightA = cell.Of(group, Cell::WEIGHT_A);
+        const double* weightB = cell.Of(group, Cell::WEIGHT_B);
+        const double* cubeL = cell.Of(group, Cell::LIGHTNESS);
+        const double* cubeA = cell.Of(group, Cell::A);
+        const double* cubeB = cell.Of(group, Cell::B);
         for (std::size_t k = 0; k < size; ++k) {
             const double dl = cubeL[k] - color.L, da = cubeA[k] - color.a, db = cubeB[k] - color.b;
             bounds[k] = weightL[k] * dl * dl + weightA[k] * da * da + weightB[k] * db * db;
@@ -772,7 +907,7 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) c
         // The least first, so that the others meet a close best; then the others that may still win.
         std::size_t opened = 0;
         const auto open = [&](std::size_t k) {
-            const auto e = static_cast<std::size_t>(cell->at[begin + k]);
+            const auto e = static_cast<std::size_t>(cell.at[begin + k]);
             lightness[opened] = lightness_[e];
             as[opened] = a_[e];
             bs[opened] = b_[e];
@@ -796,7 +931,7 @@ std::int32_t PerceptualIndex::SearchCell(const Lab& color, std::int32_t& hint) c
     // Every entry left out is farther than the reach: the answer holds only within it. Beyond, the
     // nearest candidate still makes the tree's search short.
     hint = tableIndex_[static_cast<std::size_t>(best.at)];
-    return best.high2 > cell->reach2 ? -1 : hint;
+    return best.high2 > cell.reach2 ? -1 : hint;
 }
 
 std::int32_t PerceptualIndex::Answer(Pixel pixel, std::int32_t hint) const {

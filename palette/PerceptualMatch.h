@@ -64,6 +64,8 @@ private:
     // The answer from the candidates of the color's cell, or -1 when they cannot tell; then `hint`
     // becomes their nearest, when there was one.
     std::int32_t SearchCell(const Lab& color, std::int32_t& hint) const;
+    // The same within one cell, which must hold the color.
+    std::int32_t SearchIn(const Cell& cell, const Lab& color, std::int32_t& hint) const;
     // The color's cell, made if need be; null outside the grid.
     const Cell* CellOf(const Lab& color) const;
     std::unique_ptr<Cell> MakeCell(std::size_t l, std::size_t a, std::size_t b) const;
