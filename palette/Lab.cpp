@@ -1,6 +1,8 @@
 #include "palette/Lab.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <numbers>
 
@@ -15,7 +17,20 @@ double Decode(double encoded) {
     return encoded <= 0.04045 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
 }
 
-double F(double t) { return t > EPSILON ? std::cbrt(t) : (KAPPA * t + 16.0) / 116.0; }
+// The cube root over F's range (EPSILON, 1.1], at a fraction of std::cbrt's cost, which the search
+// for a picture's every color pays: a first guess from the bits, within 3.2 %; two steps of
+// Halley's iteration, each cubing the relative error; one of Newton's as a correction. Within
+// 3 ulps of std::cbrt over the range.
+double CubeRoot(double t) {
+    double y = std::bit_cast<double>(std::bit_cast<std::uint64_t>(t) / 3 + 0x2A9F7893782DA1CEull);
+    for (int step = 0; step < 2; ++step) {
+        const double y3 = y * y * y;
+        y *= (y3 + 2.0 * t) / (2.0 * y3 + t);
+    }
+    return y + (t / (y * y) - y) * (1.0 / 3.0);
+}
+
+double F(double t) { return t > EPSILON ? CubeRoot(t) : (KAPPA * t + 16.0) / 116.0; }
 
 double InverseF(double f) {
     const double cube = f * f * f;
