@@ -25,12 +25,47 @@
 namespace tesselbox {
 namespace {
 
-// Colors at 6 bits a channel: each channel's level 0, 4, ..., 252 or 255, and a color's slot among
-// the 65³ of them.
-constexpr std::size_t COARSE_LEVELS = 65;
-std::size_t CoarseSlotOf(Pixel coarse) {
-    const auto level = [](std::uint8_t v) { return (std::size_t{v} + 2) / 4; };
-    return (level(RedOf(coarse)) * COARSE_LEVELS + level(GreenOf(coarse))) * COARSE_LEVELS + level(BlueOf(coarse));
+// Colors on a lattice of a channel's levels 0, step, 2 step, ... and 255 (step 4 or 8: 6 or 5 bits a
+// channel), and each lattice color's slot. The diffused value is matched on the lattice: the
+// diffusion pays back the rounding like any other error, and the index then meets at most 65³ or
+// 33³ distinct colors instead of millions. A channel's level is min(255, (SrgbLevelOf(v) + step / 2)
+// rounded down to a multiple of step): step times the number of k >= 1 with SrgbLevelOf(v) >=
+// k step - step / 2, that is with v at or above LevelSteps()[k step - step / 2 - 1], found by halving
+// among those steps, without the 8-bit level.
+class CoarseLevels {
+public:
+    explicit CoarseLevels(unsigned step) : step_(step), count_(256 / step + 1) {
+        const std::array<double, 255>& steps = LevelSteps();
+        std::fill(steps_.begin(), steps_.end(), std::numeric_limits<double>::infinity());
+        for (std::size_t k = 1; k < count_; ++k) steps_[k - 1] = steps[k * step - step / 2 - 1];
+    }
+    std::uint8_t Of(double linear) const {
+        std::size_t below = 0;  // steps at or below; none for NaN
+        for (std::size_t half = 64; half > 0; half /= 2) {
+            below += linear >= steps_[below + half - 1] ? half : 0;
+        }
+        return static_cast<std::uint8_t>(std::min<std::size_t>(255, step_ * below));
+    }
+    Pixel Of(const LinearRgb& color) const { return MakePixel(Of(color.red), Of(color.green), Of(color.blue)); }
+    // How many lattice colors there are, and the slot of one.
+    std::size_t Slots() const { return count_ * count_ * count_; }
+    std::size_t SlotOf(Pixel coarse) const {
+        const auto level = [this](std::uint8_t v) { return (std::size_t{v} + step_ / 2) / step_; };
+        return (level(RedOf(coarse)) * count_ + level(GreenOf(coarse))) * count_ + level(BlueOf(coarse));
+    }
+
+private:
+    std::size_t step_, count_;
+    std::array<double, 128> steps_{};  // padded, so that every probe is in bounds
+};
+
+const CoarseLevels& SixBits() {
+    static const CoarseLevels levels(4);
+    return levels;
+}
+const CoarseLevels& FiveBits() {
+    static const CoarseLevels levels(8);
+    return levels;
 }
 
 // The active match's index.
@@ -53,11 +88,14 @@ public:
         recent_[slot] = {pixel | 0xFF000000u, index};
         return index;
     }
-    // The same for a color of Coarse, from one thread only: their few answers are all kept.
+    // The lattice a diffused value is matched on: 5 bits a channel for the perceptual match, whose
+    // search costs a few thousand instructions a color, where 6 bits meet three times as many.
+    const CoarseLevels& Lattice() const { return perceptual_ ? FiveBits() : SixBits(); }
+    // The same for a color of the lattice, from one thread only: their few answers are all kept.
     std::int32_t FindCoarse(Pixel coarse, std::int32_t hint) const {
         if (!perceptual_) return Find(coarse, hint);
-        if (coarse_.empty()) coarse_.assign(COARSE_LEVELS * COARSE_LEVELS * COARSE_LEVELS, 0);
-        std::uint16_t& known = coarse_[CoarseSlotOf(coarse)];
+        if (coarse_.empty()) coarse_.assign(FiveBits().Slots(), 0);
+        std::uint16_t& known = coarse_[FiveBits().SlotOf(coarse)];
         if (known == 0) known = static_cast<std::uint16_t>(perceptual_->Find(coarse, hint) + 1);
         return known - 1;
     }
@@ -93,45 +131,16 @@ Triple ToTriple(const Lab& c) {
     return {static_cast<float>(c.L), static_cast<float>(c.a), static_cast<float>(c.b)};
 }
 
-// The diffused value is matched at 6 bits a channel: the diffusion pays back the rounding like any
-// other error, and the index then meets at most 65³ distinct colors instead of millions. A channel's
-// coarse level is min(255, (SrgbLevelOf(v) + 2) & ~3), four times the number of k from 1 to 64
-// with SrgbLevelOf(v) >= 4k - 2, that is with v at or above step 4k - 3: found by halving among
-// those 64 steps, without the 8-bit level.
-class CoarseLevels {
-public:
-    CoarseLevels() {
-        const std::array<double, 255>& steps = LevelSteps();
-        for (std::size_t k = 1; k <= 64; ++k) steps_[k - 1] = steps[4 * k - 3];
-        std::fill(steps_.begin() + 64, steps_.end(), std::numeric_limits<double>::infinity());
-    }
-    std::uint8_t Of(double linear) const {
-        std::size_t below = 0;  // steps at or below; none for NaN
-        for (std::size_t half = 64; half > 0; half /= 2) {
-            below += linear >= steps_[below + half - 1] ? half : 0;
-        }
-        return static_cast<std::uint8_t>(std::min<std::size_t>(255, 4 * below));
-    }
-
-private:
-    std::array<double, 128> steps_{};  // padded, so that every probe is in bounds
-};
-
-Pixel Coarse(const LinearRgb& color) {
-    static const CoarseLevels levels;
-    return MakePixel(levels.Of(color.red), levels.Of(color.green), levels.Of(color.blue));
-}
-
 // The error space: a pixel's color in it, and the color a value in it is matched as.
 struct LinearSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LinearOf(pixel)); }
     static Triple Of(const LinearRgb& color) { return ToTriple(color); }
-    static Pixel Rounded(const Triple& v) { return Coarse(LinearRgb{v.x, v.y, v.z}); }
+    static Pixel Rounded(const Triple& v, const CoarseLevels& lattice) { return lattice.Of(LinearRgb{v.x, v.y, v.z}); }
 };
 struct LabSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LabOf(pixel)); }
     static Triple Of(const LinearRgb& color) { return ToTriple(LabOf(color)); }
-    static Pixel Rounded(const Triple& v) { return Coarse(LinearOf(Lab{v.x, v.y, v.z})); }
+    static Pixel Rounded(const Triple& v, const CoarseLevels& lattice) { return lattice.Of(LinearOf(Lab{v.x, v.y, v.z})); }
 };
 
 // The faces of the polytope Reach keeps: 64 directions and the entries' extent along each.
@@ -511,7 +520,7 @@ public:
         Load(width, top, std::min(height, end + CONTEXT), entries, wanted, reading, grid);
         const auto nearest = [&](const Triple& v) {
             const auto unit = [](float c) { return std::clamp(c, 0.0f, 1.0f); };
-            const Pixel pixel = LinearSpace::Rounded({unit(v.x), unit(v.y), unit(v.z)}) | 0xFF000000u;
+            const Pixel pixel = LinearSpace::Rounded({unit(v.x), unit(v.y), unit(v.z)}, SixBits()) | 0xFF000000u;
             Answer& slot = answers_[(pixel * 0x9E3779B1u) >> 22];
             if (slot.color != pixel) slot = {pixel, hint_ = find(pixel, hint_)};
             return slot.index;
@@ -714,7 +723,7 @@ private:
                         weight += t;
                     }
                 }
-                const Pixel seen = Coarse(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight});
+                const Pixel seen = SixBits().Of(LinearRgb{sum.x / weight, sum.y / weight, sum.z / weight});
                 Known& slot = known[(seen * 0x9E3779B1u) >> (32 - KNOWN_BITS)];
                 if (slot.color != (seen | 0xFF000000u)) slot = {seen | 0xFF000000u, MetricAt(LinearOf(seen))};
                 metric_[i] = slot.metric;
@@ -973,6 +982,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
         return std::clamp(std::clamp(color, from, to) + error, from - room, to + room);
     };
     Reach reach(table);
+    const CoarseLevels& lattice = matcher.Lattice();
     // Neighboring pixels repeat their colors: the last few answers save most of the work.
     struct Reachable {
         Pixel color = 0;  // opaque when filled
@@ -1007,7 +1017,7 @@ void FloydSteinberg(const ColorTable& table, const SourceRows& source, const Mat
             const Triple value{diffused(pixel.x, carried.x, low.x, high.x, margin.x),
                                diffused(pixel.y, carried.y, low.y, high.y, margin.y),
                                diffused(pixel.z, carried.z, low.z, high.z, margin.z)};
-            const std::int32_t chosen = matcher.FindCoarse(Space::Rounded(value), hint);
+            const std::int32_t chosen = matcher.FindCoarse(Space::Rounded(value, lattice), hint);
             hint = chosen;
             grid[y * width + x] = chosen;
             const Triple& entry = entries[static_cast<std::size_t>(chosen)];
@@ -1105,7 +1115,7 @@ using EntryList = std::array<std::int32_t, LIST>;
 class EntryLists {
 public:
     EntryLists(const ColorTable& table, const Matcher& matcher)
-        : matcher_(matcher), answers_(COARSE_LEVELS * COARSE_LEVELS * COARSE_LEVELS) {
+        : matcher_(matcher), answers_(SixBits().Slots()) {
         const auto count = static_cast<std::size_t>(table.count);
         linear_.resize(count);
         lab_.resize(count);
@@ -1163,7 +1173,7 @@ public:
     // The nearest entry to a pixel's color rounded to 6 bits a channel, shared by the threads: the
     // pixels that stand out are many but their colors at that depth are few.
     std::int32_t NearestOf(Pixel pixel, std::int32_t hint) const {
-        std::atomic<std::uint16_t>& known = answers_[CoarseSlotOf(pixel)];
+        std::atomic<std::uint16_t>& known = answers_[SixBits().SlotOf(pixel)];
         std::uint16_t answer = known.load(std::memory_order_relaxed);
         if (answer == 0) {
             const auto rounded = [](std::uint8_t v) { return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3)); };

@@ -806,35 +806,27 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
 
     auto cell = std::make_unique<Cell>();
     cell->reach2 = firstReach * firstReach;
-    struct Listed {
-        double least, weightL, weightA, weightB;
-        std::int32_t at;
-    };
-    std::vector<Listed> listed;
+    // Each listed entry's bound and place, which order the list: the least first, ties by place.
+    std::vector<std::pair<double, std::int32_t>> listed;
     listed.reserve(256);
     for (std::size_t e = 0; e < count; ++e) {
-        if (Beyond(bounds.bound[e], cell->reach2)) continue;
-        listed.push_back({bounds.bound[e], bounds.weightL[e], bounds.weightA[e], bounds.weightB[e],
-                          static_cast<std::int32_t>(e)});
+        if (!Beyond(bounds.bound[e], cell->reach2)) listed.emplace_back(bounds.bound[e], static_cast<std::int32_t>(e));
     }
-    std::sort(listed.begin(), listed.end(), [](const Listed& x, const Listed& y) {
-        return x.least < y.least || (x.least == y.least && x.at < y.at);
-    });
+    std::sort(listed.begin(), listed.end());
     cell->count = listed.size();
     cell->at.reserve(listed.size());
     cell->groups.resize((listed.size() + Cell::GROUP - 1) / Cell::GROUP * Cell::COLUMNS * Cell::GROUP);
     for (std::size_t k = 0; k < listed.size(); ++k) {
-        const Listed& entry = listed[k];
-        const auto e = static_cast<std::size_t>(entry.at);
+        const auto e = static_cast<std::size_t>(listed[k].second);
         const std::size_t group = k / Cell::GROUP, lane = k % Cell::GROUP;
-        cell->Of(group, Cell::LEAST)[lane] = entry.least;
+        cell->Of(group, Cell::LEAST)[lane] = listed[k].first;
         cell->Of(group, Cell::LIGHTNESS)[lane] = lightness_[e];
         cell->Of(group, Cell::A)[lane] = a_[e];
         cell->Of(group, Cell::B)[lane] = b_[e];
-        cell->Of(group, Cell::WEIGHT_L)[lane] = entry.weightL;
-        cell->Of(group, Cell::WEIGHT_A)[lane] = entry.weightA;
-        cell->Of(group, Cell::WEIGHT_B)[lane] = entry.weightB;
-        cell->at.push_back(entry.at);
+        cell->Of(group, Cell::WEIGHT_L)[lane] = bounds.weightL[e];
+        cell->Of(group, Cell::WEIGHT_A)[lane] = bounds.weightA[e];
+        cell->Of(group, Cell::WEIGHT_B)[lane] = bounds.weightB[e];
+        cell->at.push_back(listed[k].second);
     }
     std::int32_t near = -1;
     std::int32_t nearest = SearchIn(*cell, middle, near);
@@ -843,7 +835,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     if (reach < firstReach) {
         cell->reach2 = reach * reach;
         std::size_t kept = 0;
-        while (kept < cell->count && !Beyond(listed[kept].least, cell->reach2)) ++kept;
+        while (kept < cell->count && !Beyond(listed[kept].first, cell->reach2)) ++kept;
         cell->count = kept;
         cell->at.resize(kept);
         cell->groups.resize((kept + Cell::GROUP - 1) / Cell::GROUP * Cell::COLUMNS * Cell::GROUP);
