@@ -1143,7 +1143,7 @@ public:
                     return LabOf(
                         LinearRgb{(sum.red + v.red) * k, (sum.green + v.green) * k, (sum.blue + v.blue) * k});
                 };
-                if (Ciede2000(seen, meanWith(entry)) >= Ciede2000(seen, meanWith(list[0]))) entry = list[0];
+                if (FartherOrAsFar(seen, meanWith(entry), meanWith(list[0]))) entry = list[0];
             }
             list[i] = hint = entry;
             const LinearRgb& v = At(entry);
@@ -1154,8 +1154,8 @@ public:
         // A list that, seen from a step back, looks no closer than its first entry alone is not used.
         if (std::any_of(list.begin(), list.end(), [&](std::int32_t e) { return e != list[0]; })) {
             constexpr double K = 1.0 / LIST;
-            if (Ciede2000(seen, LabOf(LinearRgb{sum.red * K, sum.green * K, sum.blue * K})) >=
-                Ciede2000(seen, lab_[static_cast<std::size_t>(list[0])])) {
+            if (FartherOrAsFar(seen, LabOf(LinearRgb{sum.red * K, sum.green * K, sum.blue * K}),
+                               lab_[static_cast<std::size_t>(list[0])])) {
                 list.fill(list[0]);
             }
         }

@@ -538,6 +538,17 @@ std::int32_t FindNearestPerceptual(const ColorTable& table, const Lab& color) {
     return best;
 }
 
+bool FartherOrAsFar(const Lab& from, const Lab& x, const Lab& y) {
+    const std::array<double, 2> lightness{x.L, y.L}, as{x.a, y.a}, bs{x.b, y.b},
+        chromas{std::sqrt(x.a * x.a + x.b * x.b), std::sqrt(y.a * y.a + y.b * y.b)};
+    std::array<double, 2> lows{}, highs{};
+    Bounds(from, std::sqrt(from.a * from.a + from.b * from.b),
+           {lightness.data(), as.data(), bs.data(), chromas.data()}, 2, lows.data(), highs.data());
+    if (Beyond(lows[0], highs[1])) return true;
+    if (Beyond(lows[1], highs[0])) return false;
+    return Ciede2000(from, x) >= Ciede2000(from, y);
+}
+
 std::int32_t FindNearestPerceptual(const ColorTable& table, Pixel pixel) {
     return FindNearestPerceptual(table, LabOf(pixel));
 }

@@ -17,6 +17,10 @@ namespace tesselbox {
 std::int32_t FindNearestPerceptual(const ColorTable& table, Pixel pixel);
 std::int32_t FindNearestPerceptual(const ColorTable& table, const Lab& color);
 
+// Ciede2000(from, x) >= Ciede2000(from, y), exactly, with Ciede2000 itself only where bounds of
+// both differences cannot tell.
+bool FartherOrAsFar(const Lab& from, const Lab& x, const Lab& y);
+
 class PerceptualIndex {
 public:
     static constexpr std::uint64_t REMEMBER_FROM = 1u << 20;

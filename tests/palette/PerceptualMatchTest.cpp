@@ -151,6 +151,24 @@ TEST(PerceptualIndex, AnswersWhatThePlainScanAnswers) {
     }
 }
 
+// Random colors, and pairs that tie or nearly tie: mirror images across the color, the same color
+// twice, one a hair from the other.
+TEST(Ciede2000, FartherOrAsFarDecidesAsTheDifferencesDo) {
+    std::uint64_t state = 29;
+    const auto unit = [&] { return static_cast<double>(Next(state) >> 11) / 9007199254740992.0; };
+    const auto randomLab = [&] { return Lab{100 * unit(), 200 * unit() - 100, 200 * unit() - 100}; };
+    for (int i = 0; i < 20000; ++i) {
+        const Lab from = randomLab(), x = randomLab();
+        const Lab mirrored{2 * from.L - x.L, 2 * from.a - x.a, 2 * from.b - x.b};
+        const Lab hair{x.L, x.a + 1e-12 * (unit() - 0.5), x.b};
+        for (const Lab& y : {randomLab(), mirrored, x, hair, Lab{x.L, 0, 0}}) {
+            ASSERT_EQ(FartherOrAsFar(from, x, y), Ciede2000(from, x) >= Ciede2000(from, y))
+                << from.L << " " << from.a << " " << from.b << " / " << x.L << " " << x.a << " " << x.b << " / "
+                << y.L << " " << y.a << " " << y.b;
+        }
+    }
+}
+
 TEST(PerceptualIndex, TwoThreadsGetThePlainScansAnswers) {
     const ColorTable table = TableOf(Tables()[0].colors);
     std::vector<Pixel> sample;
