@@ -107,6 +107,10 @@ public:
     }
     // Readies the index for colors near this one; only for a shared matcher.
     void Prepare(Pixel pixel) const { perceptual_->Prepare(pixel); }
+    // Readies the answer for a color asked a few pixels later.
+    void Prefetch(Pixel pixel) const {
+        if (perceptual_) perceptual_->Prefetch(pixel);
+    }
 
 private:
     struct Answer {
@@ -1313,7 +1317,10 @@ bool MatchEach(const ColorTable& table, const SourceRows& source, const Matcher&
         for (std::size_t y = begin; y < end; ++y) {
             const Pixel* row = source.Row(y);
             std::int32_t hint = -1;
+            constexpr std::size_t AHEAD = 4;
+            for (std::size_t x = 0; x < std::min(AHEAD, width); ++x) matcher.Prefetch(row[x]);
             for (std::size_t x = 0; x < width; ++x) {
+                if (x + AHEAD < width) matcher.Prefetch(row[x + AHEAD]);
                 if (!source.IsOpaque(row[x])) {
                     grid[y * width + x] = NO_BLOCK;
                     continue;

@@ -972,6 +972,16 @@ std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
     return found;
 }
 
+void PerceptualIndex::Prefetch(Pixel pixel) const {
+    if (!blocks_) {
+        __builtin_prefetch(&recent_[(ColorOnly(pixel) * 0x9E3779B1u) >> (32 - RECENT_BITS)]);
+        return;
+    }
+    if (const Block* block = blocks_[BlockOf(pixel)].load(std::memory_order_acquire)) {
+        __builtin_prefetch(&block->answers[SlotOf(pixel)]);
+    }
+}
+
 void PerceptualIndex::FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const {
     std::int32_t previous = -1;
     for (std::size_t i = 0; i < count; ++i) {

@@ -40,6 +40,9 @@ public:
     // Makes ready what searches for colors near this one need, so that another thread can do it
     // ahead of one that must ask in order.
     void Prepare(Pixel pixel) const;
+    // Starts loading where the answer for this color is remembered, for a Find a few colors later:
+    // the memory of a small picture's answers is larger than the processor's nearest caches.
+    void Prefetch(Pixel pixel) const;
     // The k-d tree's search alone, without the cubes or the memory.
     std::int32_t Search(const Lab& color, std::int32_t hint = -1) const;
 
