@@ -96,7 +96,7 @@ public:
         if (!perceptual_) return Find(coarse, hint);
         if (coarse_.empty()) coarse_.assign(FiveBits().Slots(), 0);
         std::uint16_t& known = coarse_[FiveBits().SlotOf(coarse)];
-        if (known == 0) known = static_cast<std::uint16_t>(perceptual_->Find(coarse, hint) + 1);
+        if (known == 0) known = static_cast<std::uint16_t>(perceptual_->FindOnce(coarse, hint) + 1);
         return known - 1;
     }
     // Whether several threads may ask at once.
@@ -104,6 +104,10 @@ public:
     // Find without remembering, which any thread may ask.
     std::int32_t FindShared(Pixel pixel, std::int32_t hint) const {
         return perceptual_ ? perceptual_->Find(pixel, hint) : rgb_->Find(pixel);
+    }
+    // The same for a caller that keeps every answer it asks for itself.
+    std::int32_t FindOnce(Pixel pixel, std::int32_t hint) const {
+        return perceptual_ ? perceptual_->FindOnce(pixel, hint) : rgb_->Find(pixel);
     }
     // Readies the index for colors near this one; only for a shared matcher.
     void Prepare(Pixel pixel) const { perceptual_->Prepare(pixel); }
@@ -1182,7 +1186,7 @@ public:
         if (answer == 0) {
             const auto rounded = [](std::uint8_t v) { return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3)); };
             const Pixel coarse = MakePixel(rounded(RedOf(pixel)), rounded(GreenOf(pixel)), rounded(BlueOf(pixel)));
-            answer = static_cast<std::uint16_t>(matcher_.FindShared(coarse, hint) + 1);
+            answer = static_cast<std::uint16_t>(matcher_.FindOnce(coarse, hint) + 1);
             known.store(answer, std::memory_order_relaxed);
         }
         return answer - 1;

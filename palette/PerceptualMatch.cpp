@@ -972,6 +972,8 @@ std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
     return found;
 }
 
+std::int32_t PerceptualIndex::FindOnce(Pixel pixel, std::int32_t hint) const { return Answer(pixel, hint); }
+
 void PerceptualIndex::Prefetch(Pixel pixel) const {
     if (!blocks_) {
         __builtin_prefetch(&recent_[(ColorOnly(pixel) * 0x9E3779B1u) >> (32 - RECENT_BITS)]);

@@ -36,6 +36,8 @@ public:
     // Several threads may ask at once. `hint`, a table index likely to be near (a neighbor's
     // answer), only makes a search faster.
     std::int32_t Find(Pixel pixel, std::int32_t hint = -1) const;
+    // The same for a caller that remembers its answers itself: nothing is looked up or kept.
+    std::int32_t FindOnce(Pixel pixel, std::int32_t hint = -1) const;
     void FindAll(const Pixel* colors, std::size_t count, std::int32_t* indices) const;
     // Makes ready what searches for colors near this one need, so that another thread can do it
     // ahead of one that must ask in order.
