@@ -148,7 +148,9 @@ struct LinearSpace {
 struct LabSpace {
     static Triple Of(Pixel pixel) { return ToTriple(LabOf(pixel)); }
     static Triple Of(const LinearRgb& color) { return ToTriple(LabOf(color)); }
-    static Pixel Rounded(const Triple& v, const CoarseLevels& lattice) { return lattice.Of(LinearOf(Lab{v.x, v.y, v.z})); }
+    static Pixel Rounded(const Triple& v, const CoarseLevels& lattice) {
+        return lattice.Of(LinearOf(Lab{v.x, v.y, v.z}));
+    }
 };
 
 // The faces of the polytope Reach keeps: 64 directions and the entries' extent along each.

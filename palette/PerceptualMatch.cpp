@@ -369,25 +369,28 @@ struct CubeColumns {
         const __m256d l = _mm256_min_pd(LightnessWeightsAt(inverseSquares, _mm256_add_pd(lightness, lLow)),
                                         LightnessWeightsAt(inverseSquares, _mm256_add_pd(lightness, lHigh)));
         const __m256d mean = _mm256_div_pd(_mm256_add_pd(chromaHigh, chroma), _mm256_set1_pd(2.0));
-        const __m256d slice = _mm256_blendv_pd(chromaBeyond, _mm256_mul_pd(mean, _mm256_set1_pd(1.0 / ChromaTable::WIDTH)),
-                                               _mm256_cmp_pd(mean, chromaEnd, _CMP_LT_OQ));
+        const __m256d slice = _mm256_blendv_pd(
+            chromaBeyond, _mm256_mul_pd(mean, _mm256_set1_pd(1.0 / ChromaTable::WIDTH)),
+            _mm256_cmp_pd(mean, chromaEnd, _CMP_LT_OQ));
         const __m128i at = _mm_mullo_epi32(_mm256_cvttpd_epi32(slice), _mm_set1_epi32(3));
         const __m256d inverseWidest2 = GatherAt(slices, at);
         const __m256d rotationFloor = GatherAt(slices + 1, at);
         const __m256d gLeast = GatherAt(slices + 2, at);
-        const __m256d gray = _mm256_or_pd(_mm256_cmp_pd(cubeGray, one, _CMP_EQ_OQ), _mm256_cmp_pd(chroma, zero, _CMP_EQ_OQ));
+        const __m256d gray =
+            _mm256_or_pd(_mm256_cmp_pd(cubeGray, one, _CMP_EQ_OQ), _mm256_cmp_pd(chroma, zero, _CMP_EQ_OQ));
         __m256d floor = _mm256_blendv_pd(rotationFloor, one, gray);
         for (const HalfPlane& plane : planes) {
             const __m256d along = _mm256_mul_pd(b, _mm256_set1_pd(plane.y));
             const __m256d across = _mm256_mul_pd(a, _mm256_set1_pd(plane.x));
-            const __m256d holds =
-                _mm256_and_pd(_mm256_cmp_pd(_mm256_add_pd(along, across), zero, _CMP_GT_OQ),
-                              _mm256_cmp_pd(_mm256_add_pd(along, _mm256_mul_pd(_mm256_set1_pd(1.5), across)), zero, _CMP_GT_OQ));
+            const __m256d farther = _mm256_add_pd(along, _mm256_mul_pd(_mm256_set1_pd(1.5), across));
+            const __m256d holds = _mm256_and_pd(_mm256_cmp_pd(_mm256_add_pd(along, across), zero, _CMP_GT_OQ),
+                                                _mm256_cmp_pd(farther, zero, _CMP_GT_OQ));
             floor = _mm256_max_pd(floor, _mm256_and_pd(holds, _mm256_set1_pd(plane.floor)));
         }
         const __m256d weightB = _mm256_mul_pd(floor, inverseWidest2);
         const __m256d weightA = _mm256_mul_pd(_mm256_mul_pd(weightB, gLeast), gLeast);
-        const __m256d gapL = GapsOf(lightness, lLow, lHigh), gapA = GapsOf(a, aLow, aHigh), gapB = GapsOf(b, bLow, bHigh);
+        const __m256d gapL = GapsOf(lightness, lLow, lHigh), gapA = GapsOf(a, aLow, aHigh);
+        const __m256d gapB = GapsOf(b, bLow, bHigh);
         const __m256d bound = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(l, gapL), gapL),
                                                           _mm256_mul_pd(_mm256_mul_pd(weightA, gapA), gapA)),
                                             _mm256_mul_pd(_mm256_mul_pd(weightB, gapB), gapB));
