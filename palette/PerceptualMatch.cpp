@@ -517,11 +517,12 @@ std::uint32_t BlockOf(Pixel p) { return (p >> 12 & 0xF00u) | (p >> 8 & 0xF0u) | 
 std::uint32_t SlotOf(Pixel p) { return (p >> 8 & 0xF00u) | (p >> 4 & 0xF0u) | (p & 0xFu); }
 
 // The cubes' grid covers every 8-bit sRGB color's CIELAB (L 0..100, a -86.2..98.3, b -107.9..94.5).
-// Cubes of 10 units: since a cube's list costs one pass over the table, larger cubes, fewer to
-// make, beat the shorter lists of smaller ones on saturated photos.
-constexpr double CELL_SIZE = 10.0;
+// Cubes of 9 units: a cube's list costs one pass over the table, so on saturated photos fewer,
+// larger cubes pay; larger still (10) lengthen the lists where the table is sparse (a blue sky
+// without some blocks) more than they save.
+constexpr double CELL_SIZE = 9.0;
 constexpr double GRID_L = 0.0, GRID_A = -90.0, GRID_B = -110.0;
-constexpr std::size_t CELLS_L = 11, CELLS_A = 20, CELLS_B = 21;
+constexpr std::size_t CELLS_L = 12, CELLS_A = 22, CELLS_B = 23;
 static_assert(GRID_L + CELLS_L * CELL_SIZE > 100.0 && GRID_A + CELLS_A * CELL_SIZE > 100.0 &&
               GRID_B + CELLS_B * CELL_SIZE > 96.0);
 // How far beyond the difference at a cube's middle its list reaches. Wider lists more entries for
