@@ -47,6 +47,13 @@ public:
         return static_cast<std::uint8_t>(std::min<std::size_t>(255, step_ * below));
     }
     Pixel Of(const LinearRgb& color) const { return MakePixel(Of(color.red), Of(color.green), Of(color.blue)); }
+    // A color of 8 bits a channel on the lattice.
+    Pixel Rounded(Pixel pixel) const {
+        const auto level = [this](std::uint8_t v) {
+            return static_cast<std::uint8_t>(std::min<std::size_t>(255, (std::size_t{v} + step_ / 2) / step_ * step_));
+        };
+        return MakePixel(level(RedOf(pixel)), level(GreenOf(pixel)), level(BlueOf(pixel)));
+    }
     // How many lattice colors there are, and the slot of one.
     std::size_t Slots() const { return count_ * count_ * count_; }
     std::size_t SlotOf(Pixel coarse) const {
@@ -94,8 +101,8 @@ public:
     // The same for a color of the lattice, from one thread only: their few answers are all kept.
     std::int32_t FindCoarse(Pixel coarse, std::int32_t hint) const {
         if (!perceptual_) return Find(coarse, hint);
-        if (coarse_.empty()) coarse_.assign(FiveBits().Slots(), 0);
-        std::uint16_t& known = coarse_[FiveBits().SlotOf(coarse)];
+        if (coarse_.empty()) coarse_.assign(Lattice().Slots(), 0);
+        std::uint16_t& known = coarse_[Lattice().SlotOf(coarse)];
         if (known == 0) known = static_cast<std::uint16_t>(perceptual_->FindOnce(coarse, hint) + 1);
         return known - 1;
     }
@@ -1186,9 +1193,7 @@ public:
         std::atomic<std::uint16_t>& known = answers_[SixBits().SlotOf(pixel)];
         std::uint16_t answer = known.load(std::memory_order_relaxed);
         if (answer == 0) {
-            const auto rounded = [](std::uint8_t v) { return static_cast<std::uint8_t>(std::min(255, (v + 2) & ~3)); };
-            const Pixel coarse = MakePixel(rounded(RedOf(pixel)), rounded(GreenOf(pixel)), rounded(BlueOf(pixel)));
-            answer = static_cast<std::uint16_t>(matcher_.FindOnce(coarse, hint) + 1);
+            answer = static_cast<std::uint16_t>(matcher_.FindOnce(SixBits().Rounded(pixel), hint) + 1);
             known.store(answer, std::memory_order_relaxed);
         }
         return answer - 1;

@@ -20,11 +20,20 @@
 #include <new>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TESSELBOX_AVX2
 #include <immintrin.h>
 #endif
 
 namespace tesselbox {
 namespace {
+
+#ifdef TESSELBOX_AVX2
+// Whether the loops written for AVX2 and fused multiply-add may run here.
+bool Avx2WithFma() {
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return avx2;
+}
+#endif
 
 constexpr double POW25_7 = 6103515625.0;
 // The weighting T of CIEDE2000 stays between 0.3620 and 1.5725 at every hue.
@@ -325,8 +334,7 @@ struct CubeColumns {
     }
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define TESSELBOX_AVX2_CUBE_BOUNDS
+#ifdef TESSELBOX_AVX2
 // Four values of a table; all lanes read, from a defined start.
 [[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d GatherAt(const double* table, __m128i at) {
     return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), table, at, _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
@@ -410,9 +418,8 @@ struct CubeColumns {
 
 void CubeBounds(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes, const EntryColumns& entries,
                 std::size_t count, const CubeColumns& out) {
-#ifdef TESSELBOX_AVX2_CUBE_BOUNDS
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    if (avx2) {
+#ifdef TESSELBOX_AVX2
+    if (Avx2WithFma()) {
         CubeBoundsAvx2(cube, planes, entries, count, out);
         return;
     }
@@ -486,8 +493,7 @@ struct PairTerms {
     }
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define TESSELBOX_AVX2_BOUNDS
+#ifdef TESSELBOX_AVX2
 // Four entries at a time where the processor can.
 [[gnu::target("avx2,fma")]] void BoundsAvx2(const Lab& color, double chroma, const EntryColumns& entries,
                                            std::size_t count, double* lows, double* highs) {
@@ -497,9 +503,8 @@ struct PairTerms {
 
 void Bounds(const Lab& color, double chroma, const EntryColumns& entries, std::size_t count, double* lows,
             double* highs) {
-#ifdef TESSELBOX_AVX2_BOUNDS
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    if (avx2) {
+#ifdef TESSELBOX_AVX2
+    if (Avx2WithFma()) {
         BoundsAvx2(color, chroma, entries, count, lows, highs);
         return;
     }
@@ -512,6 +517,9 @@ Pixel ColorOnly(Pixel pixel) { return pixel & 0x00FFFFFFu; }
 constexpr std::size_t BLOCKS = 4096;
 constexpr unsigned RECENT_BITS = 16;
 constexpr std::size_t RECENT = std::size_t{1} << RECENT_BITS;
+
+// Where a color's recent answer is kept.
+std::size_t RecentSlotOf(Pixel p) { return (ColorOnly(p) * 0x9E3779B1u) >> (32 - RECENT_BITS); }
 
 std::uint32_t BlockOf(Pixel p) { return (p >> 12 & 0xF00u) | (p >> 8 & 0xF0u) | (p >> 4 & 0xFu); }
 std::uint32_t SlotOf(Pixel p) { return (p >> 8 & 0xF00u) | (p >> 4 & 0xF0u) | (p & 0xFu); }
@@ -579,6 +587,8 @@ struct PerceptualIndex::Cell {
     // LEAST is each candidate's bound over the whole cube; the candidates go from the least up.
     std::vector<double> groups;
     std::vector<std::int32_t> at;  // in the index's arrays
+    // The length of `groups` for that many candidates: whole groups.
+    static std::size_t DoublesFor(std::size_t candidates) { return (candidates + GROUP - 1) / GROUP * COLUMNS * GROUP; }
     double* Of(std::size_t group, Column column) { return groups.data() + (group * COLUMNS + column) * GROUP; }
     const double* Of(std::size_t group, Column column) const {
         return groups.data() + (group * COLUMNS + column) * GROUP;
@@ -832,7 +842,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     std::sort(listed.begin(), listed.end());
     cell->count = listed.size();
     cell->at.reserve(listed.size());
-    cell->groups.resize((listed.size() + Cell::GROUP - 1) / Cell::GROUP * Cell::COLUMNS * Cell::GROUP);
+    cell->groups.resize(Cell::DoublesFor(listed.size()));
     for (std::size_t k = 0; k < listed.size(); ++k) {
         const auto e = static_cast<std::size_t>(listed[k].second);
         const std::size_t group = k / Cell::GROUP, lane = k % Cell::GROUP;
@@ -855,7 +865,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         while (kept < cell->count && !Beyond(listed[kept].first, cell->reach2)) ++kept;
         cell->count = kept;
         cell->at.resize(kept);
-        cell->groups.resize((kept + Cell::GROUP - 1) / Cell::GROUP * Cell::COLUMNS * Cell::GROUP);
+        cell->groups.resize(Cell::DoublesFor(kept));
     }
     return cell;
 }
@@ -951,7 +961,7 @@ std::int32_t PerceptualIndex::Answer(Pixel pixel, std::int32_t hint) const {
 
 std::int32_t PerceptualIndex::Find(Pixel pixel, std::int32_t hint) const {
     if (!blocks_) {
-        std::atomic<std::uint64_t>& slot = recent_[(ColorOnly(pixel) * 0x9E3779B1u) >> (32 - RECENT_BITS)];
+        std::atomic<std::uint64_t>& slot = recent_[RecentSlotOf(pixel)];
         const std::uint64_t seen = slot.load(std::memory_order_relaxed);
         const std::uint64_t color = ColorOnly(pixel);
         if (seen >> 16 == color && (seen & 0xFFFFu) != 0) return static_cast<std::int32_t>(seen & 0xFFFFu) - 1;
@@ -980,7 +990,7 @@ std::int32_t PerceptualIndex::FindOnce(Pixel pixel, std::int32_t hint) const { r
 
 void PerceptualIndex::Prefetch(Pixel pixel) const {
     if (!blocks_) {
-        __builtin_prefetch(&recent_[(ColorOnly(pixel) * 0x9E3779B1u) >> (32 - RECENT_BITS)]);
+        __builtin_prefetch(&recent_[RecentSlotOf(pixel)]);
         return;
     }
     if (const Block* block = blocks_[BlockOf(pixel)].load(std::memory_order_acquire)) {
