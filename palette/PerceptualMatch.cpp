@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -578,21 +579,19 @@ struct PerceptualIndex::Block {
 // the cube's largest chroma. A color whose nearest candidate lies within the reach has its answer
 // among them; any other entry is farther than the reach.
 struct PerceptualIndex::Cell {
-    // The candidates in groups of GROUP, each group's columns side by side, so that a color reads
-    // one stretch of memory a group.
+    // The candidates in groups of GROUP, so that a color reads one stretch of memory a group. The
+    // weights are rounded down to floats, which keeps the bound below and a cube's memory small: a
+    // photo makes a thousand cubes, and fresh memory costs more to touch than to compute.
     static constexpr std::size_t GROUP = 16;
-    enum Column : std::size_t { LEAST, LIGHTNESS, A, B, WEIGHT_L, WEIGHT_A, WEIGHT_B, COLUMNS };
+    struct Group {
+        double least;  // no bound over the cube of this group's candidates or later ones is lower
+        std::array<double, GROUP> lightness, a, b;
+        std::array<float, GROUP> weightL, weightA, weightB;
+        std::array<std::int32_t, GROUP> at;  // in the index's arrays
+    };
     double reach2 = 0;
     std::size_t count = 0;
-    // LEAST is each candidate's bound over the whole cube; the candidates go from the least up.
-    std::vector<double> groups;
-    std::vector<std::int32_t> at;  // in the index's arrays
-    // The length of `groups` for that many candidates: whole groups.
-    static std::size_t DoublesFor(std::size_t candidates) { return (candidates + GROUP - 1) / GROUP * COLUMNS * GROUP; }
-    double* Of(std::size_t group, Column column) { return groups.data() + (group * COLUMNS + column) * GROUP; }
-    const double* Of(std::size_t group, Column column) const {
-        return groups.data() + (group * COLUMNS + column) * GROUP;
-    }
+    std::unique_ptr<Group[]> groups;
 };
 
 // The best entry so far, whose difference, squared, lies in [low2, high2]: bounds at first, one
@@ -820,7 +819,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     // Every entry's bound over the cube, with its weights: a few passes over the table's columns
     // cost less than pruning the tree's boxes by their own bounds.
     const std::size_t count = lightness_.size();
-    const auto columns = std::make_unique_for_overwrite<double[]>(5 * count);
+    const auto columns = std::make_unique_for_overwrite<double[]>(6 * count);  // and the keys below
     const CubeColumns bounds{columns.get(), columns.get() + count, columns.get() + 2 * count, columns.get() + 3 * count,
                              columns.get() + 4 * count};
     CubeBounds(cube, planes, {lightness_.data(), a_.data(), b_.data(), chroma_.data()}, count, bounds);
@@ -833,27 +832,35 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
 
     auto cell = std::make_unique<Cell>();
     cell->reach2 = firstReach * firstReach;
-    // Each listed entry's bound and place, which order the list: the least first, ties by place.
-    std::vector<std::pair<double, std::int32_t>> listed;
-    listed.reserve(256);
+    // The listed entries in the order of their bounds, least first, ties by place: a bound's bits
+    // keep its order, and those left out below the place only ever round it down.
+    static_assert(MAX_COLORS <= 0x10000);
+    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(columns.get() + 5 * count);
+    std::size_t listed = 0;
     for (std::size_t e = 0; e < count; ++e) {
-        if (!Beyond(bounds.bound[e], cell->reach2)) listed.emplace_back(bounds.bound[e], static_cast<std::int32_t>(e));
+        keys[listed] = (std::bit_cast<std::uint64_t>(bounds.bound[e]) & ~std::uint64_t{0xFFFF}) | e;
+        listed += Beyond(bounds.bound[e], cell->reach2) ? 0 : 1;
     }
-    std::sort(listed.begin(), listed.end());
-    cell->count = listed.size();
-    cell->at.reserve(listed.size());
-    cell->groups.resize(Cell::DoublesFor(listed.size()));
-    for (std::size_t k = 0; k < listed.size(); ++k) {
-        const auto e = static_cast<std::size_t>(listed[k].second);
-        const std::size_t group = k / Cell::GROUP, lane = k % Cell::GROUP;
-        cell->Of(group, Cell::LEAST)[lane] = listed[k].first;
-        cell->Of(group, Cell::LIGHTNESS)[lane] = lightness_[e];
-        cell->Of(group, Cell::A)[lane] = a_[e];
-        cell->Of(group, Cell::B)[lane] = b_[e];
-        cell->Of(group, Cell::WEIGHT_L)[lane] = bounds.weightL[e];
-        cell->Of(group, Cell::WEIGHT_A)[lane] = bounds.weightA[e];
-        cell->Of(group, Cell::WEIGHT_B)[lane] = bounds.weightB[e];
-        cell->at.push_back(listed[k].second);
+    std::sort(keys, keys + listed);
+    const auto boundOf = [keys](std::size_t k) { return std::bit_cast<double>(keys[k] & ~std::uint64_t{0xFFFF}); };
+    const auto floatBelow = [](double v) {
+        const auto f = static_cast<float>(v);
+        return static_cast<double>(f) > v ? std::nextafter(f, 0.0f) : f;
+    };
+    cell->count = listed;
+    cell->groups = std::make_unique_for_overwrite<Cell::Group[]>((listed + Cell::GROUP - 1) / Cell::GROUP);
+    for (std::size_t k = 0; k < listed; ++k) {
+        const std::size_t e = keys[k] & 0xFFFF;
+        Cell::Group& group = cell->groups[k / Cell::GROUP];
+        const std::size_t lane = k % Cell::GROUP;
+        if (lane == 0) group.least = boundOf(k);
+        group.lightness[lane] = lightness_[e];
+        group.a[lane] = a_[e];
+        group.b[lane] = b_[e];
+        group.weightL[lane] = floatBelow(bounds.weightL[e]);
+        group.weightA[lane] = floatBelow(bounds.weightA[e]);
+        group.weightB[lane] = floatBelow(bounds.weightB[e]);
+        group.at[lane] = static_cast<std::int32_t>(e);
     }
     std::int32_t near = -1;
     std::int32_t nearest = SearchIn(*cell, middle, near);
@@ -862,10 +869,8 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     if (reach < firstReach) {
         cell->reach2 = reach * reach;
         std::size_t kept = 0;
-        while (kept < cell->count && !Beyond(listed[kept].first, cell->reach2)) ++kept;
+        while (kept < cell->count && !Beyond(boundOf(kept), cell->reach2)) ++kept;
         cell->count = kept;
-        cell->at.resize(kept);
-        cell->groups.resize(Cell::DoublesFor(kept));
     }
     return cell;
 }
@@ -905,15 +910,16 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
     std::array<std::size_t, GROUP> entries;
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
     Best best;
-    for (std::size_t group = 0, begin = 0;
-         begin < count && !Beyond(cell.Of(group, Cell::LEAST)[0], best.high2); ++group, begin += GROUP) {
+    for (std::size_t begin = 0; begin < count && !Beyond(cell.groups[begin / GROUP].least, best.high2);
+         begin += GROUP) {
         const std::size_t size = std::min(GROUP, count - begin);
-        const double* weightL = cell.Of(group, Cell::WEIGHT_L);
-        const double* weightA = cell.Of(group, Cell::WEIGHT_A);
-        const double* weightB = cell.Of(group, Cell::WEIGHT_B);
-        const double* cubeL = cell.Of(group, Cell::LIGHTNESS);
-        const double* cubeA = cell.Of(group, Cell::A);
-        const double* cubeB = cell.Of(group, Cell::B);
+        const Cell::Group& group = cell.groups[begin / GROUP];
+        const float* weightL = group.weightL.data();
+        const float* weightA = group.weightA.data();
+        const float* weightB = group.weightB.data();
+        const double* cubeL = group.lightness.data();
+        const double* cubeA = group.a.data();
+        const double* cubeB = group.b.data();
         for (std::size_t k = 0; k < size; ++k) {
             const double dl = cubeL[k] - color.L, da = cubeA[k] - color.a, db = cubeB[k] - color.b;
             bounds[k] = weightL[k] * dl * dl + weightA[k] * da * da + weightB[k] * db * db;
@@ -926,7 +932,7 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
         // The least first, so that the others meet a close best; then the others that may still win.
         std::size_t opened = 0;
         const auto open = [&](std::size_t k) {
-            const auto e = static_cast<std::size_t>(cell.at[begin + k]);
+            const auto e = static_cast<std::size_t>(group.at[k]);
             lightness[opened] = lightness_[e];
             as[opened] = a_[e];
             bs[opened] = b_[e];
