@@ -826,8 +826,8 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     // The weights hold at the middle too: the entry least by them is near, and the difference to it
     // a first reach. The middle's nearest is then among the entries listed for it, and the list,
     // from the least bound up, ends where the reach from the nearest does.
-    const std::size_t guess =
-        static_cast<std::size_t>(std::min_element(bounds.atMiddle, bounds.atMiddle + count) - bounds.atMiddle);
+    std::size_t guess = 0;
+    for (std::size_t e = 1; e < count; ++e) guess = bounds.atMiddle[e] < bounds.atMiddle[guess] ? e : guess;
     const double firstReach = Ciede2000(middle, Lab{lightness_[guess], a_[guess], b_[guess]}) + CELL_REACH;
 
     auto cell = std::make_unique<Cell>();
@@ -843,9 +843,9 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     }
     std::sort(keys, keys + listed);
     const auto boundOf = [keys](std::size_t k) { return std::bit_cast<double>(keys[k] & ~std::uint64_t{0xFFFF}); };
-    const auto floatBelow = [](double v) {
+    const auto floatBelow = [](double v) {  // v >= 0: a float rounded up is positive, one step less
         const auto f = static_cast<float>(v);
-        return static_cast<double>(f) > v ? std::nextafter(f, 0.0f) : f;
+        return std::bit_cast<float>(std::bit_cast<std::uint32_t>(f) - (static_cast<double>(f) > v ? 1u : 0u));
     };
     cell->count = listed;
     cell->groups = std::make_unique_for_overwrite<Cell::Group[]>((listed + Cell::GROUP - 1) / Cell::GROUP);
