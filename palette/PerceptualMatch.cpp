@@ -513,6 +513,65 @@ void Bounds(const Lab& color, double chroma, const EntryColumns& entries, std::s
     BoundsLoop(color, chroma, entries, count, lows, highs);
 }
 
+// A group of a cube's candidates: their coordinates and the weights of their cheap bound.
+constexpr std::size_t GROUP = 16;
+struct GroupColumns {
+    const double* lightness;
+    const double* a;
+    const double* b;
+    const float* weightL;
+    const float* weightA;
+    const float* weightB;
+};
+
+// Each candidate's cheap bound, infinite from `size` up; returns the first of the least.
+inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, const Lab& color, double* bounds) {
+    std::size_t least = 0;
+    for (std::size_t k = 0; k < GROUP; ++k) {
+        const double dl = group.lightness[k] - color.L, da = group.a[k] - color.a, db = group.b[k] - color.b;
+        bounds[k] = k < size ? group.weightL[k] * dl * dl + group.weightA[k] * da * da + group.weightB[k] * db * db
+                             : std::numeric_limits<double>::infinity();
+        least = bounds[k] < bounds[least] ? k : least;
+    }
+    return least;
+}
+
+#ifdef TESSELBOX_AVX2
+[[gnu::target("avx2,fma")]] std::size_t CheapBoundsAvx2(const GroupColumns& group, std::size_t size, const Lab& color,
+                                                        double* bounds) {
+    const __m256d l = _mm256_set1_pd(color.L), a = _mm256_set1_pd(color.a), b = _mm256_set1_pd(color.b);
+    const __m256d infinite = _mm256_set1_pd(std::numeric_limits<double>::infinity());
+    const __m256i sizes = _mm256_set1_epi64x(static_cast<long long>(size));
+    __m256d least = infinite;
+    for (std::size_t k = 0; k < GROUP; k += 4) {
+        const __m256d dl = _mm256_sub_pd(_mm256_loadu_pd(group.lightness + k), l);
+        const __m256d da = _mm256_sub_pd(_mm256_loadu_pd(group.a + k), a);
+        const __m256d db = _mm256_sub_pd(_mm256_loadu_pd(group.b + k), b);
+        __m256d bound = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(group.weightL + k)), dl), dl);
+        bound = _mm256_fmadd_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(group.weightA + k)), da), da, bound);
+        bound = _mm256_fmadd_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(group.weightB + k)), db), db, bound);
+        const __m256i lanes = _mm256_setr_epi64x(static_cast<long long>(k), static_cast<long long>(k + 1),
+                                                 static_cast<long long>(k + 2), static_cast<long long>(k + 3));
+        bound = _mm256_blendv_pd(infinite, bound, _mm256_castsi256_pd(_mm256_cmpgt_epi64(sizes, lanes)));
+        _mm256_storeu_pd(bounds + k, bound);
+        least = _mm256_min_pd(least, bound);
+    }
+    least = _mm256_min_pd(least, _mm256_permute4x64_pd(least, 0x4E));
+    least = _mm256_min_pd(least, _mm256_permute_pd(least, 0x5));
+    const double smallest = _mm256_cvtsd_f64(least);
+    for (std::size_t k = 0;; ++k) {
+        if (bounds[k] == smallest) return k;
+    }
+}
+#endif
+
+std::size_t CheapBounds(const GroupColumns& group, std::size_t size, const Lab& color, double* bounds) {
+#ifdef TESSELBOX_AVX2
+    if (Avx2WithFma()) return CheapBoundsAvx2(group, size, color, bounds);
+#endif
+    return CheapBoundsLoop(group, size, color, bounds);
+}
+
 Pixel ColorOnly(Pixel pixel) { return pixel & 0x00FFFFFFu; }
 
 constexpr std::size_t BLOCKS = 4096;
@@ -582,7 +641,7 @@ struct PerceptualIndex::Cell {
     // The candidates in groups of GROUP, so that a color reads one stretch of memory a group. The
     // weights are rounded down to floats, which keeps the bound below and a cube's memory small: a
     // photo makes a thousand cubes, and fresh memory costs more to touch than to compute.
-    static constexpr std::size_t GROUP = 16;
+    static constexpr std::size_t GROUP = tesselbox::GROUP;
     struct Group {
         double least;  // no bound over the cube of this group's candidates or later ones is lower
         std::array<double, GROUP> lightness, a, b;
@@ -862,6 +921,14 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         group.weightB[lane] = floatBelow(bounds.weightB[e]);
         group.at[lane] = static_cast<std::int32_t>(e);
     }
+    // The last group's lanes past the list are read, whatever they hold, and then left out.
+    for (std::size_t k = listed; k % Cell::GROUP != 0; ++k) {
+        Cell::Group& group = cell->groups[k / Cell::GROUP];
+        const std::size_t lane = k % Cell::GROUP;
+        group.lightness[lane] = group.a[lane] = group.b[lane] = 0.0;
+        group.weightL[lane] = group.weightA[lane] = group.weightB[lane] = 0.0f;
+        group.at[lane] = 0;
+    }
     std::int32_t near = -1;
     std::int32_t nearest = SearchIn(*cell, middle, near);
     if (nearest < 0) nearest = Search(middle, near);  // rounding aside, the guess is listed
@@ -905,7 +972,6 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
     // A group at a time from the nearest over the cube, until even that is too far: in each, the
     // cheap bound with the cube's weights for all, then the tight bounds of those it cannot rule
     // out, offered to the best.
-    constexpr std::size_t GROUP = Cell::GROUP;
     std::array<double, GROUP> bounds, lows, highs, lightness, as, bs, chromas;
     std::array<std::size_t, GROUP> entries;
     const double chroma = std::sqrt(color.a * color.a + color.b * color.b);
@@ -914,20 +980,9 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
          begin += GROUP) {
         const std::size_t size = std::min(GROUP, count - begin);
         const Cell::Group& group = cell.groups[begin / GROUP];
-        const float* weightL = group.weightL.data();
-        const float* weightA = group.weightA.data();
-        const float* weightB = group.weightB.data();
-        const double* cubeL = group.lightness.data();
-        const double* cubeA = group.a.data();
-        const double* cubeB = group.b.data();
-        for (std::size_t k = 0; k < size; ++k) {
-            const double dl = cubeL[k] - color.L, da = cubeA[k] - color.a, db = cubeB[k] - color.b;
-            bounds[k] = weightL[k] * dl * dl + weightA[k] * da * da + weightB[k] * db * db;
-        }
-        std::size_t least = 0;
-        for (std::size_t k = 1; k < size; ++k) {
-            if (bounds[k] < bounds[least]) least = k;
-        }
+        const std::size_t least = CheapBounds({group.lightness.data(), group.a.data(), group.b.data(),
+                                               group.weightL.data(), group.weightA.data(), group.weightB.data()},
+                                              size, color, bounds.data());
         if (Beyond(bounds[least], best.high2)) continue;
         // The least first, so that the others meet a close best; then the others that may still win.
         std::size_t opened = 0;
@@ -947,9 +1002,13 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
         };
         open(least);
         offerOpened();
-        for (std::size_t k = 0; k < size; ++k) {
-            if (k != least && !Beyond(bounds[k], best.high2)) open(k);
+        // Which others may still win, as bits: a branch for each would be a guess the processor
+        // often gets wrong.
+        std::uint32_t others = 0;
+        for (std::size_t k = 0; k < GROUP; ++k) {
+            others |= (k < size && k != least && !Beyond(bounds[k], best.high2) ? 1u : 0u) << k;
         }
+        for (; others != 0; others &= others - 1) open(static_cast<std::size_t>(std::countr_zero(others)));
         offerOpened();
     }
     if (best.at < 0) return -1;
