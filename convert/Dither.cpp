@@ -1132,7 +1132,7 @@ using EntryList = std::array<std::int32_t, LIST>;
 class EntryLists {
 public:
     EntryLists(const ColorTable& table, const Matcher& matcher)
-        : matcher_(matcher), answers_(SixBits().Slots()) {
+        : matcher_(matcher) {
         const auto count = static_cast<std::size_t>(table.count);
         linear_.resize(count);
         lab_.resize(count);
@@ -1187,16 +1187,10 @@ public:
         return list;
     }
 
-    // The nearest entry to a pixel's color rounded to 6 bits a channel, shared by the threads: the
-    // pixels that stand out are many but their colors at that depth are few.
+    // The nearest entry to a pixel's color rounded to 6 bits a channel: the pixels that stand out
+    // are many but their colors at that depth are few, and the matcher remembers recent answers.
     std::int32_t NearestOf(Pixel pixel, std::int32_t hint) const {
-        std::atomic<std::uint16_t>& known = answers_[SixBits().SlotOf(pixel)];
-        std::uint16_t answer = known.load(std::memory_order_relaxed);
-        if (answer == 0) {
-            answer = static_cast<std::uint16_t>(matcher_.FindOnce(SixBits().Rounded(pixel), hint) + 1);
-            known.store(answer, std::memory_order_relaxed);
-        }
-        return answer - 1;
+        return matcher_.FindShared(SixBits().Rounded(pixel), hint);
     }
 
 private:
@@ -1205,7 +1199,6 @@ private:
     const Matcher& matcher_;
     std::vector<LinearRgb> linear_;
     std::vector<Lab> lab_;
-    mutable std::vector<std::atomic<std::uint16_t>> answers_;  // each plus one, zero for none yet
 };
 
 // Squared distance of two colors in 8-bit sRGB.
