@@ -2,7 +2,8 @@
 // falls in it, lists the entries that may be nearest to some color inside: all but those whose
 // lower bound of CIEDE2000 over the cube surely exceeds a reach a little beyond the difference at
 // its middle. The list runs from the least bound up, so a color reads it only while the rest may
-// still win. Each candidate is judged by a cheap bound with the cube's weights, then by a tight one
+// still win. Each candidate is judged by a cheap bound with the cube's weights (and SH's larger
+// weight for the part of the difference that must be hue), then by a tight one
 // (every term exact but T and RT, taken over their possible ranges), computed several entries at a
 // time; only then is the difference itself computed. A color whose nearest candidate lies beyond
 // the reach falls back to a k-d tree over (L, a, b), which skips whole boxes by the same kind of
@@ -131,13 +132,14 @@ const LightnessTable& LightnessWeights() {
 // <= G·C, so C̄' <= G·C̄, and G falls as C̄ grows, so over a slice [low, high) C̄' <= G(low)·high.
 // From that, SC at its largest, and 1 - |RT|/2 at its least: RT is at most sin 60° times
 // RC = 2 sqrt(C̄'^7 / (C̄'^7 + 25^7)), which grows with C̄'. And G at its least, at the slice's top:
-// Δa' = G·Δa.
+// Δa' = G·Δa; SH at its largest, with T at its largest; and G at its largest, at the slice's foot.
 class ChromaTable {
 public:
     struct Slice {
         double inverseWidest2;  // 1 / SC² at its least
         double rotationFloor;   // 1 - |RT|/2 at its least
         double gLeast;          // G at its least
+        double inverseHue2;     // 1 / SH² at its least
     };
     ChromaTable() {
         for (int i = 0; i < SLICES; ++i) {
@@ -147,38 +149,47 @@ public:
             const double high7 = Pow7(high);
             const double gLeast = 1.0 + 0.5 * (1.0 - std::sqrt(high7 / (high7 + POW25_7)));
             Slice slice = Bounds(g * high, gLeast * (1.0 - 1e-12));
+            gMost_[static_cast<std::size_t>(i)] = g * (1.0 + 1e-12);
             // Never above the slice below, which holds for every chroma above it too, so that a
             // larger chroma never gets larger weights (MakeCell relies on it).
             if (i > 0) {
                 const Slice& below = slices_[static_cast<std::size_t>(i - 1)];
                 slice = {std::min(slice.inverseWidest2, below.inverseWidest2),
-                         std::min(slice.rotationFloor, below.rotationFloor), std::min(slice.gLeast, below.gLeast)};
+                         std::min(slice.rotationFloor, below.rotationFloor), std::min(slice.gLeast, below.gLeast),
+                         std::min(slice.inverseHue2, below.inverseHue2)};
             }
             slices_[static_cast<std::size_t>(i)] = slice;
         }
-        slices_[SLICES] = {0.0, 1.0 - SIN_60, 1.0};
+        slices_[SLICES] = {0.0, 1.0 - SIN_60, 1.0, 0.0};
+        const double end7 = Pow7(SLICES * WIDTH);
+        gMost_[SLICES] = (1.0 + 0.5 * (1.0 - std::sqrt(end7 / (end7 + POW25_7)))) * (1.0 + 1e-12);
     }
-    const Slice& At(double chromaMean) const {
-        // One choice, which a loop over several entries makes without a branch.
-        const double slice = chromaMean < SLICES * WIDTH ? chromaMean * (1.0 / WIDTH) : SLICES;
-        return slices_[static_cast<std::size_t>(slice)];
-    }
+    const Slice& At(double chromaMean) const { return slices_[SliceOf(chromaMean)]; }
+    // G at its largest for mean chromas from this one up.
+    double GMostFrom(double chromaMean) const { return gMost_[SliceOf(chromaMean)]; }
     const Slice* Data() const { return slices_.data(); }
 
     static constexpr int SLICES = 1024;
     static constexpr double WIDTH = 0.25;
 
 private:
+    static std::size_t SliceOf(double chromaMean) {
+        // One choice, which a loop over several entries makes without a branch.
+        return static_cast<std::size_t>(chromaMean < SLICES * WIDTH ? chromaMean * (1.0 / WIDTH) : SLICES);
+    }
     static Slice Bounds(double chromaMeanPrime, double gLeast) {
         const double c = chromaMeanPrime * (1.0 + 1e-12);
         const double widest = (1.0 + 0.045 * c) * (1.0 + 1e-12);
+        const double widestHue = (1.0 + 0.015 * T_MAX * c) * (1.0 + 1e-12);
         const double c7 = Pow7(c);
         const double halfRc = std::sqrt(c7 / (c7 + POW25_7));
-        return {1.0 / (widest * widest), 1.0 - SIN_60 * halfRc * (1.0 + 1e-9) - 1e-12, gLeast};
+        return {1.0 / (widest * widest), 1.0 - SIN_60 * halfRc * (1.0 + 1e-9) - 1e-12, gLeast,
+                1.0 / (widestHue * widestHue)};
     }
     // The last for chromas beyond any sRGB color's: C̄' <= 1.5·C̄ is not bounded, so SC is taken
     // as infinite.
     std::array<Slice, SLICES + 1> slices_{};
+    std::array<double, SLICES + 1> gMost_{};
 };
 
 const ChromaTable& ChromaWeights() {
@@ -274,6 +285,7 @@ std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(const Box& box) {
 // is all gray, whose hue difference is zero). `planes` must hold all of `query`.
 struct Weights {
     double l, a, b;
+    double hue;  // for the hue difference, which SH weighs, with the same floor as b
 };
 // The planes hold floors from the highest down (or none), so the first that holds the target and
 // raises the floor is the highest that does: the floor is the largest of those that hold, computed
@@ -290,7 +302,7 @@ struct Weights {
         floor = std::max(floor, holds ? plane.floor : 0.0);
     }
     const double b = floor * slice.inverseWidest2;
-    return {l, b * slice.gLeast * slice.gLeast, b};
+    return {l, b * slice.gLeast * slice.gLeast, b, floor * slice.inverseHue2};
 }
 
 [[gnu::always_inline]] inline double Gap(double low, double high, double otherLow, double otherHigh) {
@@ -315,6 +327,7 @@ struct CubeColumns {
     double* weightL;
     double* weightA;
     double* weightB;
+    double* weightHue;
     double* atMiddle;  // the bound by those weights at the cube's middle
 };
 
@@ -329,6 +342,7 @@ struct CubeColumns {
         out.weightL[k] = weights.l;
         out.weightA[k] = weights.a;
         out.weightB[k] = weights.b;
+        out.weightHue[k] = weights.hue;
         const double dl = entry.lLow - (cube.lLow + cube.lHigh) / 2.0, da = entry.aLow - (cube.aLow + cube.aHigh) / 2.0,
                      db = entry.bLow - (cube.bLow + cube.bHigh) / 2.0;
         out.atMiddle[k] = weights.l * dl * dl + weights.a * da * da + weights.b * db * db;
@@ -359,7 +373,7 @@ struct CubeColumns {
                                                 const CubeColumns& out) {
     const double* inverseSquares = LightnessWeights().Data();
     const auto* slices = reinterpret_cast<const double*>(ChromaWeights().Data());
-    static_assert(sizeof(ChromaTable::Slice) == 3 * sizeof(double));
+    static_assert(sizeof(ChromaTable::Slice) == 4 * sizeof(double));
     const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0);
     const __m256d lLow = _mm256_set1_pd(cube.lLow), lHigh = _mm256_set1_pd(cube.lHigh);
     const __m256d aLow = _mm256_set1_pd(cube.aLow), aHigh = _mm256_set1_pd(cube.aHigh);
@@ -381,10 +395,11 @@ struct CubeColumns {
         const __m256d slice = _mm256_blendv_pd(
             chromaBeyond, _mm256_mul_pd(mean, _mm256_set1_pd(1.0 / ChromaTable::WIDTH)),
             _mm256_cmp_pd(mean, chromaEnd, _CMP_LT_OQ));
-        const __m128i at = _mm_mullo_epi32(_mm256_cvttpd_epi32(slice), _mm_set1_epi32(3));
+        const __m128i at = _mm_slli_epi32(_mm256_cvttpd_epi32(slice), 2);
         const __m256d inverseWidest2 = GatherAt(slices, at);
         const __m256d rotationFloor = GatherAt(slices + 1, at);
         const __m256d gLeast = GatherAt(slices + 2, at);
+        const __m256d inverseHue2 = GatherAt(slices + 3, at);
         const __m256d gray =
             _mm256_or_pd(_mm256_cmp_pd(cubeGray, one, _CMP_EQ_OQ), _mm256_cmp_pd(chroma, zero, _CMP_EQ_OQ));
         __m256d floor = _mm256_blendv_pd(rotationFloor, one, gray);
@@ -407,6 +422,7 @@ struct CubeColumns {
         _mm256_storeu_pd(out.weightL + k, l);
         _mm256_storeu_pd(out.weightA + k, weightA);
         _mm256_storeu_pd(out.weightB + k, weightB);
+        _mm256_storeu_pd(out.weightHue + k, _mm256_mul_pd(floor, inverseHue2));
         const __m256d dl = _mm256_sub_pd(lightness, middleL), da = _mm256_sub_pd(a, middleA),
                       db = _mm256_sub_pd(b, middleB);
         _mm256_storeu_pd(out.atMiddle + k, _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(l, dl), dl),
@@ -516,20 +532,44 @@ void Bounds(const Lab& color, double chroma, const EntryColumns& entries, std::s
 // A group of a cube's candidates: their coordinates and the weights of their cheap bound.
 constexpr std::size_t GROUP = 16;
 struct GroupColumns {
-    const double* lightness;
-    const double* a;
-    const double* b;
+    const float* lightness;
+    const float* a;
+    const float* b;
     const float* weightL;
     const float* weightA;
     const float* weightB;
+    const float* weightHue;
+    const float* chroma;
+    const float* gMost;
 };
 
+// The cheap bound weighs the difference in (a, b) by SC, which holds for chroma and hue alike; but
+// SH is smaller, and where two colors differ in hue more than in chroma, the hue difference weighs
+// more. With D = Δa'² + Δb² = ΔC'² + ΔH'² and |ΔC'| <= M, ΔH'² >= D - M², and that part of D may take
+// the larger weight of SH. Δa'² >= Δa², and C' lies between C and G·C, so M is the larger of
+// G·C1 - C2 and G·C2 - C1, with G at its largest, and a little more for the entry's chroma rounded to
+// a float (under 8e-6 below 256).
+constexpr double CHROMA_ROUNDING = 2e-5;
+// The candidates' coordinates are floats too, each within 4e-6 of its value (all lie below 128), so
+// every difference is taken as that much less.
+constexpr double COORDINATE_ROUNDING = 1e-5;
+
+[[gnu::always_inline]] inline double AtLeast(double coordinate, double from) {
+    return std::max(0.0, std::fabs(coordinate - from) - COORDINATE_ROUNDING);
+}
+
 // Each candidate's cheap bound, infinite from `size` up; returns the first of the least.
-inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, const Lab& color, double* bounds) {
+inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, const Lab& color, double chroma,
+                                   double* bounds) {
     std::size_t least = 0;
     for (std::size_t k = 0; k < GROUP; ++k) {
-        const double dl = group.lightness[k] - color.L, da = group.a[k] - color.a, db = group.b[k] - color.b;
-        bounds[k] = k < size ? group.weightL[k] * dl * dl + group.weightA[k] * da * da + group.weightB[k] * db * db
+        const double dl = AtLeast(group.lightness[k], color.L), da = AtLeast(group.a[k], color.a),
+                     db = AtLeast(group.b[k], color.b);
+        const double g = group.gMost[k], other = group.chroma[k];
+        const double most = std::max({g * chroma - other, g * other - chroma, 0.0}) + CHROMA_ROUNDING;
+        const double hue = std::max(0.0, da * da + db * db - most * most);
+        bounds[k] = k < size ? group.weightL[k] * dl * dl + group.weightA[k] * da * da + group.weightB[k] * db * db +
+                                   group.weightHue[k] * hue
                              : std::numeric_limits<double>::infinity();
         least = bounds[k] < bounds[least] ? k : least;
     }
@@ -537,19 +577,36 @@ inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, 
 }
 
 #ifdef TESSELBOX_AVX2
+// Four floats as doubles.
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d Wide(const float* v) {
+    return _mm256_cvtps_pd(_mm_loadu_ps(v));
+}
+
+// AtLeast, four at a time.
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d AtLeast(const float* coordinates, __m256d from) {
+    const __m256d difference = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(Wide(coordinates), from));
+    return _mm256_max_pd(_mm256_setzero_pd(), _mm256_sub_pd(difference, _mm256_set1_pd(COORDINATE_ROUNDING)));
+}
+
 [[gnu::target("avx2,fma")]] std::size_t CheapBoundsAvx2(const GroupColumns& group, std::size_t size, const Lab& color,
-                                                        double* bounds) {
+                                                        double chroma, double* bounds) {
     const __m256d l = _mm256_set1_pd(color.L), a = _mm256_set1_pd(color.a), b = _mm256_set1_pd(color.b);
+    const __m256d c = _mm256_set1_pd(chroma), zero = _mm256_setzero_pd();
     const __m256d infinite = _mm256_set1_pd(std::numeric_limits<double>::infinity());
     const __m256i sizes = _mm256_set1_epi64x(static_cast<long long>(size));
     __m256d least = infinite;
     for (std::size_t k = 0; k < GROUP; k += 4) {
-        const __m256d dl = _mm256_sub_pd(_mm256_loadu_pd(group.lightness + k), l);
-        const __m256d da = _mm256_sub_pd(_mm256_loadu_pd(group.a + k), a);
-        const __m256d db = _mm256_sub_pd(_mm256_loadu_pd(group.b + k), b);
-        __m256d bound = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(group.weightL + k)), dl), dl);
-        bound = _mm256_fmadd_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(group.weightA + k)), da), da, bound);
-        bound = _mm256_fmadd_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(group.weightB + k)), db), db, bound);
+        const __m256d dl = AtLeast(group.lightness + k, l), da = AtLeast(group.a + k, a), db = AtLeast(group.b + k, b);
+        __m256d bound = _mm256_mul_pd(_mm256_mul_pd(Wide(group.weightL + k), dl), dl);
+        bound = _mm256_fmadd_pd(_mm256_mul_pd(Wide(group.weightA + k), da), da, bound);
+        bound = _mm256_fmadd_pd(_mm256_mul_pd(Wide(group.weightB + k), db), db, bound);
+        const __m256d g = Wide(group.gMost + k), other = Wide(group.chroma + k);
+        const __m256d most = _mm256_add_pd(
+            _mm256_max_pd(_mm256_max_pd(_mm256_fmsub_pd(g, c, other), _mm256_fmsub_pd(g, other, c)), zero),
+            _mm256_set1_pd(CHROMA_ROUNDING));
+        const __m256d hue = _mm256_max_pd(
+            zero, _mm256_sub_pd(_mm256_fmadd_pd(da, da, _mm256_mul_pd(db, db)), _mm256_mul_pd(most, most)));
+        bound = _mm256_fmadd_pd(Wide(group.weightHue + k), hue, bound);
         const __m256i lanes = _mm256_setr_epi64x(static_cast<long long>(k), static_cast<long long>(k + 1),
                                                  static_cast<long long>(k + 2), static_cast<long long>(k + 3));
         bound = _mm256_blendv_pd(infinite, bound, _mm256_castsi256_pd(_mm256_cmpgt_epi64(sizes, lanes)));
@@ -565,11 +622,12 @@ inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, 
 }
 #endif
 
-std::size_t CheapBounds(const GroupColumns& group, std::size_t size, const Lab& color, double* bounds) {
+std::size_t CheapBounds(const GroupColumns& group, std::size_t size, const Lab& color, double chroma,
+                        double* bounds) {
 #ifdef TESSELBOX_AVX2
-    if (Avx2WithFma()) return CheapBoundsAvx2(group, size, color, bounds);
+    if (Avx2WithFma()) return CheapBoundsAvx2(group, size, color, chroma, bounds);
 #endif
-    return CheapBoundsLoop(group, size, color, bounds);
+    return CheapBoundsLoop(group, size, color, chroma, bounds);
 }
 
 Pixel ColorOnly(Pixel pixel) { return pixel & 0x00FFFFFFu; }
@@ -638,14 +696,17 @@ struct PerceptualIndex::Block {
 // the cube's largest chroma. A color whose nearest candidate lies within the reach has its answer
 // among them; any other entry is farther than the reach.
 struct PerceptualIndex::Cell {
-    // The candidates in groups of GROUP, so that a color reads one stretch of memory a group. The
-    // weights are rounded down to floats, which keeps the bound below and a cube's memory small: a
-    // photo makes a thousand cubes, and fresh memory costs more to touch than to compute.
+    // The candidates in groups of GROUP, so that a color reads one stretch of memory a group. All is
+    // kept in floats, the weights rounded down and the rest allowed for, so that a cube's memory stays
+    // small: a photo makes a thousand cubes, and fresh memory costs more to touch than to compute.
     static constexpr std::size_t GROUP = tesselbox::GROUP;
     struct Group {
         double least;  // no bound over the cube of this group's candidates or later ones is lower
-        std::array<double, GROUP> lightness, a, b;
+        std::array<float, GROUP> lightness, a, b;
         std::array<float, GROUP> weightL, weightA, weightB;
+        // What the hue difference adds: its weight beyond weightB, the entry's chroma and G at its
+        // largest for the cube and the entry.
+        std::array<float, GROUP> weightHue, chroma, gMost;
         std::array<std::int32_t, GROUP> at;  // in the index's arrays
     };
     double reach2 = 0;
@@ -873,14 +934,16 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     const double farA = std::max(std::fabs(cube.aLow), std::fabs(cube.aHigh));
     const double farB = std::max(std::fabs(cube.bLow), std::fabs(cube.bHigh));
     cube.chromaHigh = std::sqrt(farA * farA + farB * farB);
+    const double nearA = std::max({cube.aLow, -cube.aHigh, 0.0}), nearB = std::max({cube.bLow, -cube.bHigh, 0.0});
+    const double chromaLow = std::sqrt(nearA * nearA + nearB * nearB) * (1.0 - 1e-12);
     const Lab middle{(cube.lLow + cube.lHigh) / 2.0, (cube.aLow + cube.aHigh) / 2.0, (cube.bLow + cube.bHigh) / 2.0};
     const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(cube);
     // Every entry's bound over the cube, with its weights: a few passes over the table's columns
     // cost less than pruning the tree's boxes by their own bounds.
     const std::size_t count = lightness_.size();
-    const auto columns = std::make_unique_for_overwrite<double[]>(6 * count);  // and the keys below
-    const CubeColumns bounds{columns.get(), columns.get() + count, columns.get() + 2 * count, columns.get() + 3 * count,
-                             columns.get() + 4 * count};
+    const auto columns = std::make_unique_for_overwrite<double[]>(7 * count);  // and the keys below
+    const CubeColumns bounds{columns.get(),         columns.get() + count,     columns.get() + 2 * count,
+                             columns.get() + 3 * count, columns.get() + 4 * count, columns.get() + 5 * count};
     CubeBounds(cube, planes, {lightness_.data(), a_.data(), b_.data(), chroma_.data()}, count, bounds);
     // The weights hold at the middle too: the entry least by them is near, and the difference to it
     // a first reach. The middle's nearest is then among the entries listed for it, and the list,
@@ -894,7 +957,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     // The listed entries in the order of their bounds, least first, ties by place: a bound's bits
     // keep its order, and those left out below the place only ever round it down.
     static_assert(MAX_COLORS <= 0x10000);
-    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(columns.get() + 5 * count);
+    std::uint64_t* keys = reinterpret_cast<std::uint64_t*>(columns.get() + 6 * count);
     std::size_t listed = 0;
     for (std::size_t e = 0; e < count; ++e) {
         keys[listed] = (std::bit_cast<std::uint64_t>(bounds.bound[e]) & ~std::uint64_t{0xFFFF}) | e;
@@ -906,6 +969,11 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         const auto f = static_cast<float>(v);
         return std::bit_cast<float>(std::bit_cast<std::uint32_t>(f) - (static_cast<double>(f) > v ? 1u : 0u));
     };
+    const auto floatAbove = [](double v) {  // v > 0: a float rounded down is one step short
+        const auto f = static_cast<float>(v);
+        return std::bit_cast<float>(std::bit_cast<std::uint32_t>(f) + (static_cast<double>(f) < v ? 1u : 0u));
+    };
+    const ChromaTable& chromaWeights = ChromaWeights();
     cell->count = listed;
     cell->groups = std::make_unique_for_overwrite<Cell::Group[]>((listed + Cell::GROUP - 1) / Cell::GROUP);
     for (std::size_t k = 0; k < listed; ++k) {
@@ -913,20 +981,24 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         Cell::Group& group = cell->groups[k / Cell::GROUP];
         const std::size_t lane = k % Cell::GROUP;
         if (lane == 0) group.least = boundOf(k);
-        group.lightness[lane] = lightness_[e];
-        group.a[lane] = a_[e];
-        group.b[lane] = b_[e];
+        group.lightness[lane] = static_cast<float>(lightness_[e]);
+        group.a[lane] = static_cast<float>(a_[e]);
+        group.b[lane] = static_cast<float>(b_[e]);
         group.weightL[lane] = floatBelow(bounds.weightL[e]);
         group.weightA[lane] = floatBelow(bounds.weightA[e]);
         group.weightB[lane] = floatBelow(bounds.weightB[e]);
+        group.weightHue[lane] = floatBelow(std::max(0.0, bounds.weightHue[e] - bounds.weightB[e]));
+        group.chroma[lane] = static_cast<float>(chroma_[e]);
+        group.gMost[lane] = floatAbove(chromaWeights.GMostFrom((chromaLow + chroma_[e]) / 2.0));
         group.at[lane] = static_cast<std::int32_t>(e);
     }
     // The last group's lanes past the list are read, whatever they hold, and then left out.
     for (std::size_t k = listed; k % Cell::GROUP != 0; ++k) {
         Cell::Group& group = cell->groups[k / Cell::GROUP];
         const std::size_t lane = k % Cell::GROUP;
-        group.lightness[lane] = group.a[lane] = group.b[lane] = 0.0;
+        group.lightness[lane] = group.a[lane] = group.b[lane] = 0.0f;
         group.weightL[lane] = group.weightA[lane] = group.weightB[lane] = 0.0f;
+        group.weightHue[lane] = group.chroma[lane] = group.gMost[lane] = 0.0f;
         group.at[lane] = 0;
     }
     std::int32_t near = -1;
@@ -988,9 +1060,11 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
          begin += GROUP) {
         const std::size_t size = std::min(GROUP, count - begin);
         const Cell::Group& group = cell.groups[begin / GROUP];
-        const std::size_t least = CheapBounds({group.lightness.data(), group.a.data(), group.b.data(),
-                                               group.weightL.data(), group.weightA.data(), group.weightB.data()},
-                                              size, color, bounds.data());
+        const std::size_t least =
+            CheapBounds({group.lightness.data(), group.a.data(), group.b.data(), group.weightL.data(),
+                         group.weightA.data(), group.weightB.data(), group.weightHue.data(), group.chroma.data(),
+                         group.gMost.data()},
+                        size, color, chroma, bounds.data());
         if (Beyond(bounds[least], best.high2)) continue;
         // The least first, so that the others meet a close best; then the others that may still win.
         std::size_t opened = 0;
