@@ -255,6 +255,83 @@ std::array<HalfPlane, REACH_COUNT> HalfPlanesAround(double a, double b) {
     return planes;
 }
 
+// Where the primed hue h' = atan2(b, G·a) of colors may lie, for G from 1 to 1.5: an arc of less
+// than a half turn, in degrees, or any hue. CIEDE2000's mean hue lies on the shorter arc between two
+// hues, so for two arcs whose hull is less than a half turn, within that hull; the farther that lies
+// from 275 degrees around the circle, the smaller the rotation term can be.
+struct HueArc {
+    double from = 0.0, span = 360.0;
+};
+
+// The arc of points (a, b) and (1.5 a, b): hue moves monotonically with G, and over a box, to its
+// corners. Widened by far more than atan2's rounding.
+HueArc HueArcOf(const double* as, const double* bs, std::size_t count) {
+    constexpr double DEGREES = 180.0 / 3.14159265358979323846;
+    double x = 0.0, y = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double length = std::sqrt(as[i] * as[i] + bs[i] * bs[i]);
+        if (length == 0.0) return {};
+        x += as[i] / length;
+        y += bs[i] / length;
+    }
+    if (x * x + y * y < 1e-6) return {};
+    const double toward = std::atan2(y, x) * DEGREES;
+    double low = 0.0, high = 0.0;
+    for (std::size_t i = 0; i < 2 * count; ++i) {
+        const double a = as[i % count] * (i < count ? 1.0 : 1.5), b = bs[i % count];
+        double offset = std::atan2(b, a) * DEGREES - toward;
+        offset = offset > 180.0 ? offset - 360.0 : offset <= -180.0 ? offset + 360.0 : offset;
+        low = std::min(low, offset);
+        high = std::max(high, offset);
+    }
+    if (high - low >= 170.0) return {};
+    double from = toward + low - 1e-6;
+    from = from < 0.0 ? from + 360.0 : from >= 360.0 ? from - 360.0 : from;
+    return {from, high - low + 2e-6};
+}
+
+// The angle around the circle from 275 degrees to the hull of two arcs, or 0 when the hull is not
+// less than a half turn. With the cube's arc at 0, the entry's starts r degrees on: before or after.
+[[gnu::always_inline]] inline double AngleFrom275(const HueArc& cube, double from, double span) {
+    double r = from - cube.from;
+    r = r < 0.0 ? r + 360.0 : r;
+    const double entryStart = r <= 180.0 ? r : r - 360.0;
+    const double start = std::min(0.0, entryStart), end = std::max(cube.span, entryStart + span);
+    double t = 275.0 - cube.from;
+    t = t < 0.0 ? t + 360.0 : t;
+    const bool inside = (t >= start && t <= end) || (t - 360.0 >= start && t - 360.0 <= end);
+    const auto around = [](double x) {
+        x = std::fabs(x);
+        x = x >= 360.0 ? x - 360.0 : x;
+        return std::min(x, 360.0 - x);
+    };
+    const bool known = cube.span < 180.0 && span < 180.0 && end - start < 180.0;
+    return known && !inside ? std::min(around(t - start), around(t - end)) : 0.0;
+}
+
+// At least |sin 2Δθ| / sin 60° for mean hues at least d whole degrees from 275 around the circle:
+// Δθ is at most 30·exp(-(d/25)²) there, as in RotationReachAt.
+class RotationTable {
+public:
+    RotationTable() {
+        for (std::size_t d = 0; d < reach_.size(); ++d) {
+            const double x = static_cast<double>(d) / 25.0;
+            const double theta = 30.0 * std::exp(-x * x) / (180.0 / 3.14159265358979323846);
+            reach_[d] = std::min(1.0, (std::sin(2.0 * theta) * (1.0 + 1e-9) + 1e-12) / SIN_60);
+        }
+    }
+    double At(double angle) const { return reach_[static_cast<std::size_t>(std::min(angle, 180.0))]; }
+    const double* Data() const { return reach_.data(); }
+
+private:
+    std::array<double, 181> reach_{};
+};
+
+const RotationTable& RotationReaches() {
+    static const RotationTable table;
+    return table;
+}
+
 // True when the squared bound surely exceeds the squared best (or equals it only by rounding).
 bool Beyond(double bound2, double best2) { return bound2 > best2 * (1.0 + 1e-9) + 1e-9; }
 
@@ -290,13 +367,16 @@ struct Weights {
 // The planes hold floors from the highest down (or none), so the first that holds the target and
 // raises the floor is the highest that does: the floor is the largest of those that hold, computed
 // without branches.
+// `reach`, at most 1, bounds |sin 2Δθ| / sin 60° for the pair where their hues tell more.
 [[gnu::always_inline]] inline Weights WeightsBetween(const Box& query, const Box& target,
-                                                     const std::array<HalfPlane, REACH_COUNT>& planes) {
+                                                     const std::array<HalfPlane, REACH_COUNT>& planes,
+                                                     double reach = 1.0) {
     const LightnessTable& lightnessWeights = LightnessWeights();
     const double l = std::min(lightnessWeights.InverseSquareAt(target.lLow + query.lLow),
                               lightnessWeights.InverseSquareAt(target.lHigh + query.lHigh));
     const ChromaTable::Slice& slice = ChromaWeights().At((query.chromaHigh + target.chromaHigh) / 2.0);
     double floor = query.chromaHigh == 0.0 || target.chromaHigh == 0.0 ? 1.0 : slice.rotationFloor;
+    floor = std::max(floor, 1.0 - (1.0 - slice.rotationFloor) * reach);
     for (const HalfPlane& plane : planes) {
         const bool holds = plane.HoldsAll(target.aLow, target.aHigh, target.bLow, target.bHigh);
         floor = std::max(floor, holds ? plane.floor : 0.0);
@@ -331,13 +411,22 @@ struct CubeColumns {
     double* atMiddle;  // the bound by those weights at the cube's middle
 };
 
+// The entries' arcs of primed hue, one array each.
+struct ArcColumns {
+    const double* from;
+    const double* span;
+};
+
 [[gnu::always_inline]] inline void CubeBoundsLoop(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes,
-                                                 const EntryColumns& entries, std::size_t begin, std::size_t end,
+                                                 const HueArc& cubeArc, const EntryColumns& entries,
+                                                 const ArcColumns& arcs, std::size_t begin, std::size_t end,
                                                  const CubeColumns& out) {
+    const RotationTable& rotation = RotationReaches();
     for (std::size_t k = begin; k < end; ++k) {
         const Box entry{entries.lightness[k], entries.lightness[k], entries.a[k], entries.a[k],
                         entries.b[k],         entries.b[k],         entries.chroma[k]};
-        const Weights weights = WeightsBetween(cube, entry, planes);
+        const Weights weights =
+            WeightsBetween(cube, entry, planes, rotation.At(AngleFrom275(cubeArc, arcs.from[k], arcs.span[k])));
         out.bound[k] = BoundOver(weights, cube, entry);
         out.weightL[k] = weights.l;
         out.weightA[k] = weights.a;
@@ -367,10 +456,42 @@ struct CubeColumns {
     return _mm256_max_pd(_mm256_max_pd(_mm256_setzero_pd(), _mm256_sub_pd(v, high)), _mm256_sub_pd(low, v));
 }
 
+// The angle around the circle for a difference of angles within a turn and a half.
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d AroundTheCircle(__m256d x) {
+    const __m256d turn = _mm256_set1_pd(360.0);
+    x = _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
+    x = _mm256_sub_pd(x, _mm256_and_pd(_mm256_cmp_pd(x, turn, _CMP_GE_OQ), turn));
+    return _mm256_min_pd(x, _mm256_sub_pd(turn, x));
+}
+
+// AngleFrom275, four entries at a time.
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d AnglesFrom275(const HueArc& cube, __m256d from,
+                                                                         __m256d span) {
+    const __m256d zero = _mm256_setzero_pd(), half = _mm256_set1_pd(180.0), turn = _mm256_set1_pd(360.0);
+    const __m256d cubeSpan = _mm256_set1_pd(cube.span);
+    __m256d r = _mm256_sub_pd(from, _mm256_set1_pd(cube.from));
+    r = _mm256_add_pd(r, _mm256_and_pd(_mm256_cmp_pd(r, zero, _CMP_LT_OQ), turn));
+    const __m256d entryStart = _mm256_sub_pd(r, _mm256_and_pd(_mm256_cmp_pd(r, half, _CMP_GT_OQ), turn));
+    const __m256d start = _mm256_min_pd(zero, entryStart);
+    const __m256d end = _mm256_max_pd(cubeSpan, _mm256_add_pd(entryStart, span));
+    double t = 275.0 - cube.from;
+    t = t < 0.0 ? t + 360.0 : t;
+    const __m256d at = _mm256_set1_pd(t), before = _mm256_set1_pd(t - 360.0);
+    const __m256d inside = _mm256_or_pd(
+        _mm256_and_pd(_mm256_cmp_pd(at, start, _CMP_GE_OQ), _mm256_cmp_pd(at, end, _CMP_LE_OQ)),
+        _mm256_and_pd(_mm256_cmp_pd(before, start, _CMP_GE_OQ), _mm256_cmp_pd(before, end, _CMP_LE_OQ)));
+    const __m256d angle = _mm256_min_pd(AroundTheCircle(_mm256_sub_pd(at, start)), AroundTheCircle(_mm256_sub_pd(at, end)));
+    const __m256d known = _mm256_and_pd(_mm256_cmp_pd(span, half, _CMP_LT_OQ),
+                                        _mm256_cmp_pd(_mm256_sub_pd(end, start), half, _CMP_LT_OQ));
+    return _mm256_and_pd(_mm256_andnot_pd(inside, known), angle);
+}
+
 // Four entries at a time: the same arithmetic, the weights' tables read by gathers.
 [[gnu::target("avx2,fma")]] void CubeBoundsAvx2(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes,
-                                                const EntryColumns& entries, std::size_t count,
+                                                const HueArc& cubeArc, const EntryColumns& entries,
+                                                const ArcColumns& arcs, std::size_t count,
                                                 const CubeColumns& out) {
+    const double* reaches = RotationReaches().Data();
     const double* inverseSquares = LightnessWeights().Data();
     const auto* slices = reinterpret_cast<const double*>(ChromaWeights().Data());
     static_assert(sizeof(ChromaTable::Slice) == 4 * sizeof(double));
@@ -411,6 +532,15 @@ struct CubeColumns {
                                                 _mm256_cmp_pd(farther, zero, _CMP_GT_OQ));
             floor = _mm256_max_pd(floor, _mm256_and_pd(holds, _mm256_set1_pd(plane.floor)));
         }
+        // The hues' arcs, where the half-planes left a floor below the best they give.
+        if (cubeArc.span < 180.0 &&
+            _mm256_movemask_pd(_mm256_cmp_pd(floor, _mm256_set1_pd(REACHES[0].floor), _CMP_LT_OQ)) != 0) {
+            const __m256d angle = _mm256_min_pd(
+                AnglesFrom275(cubeArc, _mm256_loadu_pd(arcs.from + k), _mm256_loadu_pd(arcs.span + k)),
+                _mm256_set1_pd(180.0));
+            const __m256d reach = GatherAt(reaches, _mm256_cvttpd_epi32(angle));
+            floor = _mm256_max_pd(floor, _mm256_fnmadd_pd(_mm256_sub_pd(one, rotationFloor), reach, one));
+        }
         const __m256d weightB = _mm256_mul_pd(floor, inverseWidest2);
         const __m256d weightA = _mm256_mul_pd(_mm256_mul_pd(weightB, gLeast), gLeast);
         const __m256d gapL = GapsOf(lightness, lLow, lHigh), gapA = GapsOf(a, aLow, aHigh);
@@ -429,19 +559,19 @@ struct CubeColumns {
                                                                       _mm256_mul_pd(_mm256_mul_pd(weightA, da), da)),
                                                         _mm256_mul_pd(_mm256_mul_pd(weightB, db), db)));
     }
-    CubeBoundsLoop(cube, planes, entries, k, count, out);
+    CubeBoundsLoop(cube, planes, cubeArc, entries, arcs, k, count, out);
 }
 #endif
 
-void CubeBounds(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes, const EntryColumns& entries,
-                std::size_t count, const CubeColumns& out) {
+void CubeBounds(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes, const HueArc& cubeArc,
+                const EntryColumns& entries, const ArcColumns& arcs, std::size_t count, const CubeColumns& out) {
 #ifdef TESSELBOX_AVX2
     if (Avx2WithFma()) {
-        CubeBoundsAvx2(cube, planes, entries, count, out);
+        CubeBoundsAvx2(cube, planes, cubeArc, entries, arcs, count, out);
         return;
     }
 #endif
-    CubeBoundsLoop(cube, planes, entries, 0, count, out);
+    CubeBoundsLoop(cube, planes, cubeArc, entries, arcs, 0, count, out);
 }
 
 // The terms of CIEDE2000 for a pair that need no angle: ΔL/SL squared, G, C1', C2', ΔC'/SC, the
@@ -796,6 +926,9 @@ PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsTo
         a_.push_back(c.a);
         b_.push_back(c.b);
         chroma_.push_back(std::sqrt(c.a * c.a + c.b * c.b));
+        const HueArc arc = HueArcOf(&c.a, &c.b, 1);
+        hueFrom_.push_back(arc.from);
+        hueSpan_.push_back(arc.span);
         tableIndex_.push_back(i);
     }
 }
@@ -944,7 +1077,14 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     const auto columns = std::make_unique_for_overwrite<double[]>(7 * count);  // and the keys below
     const CubeColumns bounds{columns.get(),         columns.get() + count,     columns.get() + 2 * count,
                              columns.get() + 3 * count, columns.get() + 4 * count, columns.get() + 5 * count};
-    CubeBounds(cube, planes, {lightness_.data(), a_.data(), b_.data(), chroma_.data()}, count, bounds);
+    HueArc cubeArc;
+    if (!(cube.aLow <= 0.0 && cube.aHigh >= 0.0 && cube.bLow <= 0.0 && cube.bHigh >= 0.0)) {
+        const double as[] = {cube.aLow, cube.aLow, cube.aHigh, cube.aHigh};
+        const double bs[] = {cube.bLow, cube.bHigh, cube.bLow, cube.bHigh};
+        cubeArc = HueArcOf(as, bs, 4);
+    }
+    CubeBounds(cube, planes, cubeArc, {lightness_.data(), a_.data(), b_.data(), chroma_.data()},
+               {hueFrom_.data(), hueSpan_.data()}, count, bounds);
     // The weights hold at the middle too: the entry least by them is near, and the difference to it
     // a first reach. The middle's nearest is then among the entries listed for it, and the list,
     // from the least bound up, ends where the reach from the nearest does.

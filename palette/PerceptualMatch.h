@@ -83,6 +83,7 @@ private:
 
     // The distinct colors of the table, in the order of the tree's leaves.
     std::vector<double> lightness_, a_, b_, chroma_;
+    std::vector<double> hueFrom_, hueSpan_;  // where each entry's primed hue may lie, in degrees
     std::vector<Node> nodes_;
     std::vector<std::int32_t> tableIndex_;
     std::vector<Lab> labOfTable_;      // every table entry, by table index
