@@ -737,8 +737,8 @@ inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, 
         const __m256d hue = _mm256_max_pd(
             zero, _mm256_sub_pd(_mm256_fmadd_pd(da, da, _mm256_mul_pd(db, db)), _mm256_mul_pd(most, most)));
         bound = _mm256_fmadd_pd(Wide(group.weightHue + k), hue, bound);
-        const __m256i lanes = _mm256_setr_epi64x(static_cast<long long>(k), static_cast<long long>(k + 1),
-                                                 static_cast<long long>(k + 2), static_cast<long long>(k + 3));
+        const __m256i lanes =
+            _mm256_add_epi64(_mm256_set1_epi64x(static_cast<long long>(k)), _mm256_setr_epi64x(0, 1, 2, 3));
         bound = _mm256_blendv_pd(infinite, bound, _mm256_castsi256_pd(_mm256_cmpgt_epi64(sizes, lanes)));
         _mm256_storeu_pd(bounds + k, bound);
         least = _mm256_min_pd(least, bound);
