@@ -29,13 +29,15 @@
 namespace tesselbox {
 namespace {
 
-#ifdef TESSELBOX_AVX2
 // Whether the loops written for AVX2 and fused multiply-add may run here.
 bool Avx2WithFma() {
+#ifdef TESSELBOX_AVX2
     static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     return avx2;
-}
+#else
+    return false;
 #endif
+}
 
 constexpr double POW25_7 = 6103515625.0;
 // The weighting T of CIEDE2000 stays between 0.3620 and 1.5725 at every hue.
@@ -563,14 +565,16 @@ struct ArcColumns {
 }
 #endif
 
-void CubeBounds(const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes, const HueArc& cubeArc,
+// Each of these runs the AVX2 loop when `avx2` (which only Avx2WithFma() may allow), else the plain one.
+void CubeBounds(bool avx2, const Box& cube, const std::array<HalfPlane, REACH_COUNT>& planes, const HueArc& cubeArc,
                 const EntryColumns& entries, const ArcColumns& arcs, std::size_t count, const CubeColumns& out) {
 #ifdef TESSELBOX_AVX2
-    if (Avx2WithFma()) {
+    if (avx2) {
         CubeBoundsAvx2(cube, planes, cubeArc, entries, arcs, count, out);
         return;
     }
 #endif
+    (void)avx2;
     CubeBoundsLoop(cube, planes, cubeArc, entries, arcs, 0, count, out);
 }
 
@@ -648,14 +652,15 @@ struct PairTerms {
 }
 #endif
 
-void Bounds(const Lab& color, double chroma, const EntryColumns& entries, std::size_t count, double* lows,
+void Bounds(bool avx2, const Lab& color, double chroma, const EntryColumns& entries, std::size_t count, double* lows,
             double* highs) {
 #ifdef TESSELBOX_AVX2
-    if (Avx2WithFma()) {
+    if (avx2) {
         BoundsAvx2(color, chroma, entries, count, lows, highs);
         return;
     }
 #endif
+    (void)avx2;
     BoundsLoop(color, chroma, entries, count, lows, highs);
 }
 
@@ -752,11 +757,12 @@ inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, 
 }
 #endif
 
-std::size_t CheapBounds(const GroupColumns& group, std::size_t size, const Lab& color, double chroma,
+std::size_t CheapBounds(bool avx2, const GroupColumns& group, std::size_t size, const Lab& color, double chroma,
                         double* bounds) {
 #ifdef TESSELBOX_AVX2
-    if (Avx2WithFma()) return CheapBoundsAvx2(group, size, color, chroma, bounds);
+    if (avx2) return CheapBoundsAvx2(group, size, color, chroma, bounds);
 #endif
+    (void)avx2;
     return CheapBoundsLoop(group, size, color, chroma, bounds);
 }
 
@@ -804,7 +810,7 @@ bool FartherOrAsFar(const Lab& from, const Lab& x, const Lab& y) {
     const std::array<double, 2> lightness{x.L, y.L}, as{x.a, y.a}, bs{x.b, y.b},
         chromas{std::sqrt(x.a * x.a + x.b * x.b), std::sqrt(y.a * y.a + y.b * y.b)};
     std::array<double, 2> lows{}, highs{};
-    Bounds(from, std::sqrt(from.a * from.a + from.b * from.b),
+    Bounds(Avx2WithFma(), from, std::sqrt(from.a * from.a + from.b * from.b),
            {lightness.data(), as.data(), bs.data(), chromas.data()}, 2, lows.data(), highs.data());
     if (Beyond(lows[0], highs[1])) return true;
     if (Beyond(lows[1], highs[0])) return false;
@@ -856,8 +862,9 @@ struct PerceptualIndex::Best {
 };
 
 // The atomics start empty: make_unique value-initializes them.
-PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk)
-    : cells_(std::make_unique<std::atomic<Cell*>[]>(CELLS_L * CELLS_A * CELLS_B)) {
+PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk, PerceptualInstructions instructions)
+    : avx2_(instructions == PerceptualInstructions::Fastest && Avx2WithFma()),
+      cells_(std::make_unique<std::atomic<Cell*>[]>(CELLS_L * CELLS_A * CELLS_B)) {
     if (colorsToAsk >= REMEMBER_FROM) {
         blocks_ = std::make_unique<std::atomic<Block*>[]>(BLOCKS);
     } else {
@@ -1007,7 +1014,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
     if (hint >= 0 && sortedAt_[static_cast<std::size_t>(hint)] >= 0) {
         const auto e = static_cast<std::size_t>(sortedAt_[static_cast<std::size_t>(hint)]);
         double low2 = 0, high2 = 0;
-        Bounds(color, chroma, {&lightness_[e], &a_[e], &b_[e], &chroma_[e]}, 1, &low2, &high2);
+        Bounds(avx2_, color, chroma, {&lightness_[e], &a_[e], &b_[e], &chroma_[e]}, 1, &low2, &high2);
         Offer(color, chroma, e, low2, high2, best);
     }
     const std::array<HalfPlane, REACH_COUNT> planes = HalfPlanesAround(color.a, color.b);
@@ -1034,7 +1041,7 @@ std::int32_t PerceptualIndex::Search(const Lab& color, std::int32_t hint) const 
             const auto size = static_cast<std::size_t>(node.end - node.begin);
             const EntryColumns leaf{lightness_.data() + first, a_.data() + first, b_.data() + first,
                                     chroma_.data() + first};
-            Bounds(color, chroma, leaf, size, lows.data(), highs.data());
+            Bounds(avx2_, color, chroma, leaf, size, lows.data(), highs.data());
             for (std::size_t round = 0; round < size; ++round) {
                 std::size_t least = 0;
                 for (std::size_t k = 1; k < size; ++k) {
@@ -1083,7 +1090,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         const double bs[] = {cube.bLow, cube.bHigh, cube.bLow, cube.bHigh};
         cubeArc = HueArcOf(as, bs, 4);
     }
-    CubeBounds(cube, planes, cubeArc, {lightness_.data(), a_.data(), b_.data(), chroma_.data()},
+    CubeBounds(avx2_, cube, planes, cubeArc, {lightness_.data(), a_.data(), b_.data(), chroma_.data()},
                {hueFrom_.data(), hueSpan_.data()}, count, bounds);
     // The weights hold at the middle too: the entry least by them is near, and the difference to it
     // a first reach. The middle's nearest is then among the entries listed for it, and the list,
@@ -1201,7 +1208,7 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
         const std::size_t size = std::min(GROUP, count - begin);
         const Cell::Group& group = cell.groups[begin / GROUP];
         const std::size_t least =
-            CheapBounds({group.lightness.data(), group.a.data(), group.b.data(), group.weightL.data(),
+            CheapBounds(avx2_, {group.lightness.data(), group.a.data(), group.b.data(), group.weightL.data(),
                          group.weightA.data(), group.weightB.data(), group.weightHue.data(), group.chroma.data(),
                          group.gMost.data()},
                         size, color, chroma, bounds.data());
@@ -1217,7 +1224,7 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
             entries[opened++] = e;
         };
         const auto offerOpened = [&] {
-            Bounds(color, chroma, {lightness.data(), as.data(), bs.data(), chromas.data()}, opened, lows.data(),
+            Bounds(avx2_, color, chroma, {lightness.data(), as.data(), bs.data(), chromas.data()}, opened, lows.data(),
                    highs.data());
             for (std::size_t k = 0; k < opened; ++k) Offer(color, chroma, entries[k], lows[k], highs[k], best);
             opened = 0;

@@ -21,6 +21,10 @@ std::int32_t FindNearestPerceptual(const ColorTable& table, const Lab& color);
 // both differences cannot tell.
 bool FartherOrAsFar(const Lab& from, const Lab& x, const Lab& y);
 
+// The index's loops: AVX2 with fused multiply-add where the processor has them, or plain ones
+// (for tests, which check that both give the same answers).
+enum class PerceptualInstructions { Plain, Fastest };
+
 class PerceptualIndex {
 public:
     static constexpr std::uint64_t REMEMBER_FROM = 1u << 20;
@@ -28,7 +32,8 @@ public:
     // Copies what it needs of the table. count >= 1. `colorsToAsk`, about how many colors it will be
     // asked, decides whether remembering every answer pays, as it does for a full-size picture; with
     // fewer, only recent answers are kept.
-    explicit PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk = REMEMBER_FROM);
+    explicit PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk = REMEMBER_FROM,
+                             PerceptualInstructions instructions = PerceptualInstructions::Fastest);
     ~PerceptualIndex();
     PerceptualIndex(const PerceptualIndex&) = delete;
     PerceptualIndex& operator=(const PerceptualIndex&) = delete;
@@ -81,6 +86,7 @@ private:
     // The search behind Find.
     std::int32_t Answer(Pixel pixel, std::int32_t hint) const;
 
+    bool avx2_;  // whether to run the AVX2 loops
     // The distinct colors of the table, in the order of the tree's leaves.
     std::vector<double> lightness_, a_, b_, chroma_;
     std::vector<double> hueFrom_, hueSpan_;  // where each entry's primed hue may lie, in degrees

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tesselbox {
@@ -127,9 +128,11 @@ std::vector<TableCase> Tables() {
 TEST(PerceptualIndex, AnswersWhatThePlainScanAnswers) {
     for (const TableCase& c : Tables()) {
         const ColorTable table = TableOf(c.colors);
-        // Remembering every answer, and only recent ones.
-        for (const std::uint64_t colorsToAsk : {PerceptualIndex::REMEMBER_FROM, std::uint64_t{0}}) {
-            const PerceptualIndex index(table, colorsToAsk);
+        // Remembering every answer with the fastest loops, and only recent ones with the plain loops.
+        for (const auto& [colorsToAsk, instructions] :
+             {std::pair{PerceptualIndex::REMEMBER_FROM, PerceptualInstructions::Fastest},
+              std::pair{std::uint64_t{0}, PerceptualInstructions::Plain}}) {
+            const PerceptualIndex index(table, colorsToAsk, instructions);
             std::uint64_t state = 77;
             std::vector<Pixel> sample;
             sample.reserve(3000 + 256 + 256 + 8);
