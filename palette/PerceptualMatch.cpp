@@ -757,6 +757,34 @@ inline std::size_t CheapBoundsLoop(const GroupColumns& group, std::size_t size, 
 }
 #endif
 
+// Bit k set where bounds[k], k < size, is not Beyond best2: a branch for each would be a guess the
+// processor often gets wrong.
+std::uint32_t MayWinLoop(const double* bounds, std::size_t size, double best2) {
+    std::uint32_t may = 0;
+    for (std::size_t k = 0; k < GROUP; ++k) may |= (k < size && !Beyond(bounds[k], best2) ? 1u : 0u) << k;
+    return may;
+}
+
+#ifdef TESSELBOX_AVX2
+[[gnu::target("avx2,fma")]] std::uint32_t MayWinAvx2(const double* bounds, std::size_t size, double best2) {
+    const __m256d limit = _mm256_set1_pd(best2 * (1.0 + 1e-9) + 1e-9);  // as Beyond has it
+    std::uint32_t may = 0;
+    for (std::size_t k = 0; k < GROUP; k += 4) {
+        const int lanes = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(bounds + k), limit, _CMP_LE_OQ));
+        may |= static_cast<std::uint32_t>(lanes) << k;
+    }
+    return may & ((std::uint32_t{1} << size) - 1);
+}
+#endif
+
+std::uint32_t MayWin(bool avx2, const double* bounds, std::size_t size, double best2) {
+#ifdef TESSELBOX_AVX2
+    if (avx2) return MayWinAvx2(bounds, size, best2);
+#endif
+    (void)avx2;
+    return MayWinLoop(bounds, size, best2);
+}
+
 std::size_t CheapBounds(bool avx2, const GroupColumns& group, std::size_t size, const Lab& color, double chroma,
                         double* bounds) {
 #ifdef TESSELBOX_AVX2
@@ -1226,17 +1254,14 @@ std::int32_t PerceptualIndex::SearchIn(const Cell& cell, const Lab& color, std::
         const auto offerOpened = [&] {
             Bounds(avx2_, color, chroma, {lightness.data(), as.data(), bs.data(), chromas.data()}, opened, lows.data(),
                    highs.data());
-            for (std::size_t k = 0; k < opened; ++k) Offer(color, chroma, entries[k], lows[k], highs[k], best);
+            for (std::size_t k = 0; k < opened; ++k) {
+                if (!Beyond(lows[k], best.high2)) Offer(color, chroma, entries[k], lows[k], highs[k], best);
+            }
             opened = 0;
         };
         open(least);
         offerOpened();
-        // Which others may still win, as bits: a branch for each would be a guess the processor
-        // often gets wrong.
-        std::uint32_t others = 0;
-        for (std::size_t k = 0; k < GROUP; ++k) {
-            others |= (k < size && k != least && !Beyond(bounds[k], best.high2) ? 1u : 0u) << k;
-        }
+        std::uint32_t others = MayWin(avx2_, bounds.data(), size, best.high2) & ~(std::uint32_t{1} << least);
         for (; others != 0; others &= others - 1) open(static_cast<std::size_t>(std::countr_zero(others)));
         offerOpened();
     }
