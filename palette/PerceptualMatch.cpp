@@ -609,9 +609,13 @@ struct PairTerms {
 // Bounds of the difference, squared, from `color` to `count` entries, with every term exact except
 // the hue weighting T and the rotation term RT. T is known to within rounding where the mean hue is,
 // and lies in [T_MIN, T_MAX] where it is not; |RT| is at most k = RC times RotationReachAt. With
-// x = ΔC'/SC and y = ΔH'/SH, x² + y² + RT·x·y is least over those ranges at the y nearest the
-// vertex k|x|/2 of the parabola, and largest at the largest y with RT·x·y = k|x|y. One loop without
-// branches, so that the compiler can run it on several entries at once.
+// x = ΔC'/SC and y = |ΔH'|/SH, x² + y² + RT·x·y is least over those ranges at the y nearest the
+// vertex k|x|/2 of the parabola, and largest at the largest y with RT·x·y = k|x|y. But RT is never
+// positive (it is -sin 2Δθ·RC, with 2Δθ within 60 degrees), so where the mean hue is known and with
+// it the sign of ΔH' (the cross product's), the term has the opposite sign of ΔC'·ΔH': where that is
+// positive the largest is x² + y² itself, where negative the least. (Where either is a rounding
+// error from zero, so is the term.) One loop without branches, so that the compiler can run it on
+// several entries at once.
 [[gnu::always_inline]] inline void BoundsLoop(const Lab& color, double chroma, const EntryColumns& entries,
                                              std::size_t count, double* lows, double* highs) {
     const double* lightness = entries.lightness;
@@ -639,8 +643,10 @@ struct PairTerms {
         const double yLow = deltaH / (1.0 + 0.015 * cMean * tHigh);
         const double yHigh = deltaH / (1.0 + 0.015 * cMean * tLow);
         const double y = std::min(std::max(reach * std::fabs(x) / 2.0, yLow), yHigh);
-        lows[k] = l2 + x * x + y * y - reach * std::fabs(x) * y;
-        highs[k] = l2 + x * x + yHigh * yHigh + reach * std::fabs(x) * yHigh;
+        const double lowers = known * (x * terms.cross > 0.0 ? 1.0 : 0.0);  // the term is at most 0
+        const double raises = known * (x * terms.cross < 0.0 ? 1.0 : 0.0);  // at least 0
+        lows[k] = l2 + x * x + (1.0 - raises) * (y * y - reach * std::fabs(x) * y) + raises * yLow * yLow;
+        highs[k] = l2 + x * x + yHigh * yHigh + (1.0 - lowers) * reach * std::fabs(x) * yHigh;
     }
 }
 
