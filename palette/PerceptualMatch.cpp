@@ -482,7 +482,8 @@ struct ArcColumns {
     const __m256d inside = _mm256_or_pd(
         _mm256_and_pd(_mm256_cmp_pd(at, start, _CMP_GE_OQ), _mm256_cmp_pd(at, end, _CMP_LE_OQ)),
         _mm256_and_pd(_mm256_cmp_pd(before, start, _CMP_GE_OQ), _mm256_cmp_pd(before, end, _CMP_LE_OQ)));
-    const __m256d angle = _mm256_min_pd(AroundTheCircle(_mm256_sub_pd(at, start)), AroundTheCircle(_mm256_sub_pd(at, end)));
+    const __m256d angle =
+        _mm256_min_pd(AroundTheCircle(_mm256_sub_pd(at, start)), AroundTheCircle(_mm256_sub_pd(at, end)));
     const __m256d known = _mm256_and_pd(_mm256_cmp_pd(span, half, _CMP_LT_OQ),
                                         _mm256_cmp_pd(_mm256_sub_pd(end, start), half, _CMP_LT_OQ));
     return _mm256_and_pd(_mm256_andnot_pd(inside, known), angle);
@@ -896,7 +897,8 @@ struct PerceptualIndex::Best {
 };
 
 // The atomics start empty: make_unique value-initializes them.
-PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk, PerceptualInstructions instructions)
+PerceptualIndex::PerceptualIndex(const ColorTable& table, std::uint64_t colorsToAsk,
+                                 PerceptualInstructions instructions)
     : avx2_(instructions == PerceptualInstructions::Fastest && Avx2WithFma()),
       cells_(std::make_unique<std::atomic<Cell*>[]>(CELLS_L * CELLS_A * CELLS_B)) {
     if (colorsToAsk >= REMEMBER_FROM) {
