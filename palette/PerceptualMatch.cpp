@@ -334,8 +334,10 @@ const RotationTable& RotationReaches() {
     return table;
 }
 
+// A squared best with the margin for rounding: a squared bound above it surely exceeds the best.
+double BeyondLimit(double best2) { return best2 * (1.0 + 1e-9) + 1e-9; }
 // True when the squared bound surely exceeds the squared best (or equals it only by rounding).
-bool Beyond(double bound2, double best2) { return bound2 > best2 * (1.0 + 1e-9) + 1e-9; }
+bool Beyond(double bound2, double best2) { return bound2 > BeyondLimit(best2); }
 
 using Box = PerceptualIndex::Box;
 
@@ -774,7 +776,7 @@ std::uint32_t MayWinLoop(const double* bounds, std::size_t size, double best2) {
 
 #ifdef TESSELBOX_AVX2
 [[gnu::target("avx2,fma")]] std::uint32_t MayWinAvx2(const double* bounds, std::size_t size, double best2) {
-    const __m256d limit = _mm256_set1_pd(best2 * (1.0 + 1e-9) + 1e-9);  // as Beyond has it
+    const __m256d limit = _mm256_set1_pd(BeyondLimit(best2));
     std::uint32_t may = 0;
     for (std::size_t k = 0; k < GROUP; k += 4) {
         const int lanes = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(bounds + k), limit, _CMP_LE_OQ));
@@ -883,6 +885,8 @@ struct PerceptualIndex::Cell {
     double reach2 = 0;
     std::size_t count = 0;
     std::unique_ptr<Group[]> groups;
+    // How many groups that many candidates fill.
+    static std::size_t GroupsFor(std::size_t candidates) { return (candidates + GROUP - 1) / GROUP; }
 };
 
 // The best entry so far, whose difference, squared, lies in [low2, high2]: bounds at first, one
@@ -1158,7 +1162,7 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
     };
     const ChromaTable& chromaWeights = ChromaWeights();
     cell->count = listed;
-    cell->groups = std::make_unique_for_overwrite<Cell::Group[]>((listed + Cell::GROUP - 1) / Cell::GROUP);
+    cell->groups = std::make_unique_for_overwrite<Cell::Group[]>(Cell::GroupsFor(listed));
     for (std::size_t k = 0; k < listed; ++k) {
         const std::size_t e = keys[k] & 0xFFFF;
         Cell::Group& group = cell->groups[k / Cell::GROUP];
@@ -1195,8 +1199,8 @@ std::unique_ptr<PerceptualIndex::Cell> PerceptualIndex::MakeCell(std::size_t l, 
         cell->count = kept;
         // Kept in memory of its own size: the first list was often half as long again, and the
         // memory it frees serves the next cube's first list.
-        const std::size_t groups = (kept + Cell::GROUP - 1) / Cell::GROUP;
-        if (groups < (listed + Cell::GROUP - 1) / Cell::GROUP) {
+        const std::size_t groups = Cell::GroupsFor(kept);
+        if (groups < Cell::GroupsFor(listed)) {
             auto exact = std::make_unique_for_overwrite<Cell::Group[]>(groups);
             std::copy(cell->groups.get(), cell->groups.get() + groups, exact.get());
             cell->groups = std::move(exact);
